@@ -1,0 +1,24 @@
+/* relaykit.h - everything a host of relayKit needs: include this one header and link -lrelayKit.
+ * The host also supplies PhyLink2MIBLink and itSendOltDebugInfoToBll (declared in oswrap.h). */
+#ifndef RELAYKIT_RELAYKIT_H
+#define RELAYKIT_RELAYKIT_H
+
+#include "ostypes.h"
+#include "oscustom.h"
+#include "oswrap.h"
+#include "svcdef.h"
+#include "svc.h"
+#include "zqcmtrace.h"
+
+#ifdef __cplusplus
+extern "C" {
+#endif
+
+/* Writes "relayKitVersion 1.0" and a newline to standard output. */
+RELAYKIT_API void relayKitVersion(void);
+
+#ifdef __cplusplus
+}
+#endif
+
+#endif /* RELAYKIT_RELAYKIT_H */

@@ -1,0 +1,25 @@
+#!/usr/bin/env bash
+# Installs the built tree into a scratch prefix, then builds the C11 host against it twice:
+# through find_package(relaykit) and through pkg-config. Both must link and print the version.
+set -euo pipefail
+build_dir=$1
+consumer_dir=$2
+scratch=$(mktemp -d)
+trap 'rm -rf "$scratch"' EXIT
+
+cmake --install "$build_dir" --prefix "$scratch/prefix" >/dev/null
+test -f "$scratch/prefix/include/relaykit/relaykit.h"
+test -f "$scratch/prefix/include/relaykit/oswrap.h"
+
+cmake -S "$consumer_dir" -B "$scratch/cmake-host" -DCMAKE_PREFIX_PATH="$scratch/prefix" >/dev/null
+cmake --build "$scratch/cmake-host" >/dev/null
+LD_LIBRARY_PATH="$scratch/prefix/lib:$scratch/prefix/lib64:${LD_LIBRARY_PATH:-}" \
+  "$scratch/cmake-host/consumer" | grep -qx "relayKitVersion 1.0"
+
+pcdir=$(dirname "$(find "$scratch/prefix" -name relaykit.pc | head -n 1)")
+flags=$(PKG_CONFIG_PATH="$pcdir" pkg-config --cflags --libs relaykit)
+# shellcheck disable=SC2086
+"${CC:-cc}" -std=c11 -Wall -Wextra -Werror -pedantic "$consumer_dir/../c11_host.c" $flags -o "$scratch/pc-host"
+LD_LIBRARY_PATH="$scratch/prefix/lib:$scratch/prefix/lib64:${LD_LIBRARY_PATH:-}" \
+  "$scratch/pc-host" | grep -qx "relayKitVersion 1.0"
+echo "installed tree serves CMake and pkg-config hosts"
