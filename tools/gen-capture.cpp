@@ -1,0 +1,220 @@
+// gen-capture.cpp - writes a capture of mixed OMCI frames, for the sample capture, tests and the
+// benchmark of capsheet.
+//
+// Usage: gen-capture [--pcapng] [--records N] [--bytes N] [--seed N] <output file>
+// Most frames carry a 48-byte baseline OMCI message, some an extended one of up to 1980 bytes,
+// a few are IPv4 frames. The output depends only on the options: the same options give the same
+// bytes on every machine.
+#include <cstdint>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <string>
+#include <vector>
+
+namespace {
+
+struct Options {
+    bool pcapng = false;
+    uint64_t records = 16;
+    uint64_t bytes = 0;  // when set, write records until the file holds at least this many bytes
+    uint64_t seed = 1;
+    const char *output = nullptr;
+};
+
+// Small deterministic generator (xorshift64*), independent of the C library's rand().
+struct Random {
+    uint64_t state;
+    uint32_t Next() {
+        state ^= state >> 12;
+        state ^= state << 25;
+        state ^= state >> 27;
+        return static_cast<uint32_t>((state * 0x2545F4914F6CDD1DULL) >> 32);
+    }
+};
+
+constexpr uint16_t kEtherTypeOmci = 0x88B5;
+constexpr uint16_t kEtherTypeIpv4 = 0x0800;
+constexpr size_t kBaselineSize = 48;
+constexpr size_t kExtendedMax = 1980;
+
+void Put16be(std::vector<uint8_t> &f, uint16_t v) {
+    f.push_back(static_cast<uint8_t>(v >> 8));
+    f.push_back(static_cast<uint8_t>(v));
+}
+
+// One Ethernet frame: OMCI baseline, OMCI extended or IPv4, chosen by the generator.
+std::vector<uint8_t> MakeFrame(Random &rnd) {
+    std::vector<uint8_t> f;
+    const uint8_t dst[6] = {0x00, 0x0A, 0x35, 0x00, 0x01, 0x02};
+    const uint8_t src[6] = {0x00, 0x0A, 0x35, 0x00, 0x0F, 0x01};
+    f.insert(f.end(), dst, dst + 6);
+    f.insert(f.end(), src, src + 6);
+    const uint32_t pick = rnd.Next() % 100;
+    if (pick < 2) {  // IPv4/UDP of some length
+        Put16be(f, kEtherTypeIpv4);
+        const size_t n = 28 + rnd.Next() % 100;
+        for (size_t i = 0; i < n; ++i) f.push_back(static_cast<uint8_t>(rnd.Next()));
+        f[14] = 0x45;
+        return f;
+    }
+    Put16be(f, kEtherTypeOmci);
+    Put16be(f, static_cast<uint16_t>(rnd.Next()));      // transaction correlation id
+    f.push_back(static_cast<uint8_t>(0x40 | (rnd.Next() % 32)));  // message type, AR set
+    if (pick < 10) {  // extended message: device id 0x0B, explicit contents length
+        const size_t contents = kExtendedMax - 14 - rnd.Next() % 64;
+        f.push_back(0x0B);
+        Put16be(f, static_cast<uint16_t>(rnd.Next() % 400));  // managed entity class
+        Put16be(f, static_cast<uint16_t>(rnd.Next()));        // managed entity instance
+        Put16be(f, static_cast<uint16_t>(contents));
+        for (size_t i = 0; i < contents; ++i) f.push_back(static_cast<uint8_t>(rnd.Next()));
+        for (int i = 0; i < 4; ++i) f.push_back(static_cast<uint8_t>(rnd.Next()));  // MIC
+        return f;
+    }
+    f.push_back(0x0A);  // baseline message: 32 bytes of contents and an 8-byte trailer
+    Put16be(f, static_cast<uint16_t>(rnd.Next() % 400));
+    Put16be(f, static_cast<uint16_t>(rnd.Next()));
+    for (size_t i = 0; i < 32; ++i) f.push_back(static_cast<uint8_t>(rnd.Next() % 4 ? 0 : rnd.Next()));
+    Put16be(f, 0);
+    Put16be(f, 0x0028);
+    for (int i = 0; i < 4; ++i) f.push_back(static_cast<uint8_t>(rnd.Next()));
+    static_assert(kBaselineSize == 2 + 1 + 1 + 2 + 2 + 32 + 8);
+    return f;
+}
+
+struct Writer {
+    FILE *file;
+    uint64_t written = 0;
+    bool ok = true;
+    void Bytes(const void *p, size_t n) {
+        if (n && std::fwrite(p, 1, n, file) != n) ok = false;
+        written += n;
+    }
+    void U16(uint16_t v) { Bytes(&v, 2); }  // little-endian: this tool runs on such machines only
+    void U32(uint32_t v) { Bytes(&v, 4); }
+    void U64(uint64_t v) { Bytes(&v, 8); }
+};
+
+void ClassicHeader(Writer &w) {
+    w.U32(0xA1B2C3D4);
+    w.U16(2);
+    w.U16(4);
+    w.U32(0);       // time zone
+    w.U32(0);       // accuracy
+    w.U32(262144);  // snap length
+    w.U32(1);       // Ethernet
+}
+
+void ClassicRecord(Writer &w, uint64_t usec, const std::vector<uint8_t> &f) {
+    w.U32(static_cast<uint32_t>(usec / 1000000));
+    w.U32(static_cast<uint32_t>(usec % 1000000));
+    w.U32(static_cast<uint32_t>(f.size()));
+    w.U32(static_cast<uint32_t>(f.size()));
+    w.Bytes(f.data(), f.size());
+}
+
+// Section header, then two interfaces: 0 in microseconds, 1 in nanoseconds.
+void PcapngHeader(Writer &w) {
+    w.U32(0x0A0D0D0A);
+    w.U32(28);
+    w.U32(0x1A2B3C4D);
+    w.U16(1);
+    w.U16(0);
+    w.U64(~uint64_t{0});
+    w.U32(28);
+    for (int itf = 0; itf < 2; ++itf) {
+        const bool nano = itf == 1;
+        const uint32_t len = nano ? 20 + 8 + 4 : 20;
+        w.U32(1);
+        w.U32(len);
+        w.U16(1);
+        w.U16(0);
+        w.U32(0);
+        if (nano) {
+            w.U16(9);  // if_tsresol
+            w.U16(1);
+            const uint8_t resol[4] = {9, 0, 0, 0};
+            w.Bytes(resol, 4);
+            w.U32(0);  // end of options
+        }
+        w.U32(len);
+    }
+}
+
+void PcapngRecord(Writer &w, uint64_t usec, const std::vector<uint8_t> &f, uint32_t itf) {
+    const uint32_t padded = static_cast<uint32_t>((f.size() + 3) & ~size_t{3});
+    const uint32_t len = 32 + padded;
+    const uint64_t stamp = itf == 1 ? usec * 1000 : usec;
+    w.U32(6);
+    w.U32(len);
+    w.U32(itf);
+    w.U32(static_cast<uint32_t>(stamp >> 32));
+    w.U32(static_cast<uint32_t>(stamp));
+    w.U32(static_cast<uint32_t>(f.size()));
+    w.U32(static_cast<uint32_t>(f.size()));
+    w.Bytes(f.data(), f.size());
+    const uint8_t pad[4] = {0, 0, 0, 0};
+    w.Bytes(pad, padded - f.size());
+    w.U32(len);
+}
+
+bool ParseNumber(const char *text, uint64_t &out) {
+    char *end = nullptr;
+    out = std::strtoull(text, &end, 10);
+    return *text != '\0' && *end == '\0';
+}
+
+int Usage() {
+    std::fprintf(stderr, "usage: gen-capture [--pcapng] [--records N] [--bytes N] [--seed N] <output file>\n");
+    return 2;
+}
+
+}  // namespace
+
+int main(int argc, char **argv) {
+    Options opt;
+    for (int i = 1; i < argc; ++i) {
+        const std::string arg = argv[i];
+        if (arg == "--pcapng") {
+            opt.pcapng = true;
+        } else if ((arg == "--records" || arg == "--bytes" || arg == "--seed") && i + 1 < argc) {
+            uint64_t &field = arg == "--records" ? opt.records : arg == "--bytes" ? opt.bytes : opt.seed;
+            if (!ParseNumber(argv[++i], field)) return Usage();
+        } else if (!arg.empty() && arg[0] != '-' && opt.output == nullptr) {
+            opt.output = argv[i];
+        } else {
+            return Usage();
+        }
+    }
+    if (opt.output == nullptr) return Usage();
+
+    FILE *file = std::fopen(opt.output, "wb");
+    if (file == nullptr) {
+        std::fprintf(stderr, "gen-capture: can not create %s\n", opt.output);
+        return 1;
+    }
+    static char buffer[1 << 20];
+    std::setvbuf(file, buffer, _IOFBF, sizeof buffer);
+    Writer w{file};
+    Random rnd{opt.seed * 0x9E3779B97F4A7C15ULL + 1};
+    if (opt.pcapng) {
+        PcapngHeader(w);
+    } else {
+        ClassicHeader(w);
+    }
+    uint64_t usec = 1700000000ULL * 1000000;  // 2023-11-14, then up to 1.5 s apart
+    for (uint64_t n = 0; opt.bytes ? w.written < opt.bytes : n < opt.records; ++n) {
+        const std::vector<uint8_t> frame = MakeFrame(rnd);
+        usec += 50000 + rnd.Next() % 1500000;
+        if (opt.pcapng) {
+            PcapngRecord(w, usec, frame, static_cast<uint32_t>(n % 2));
+        } else {
+            ClassicRecord(w, usec, frame);
+        }
+    }
+    if (std::fclose(file) != 0 || !w.ok) {
+        std::fprintf(stderr, "gen-capture: can not write %s\n", opt.output);
+        return 1;
+    }
+    return 0;
+}
