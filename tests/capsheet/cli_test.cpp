@@ -1,0 +1,126 @@
+// cli_test.cpp - the command line of capsheet: argument count, files that cannot be read or
+// written, input that is no capture, and the generator with the shipped sample capture.
+#include <gtest/gtest.h>
+
+#include "capsheet_run.h"
+
+namespace {
+
+using namespace captest;
+
+struct CapsheetCommandLineTest : ::testing::Test {
+    Scratch scratch;
+    std::string capture = scratch.Path("in.pcap");
+    std::string csv = scratch.Path("out.csv");
+};
+
+// A valid classic capture of one OMCI record.
+Bytes OneRecordCapture() {
+    Bytes c;
+    c.U32(0xA1B2C3D4).U16(2).U16(4).U32(0).U32(0).U32(65535).U32(1);
+    const std::vector<uint8_t> frame = Omci({0x42});
+    c.U32(9).U32(0).U32(frame.size()).U32(frame.size()).Raw(frame);
+    return c;
+}
+
+TEST_F(CapsheetCommandLineTest, WrongArgumentCountPrintsUsageTouchesNothingAndExitsTwo) {
+    OneRecordCapture().Save(capture);
+    const std::string usage =
+        "Usage: ./capsheet <pcap_file_name> <csv_file_name> \n"
+        "Example::: ./capsheet onu_0-2-1.pcap omci.csv \n";
+    const std::vector<std::vector<std::string>> calls = {{}, {capture}, {capture, csv, csv + "2"}};
+    for (const auto &args : calls) {
+        const Result r = Capsheet(args);
+        EXPECT_EQ(r.status, 2);
+        EXPECT_EQ(r.out, "Error: the number of input parameters is " + std::to_string(args.size()) +
+                             ", not 2.\n" + usage);
+    }
+    EXPECT_EQ(scratch.Entries(), 1u);  // the capture alone: no CSV was created
+}
+
+TEST_F(CapsheetCommandLineTest, UnreadableCaptureFailsWithoutCreatingTheCsv) {
+    for (const std::string &input : {scratch.Path("missing.pcap"), scratch.dir}) {
+        SCOPED_TRACE(input);
+        const Result r = Capsheet({input, csv});
+        EXPECT_EQ(r.status, 1);
+        EXPECT_EQ(r.out, "Error: can not open pcap file\n");
+        EXPECT_FALSE(Exists(csv));
+    }
+}
+
+TEST_F(CapsheetCommandLineTest, InputThatIsNoCaptureFailsAndLeavesAnExistingCsvAlone) {
+    std::ofstream(csv) << "kept";
+    Bytes textFile;
+    textFile.Raw({'R', 'o', 'w', ',', ' ', 'T', 'i', 'm', 'e', 's', 't', 'a', 'm', 'p', '\r', '\n'});
+    Bytes shortHeader = OneRecordCapture();
+    shortHeader.b.resize(20);  // a classic magic, but the global header is cut
+    Bytes badOrder;            // a section header whose byte-order magic is wrong
+    badOrder.U32(0x0A0D0D0A).U32(28).U32(0x12345678).U16(1).U16(0).U64(0).U32(28);
+    for (const Bytes &input : {Bytes{}, textFile, shortHeader, badOrder}) {
+        input.Save(capture);
+        const Result r = Capsheet({capture, csv});
+        EXPECT_EQ(r.status, 1);
+        EXPECT_EQ(r.out, "Error: not a pcap or pcapng file\n");
+        EXPECT_EQ(ReadFile(csv), "kept");
+    }
+}
+
+TEST_F(CapsheetCommandLineTest, UncreatableCsvFailsAndWritesNothing) {
+    OneRecordCapture().Save(capture);
+    const std::string inMissingDir = scratch.Path("no/such/dir/out.csv");
+    const Result r = Capsheet({capture, inMissingDir});
+    EXPECT_EQ(r.status, 1);
+    EXPECT_EQ(r.out, "Error: can not create csv file\n");
+    EXPECT_FALSE(Exists(inMissingDir));
+    EXPECT_EQ(scratch.Entries(), 1u);
+}
+
+TEST_F(CapsheetCommandLineTest, FailedCsvWriteIsReportedInsteadOfSuccess) {
+    OneRecordCapture().Save(capture);
+    const Result r = Capsheet({capture, "/dev/full"});
+    EXPECT_EQ(r.status, 1);
+    EXPECT_EQ(r.out, "Error: can not write csv file\n");
+}
+
+// The shipped sample is made by: gen-capture --seed 2 --records 16 examples/omci-sample.pcap
+TEST_F(CapsheetCommandLineTest, ShippedSampleIsTheGeneratorsOutputAndConverts) {
+    ASSERT_EQ(captest::Run(GEN_CAPTURE_BIN, {"--seed", "2", "--records", "16", capture}).status, 0);
+    EXPECT_EQ(ReadFile(capture), ReadFile(SAMPLE_CAPTURE));
+    const Result r = Capsheet({SAMPLE_CAPTURE, csv});
+    EXPECT_EQ(r.status, 0);
+    EXPECT_EQ(r.out, std::string(kNotOmci) + Success(SAMPLE_CAPTURE, csv));
+    const std::string text = ReadFile(csv);
+    EXPECT_EQ(text.rfind(kCsvHeader, 0), 0u);
+    EXPECT_NE(text.find("\r\n8, "), std::string::npos);
+    EXPECT_EQ(text.find("\r\n9, "), std::string::npos);  // record 9 is not OMCI
+    EXPECT_NE(text.find("\r\n16, "), std::string::npos);
+}
+
+// Several megabytes, so records straddle the program's read buffer again and again; the two
+// formats carry the same frames and time stamps and must give the same CSV.
+TEST_F(CapsheetCommandLineTest, GeneratedClassicAndPcapngCapturesGiveTheSameCsv) {
+    const std::string ng = scratch.Path("in.pcapng");
+    const std::string csvNg = scratch.Path("ng.csv");
+    ASSERT_EQ(captest::Run(GEN_CAPTURE_BIN, {"--seed", "5", "--bytes", "6000000", capture}).status, 0);
+    ASSERT_EQ(captest::Run(GEN_CAPTURE_BIN, {"--pcapng", "--seed", "5", "--bytes", "6000000", ng}).status, 0);
+    const Result classic = Capsheet({capture, csv});
+    const Result pcapng = Capsheet({ng, csvNg});
+    EXPECT_EQ(classic.status, 0);
+    EXPECT_EQ(pcapng.status, 0);
+    const std::string a = ReadFile(csv);
+    const std::string b = ReadFile(csvNg);
+    const size_t rowsA = static_cast<size_t>(std::count(a.begin(), a.end(), '\n'));
+    const size_t rowsB = static_cast<size_t>(std::count(b.begin(), b.end(), '\n'));
+    ASSERT_GT(rowsA, 10000u);
+    // pcapng spends more bytes on each record, so it stops at fewer records: compare the rows
+    // both have.
+    const size_t common = std::min(rowsA, rowsB);
+    auto prefix = [common](const std::string &s) {
+        size_t pos = 0;
+        for (size_t i = 0; i < common; ++i) pos = s.find('\n', pos) + 1;
+        return s.substr(0, pos);
+    };
+    EXPECT_EQ(prefix(a), prefix(b));
+}
+
+}  // namespace
