@@ -8,6 +8,7 @@
 #include "oswrap.h"
 #include "svcdef.h"
 #include "svc.h"
+#include "uint64.h"
 #include "zqcmtrace.h"
 
 #ifdef __cplusplus

@@ -1,0 +1,162 @@
+// osmem.cpp - accounted memory: a header in front of every block, the live-block counter and the
+// allocation records.
+#include <stdint.h>
+#include <stdlib.h>
+#include <string.h>
+#include <time.h>
+
+#include "oswraplx.h"
+#include "svc.h"
+#include "zqcmtrace.h"
+
+tOsSysMemAllocHandler OsMemAlloc = nullptr;
+tOsSysMemFreeHandler OsMemFree = nullptr;
+uint32 MemRecordFlag = 0;
+uint32 MemRecordFull = 0;
+tMemRecord MemDebugRecord[OS_MAX_MEM_RECORDS];
+
+extern "C" {
+uint32 MemAllocCnt = 0;
+}
+
+namespace {
+
+constexpr int kDumpChunk = 32;
+constexpr uint32 kHeaderSize = sizeof(tMsgBlock);
+
+static_assert(sizeof(MemDebugRecord) / sizeof(MemDebugRecord[0]) == OS_MAX_MEM_RECORDS,
+              "one record per slot");
+static_assert(sizeof(tMemRecord::timeStamp) == 17 && sizeof(tMemRecord::fileName) == 21,
+              "record text fields");
+
+inline uint32 Addr32(const void *p) { return static_cast<uint32>(reinterpret_cast<uintptr_t>(p)); }
+
+inline std::atomic_ref<uint32> AllocCount() { return std::atomic_ref<uint32>(MemAllocCnt); }
+
+} // namespace
+
+extern "C" {
+
+void *OsWrap__AllocExt(uint32 size, char *fileName, uint32 lineNo, uint32 cntType) {
+    const uint32 total = size + kHeaderSize;
+    tMsgBlock *headerP = nullptr;
+    if (total >= size) { // a size whose total wraps 32 bits is refused
+        tOsSysMemAllocHandler allocP = LoadAcquire(OsMemAlloc);
+        headerP = static_cast<tMsgBlock *>(allocP != nullptr ? allocP(total) : malloc(total));
+    }
+    if (headerP == nullptr) {
+        OsMajorLog("OsWrap__Alloc(): malloc() failed: S%d.\n", static_cast<int>(size));
+        return nullptr;
+    }
+    headerP->signature = static_cast<sint32>(OS_MSG_SIGNATURE_LIVE);
+    AllocCount().fetch_add(1, std::memory_order_relaxed);
+    void *memP = headerP + 1;
+    if (LoadAcquire(MemRecordFlag) != 0 && cntType != 0) MemRecordAdd(memP, size, fileName, lineNo);
+    return memP;
+}
+
+void OsWrap__FreeExt(void *memP, char *fileName, uint32 lineNo, uint32 cntType) {
+    (void)fileName;
+    (void)lineNo;
+    if (memP == nullptr) {
+        OsMajorLog("OsWrap__Free(): NULL memP.\n");
+        return;
+    }
+    if (LoadAcquire(MemRecordFlag) != 0 && cntType != 0) MemRecordRemove(memP);
+    tMsgBlock *headerP = static_cast<tMsgBlock *>(memP) - 1;
+    if (headerP->signature != static_cast<sint32>(OS_MSG_SIGNATURE_LIVE)) {
+        // Freed already, or never ours: releasing it would corrupt the allocator.
+        OsMajorLog("OsWrap__Free(): Corrupted or Freed Memory 0x%x\n", Addr32(memP));
+        return;
+    }
+    headerP->signature = static_cast<sint32>(OS_MSG_SIGNATURE_FREED);
+    tOsSysMemFreeHandler freeP = LoadAcquire(OsMemFree);
+    if (freeP != nullptr) {
+        freeP(headerP);
+    } else {
+        free(headerP);
+    }
+    AllocCount().fetch_sub(1, std::memory_order_relaxed);
+}
+
+void OsWrap__RegisterMemHandleFunc(tOsSysMemAllocHandler memAllocFuncP, tOsSysMemFreeHandler memFreeFuncP) {
+    StoreRelease(OsMemAlloc, memAllocFuncP != nullptr ? memAllocFuncP : static_cast<tOsSysMemAllocHandler>(malloc));
+    StoreRelease(OsMemFree, memFreeFuncP != nullptr ? memFreeFuncP : static_cast<tOsSysMemFreeHandler>(free));
+}
+
+void ShowMemAllocCnt(void) {
+    SvcPrintf("Memory Allocation Count %u.\n", AllocCount().load(std::memory_order_relaxed));
+}
+
+// ---- allocation records ---------------------------------------------------------------------------
+
+void MemRecordStart(uint32 flag) { StoreRelease(MemRecordFlag, flag); }
+
+void MemRecordAdd(void *memP, uint32 size, char *fileName, uint32 lineNo) {
+    // "Www Mmm dd hh:mm:ss yyyy\n": the 15 characters after the weekday.
+    const time_t now = time(nullptr);
+    char ctimeText[32] = {};
+    char stamp[17] = {};
+    if (ctime_r(&now, ctimeText) != nullptr) memcpy(stamp, ctimeText + 4, 15);
+
+    MutexGuard guard(&OWData.gtMutex);
+    if (MemRecordFull != 0) return;
+    for (tMemRecord &record : MemDebugRecord) {
+        if (record.inUseB != 0) continue;
+        record.inUseB = 1;
+        record.memP = memP;
+        record.size = size;
+        memcpy(record.timeStamp, stamp, sizeof record.timeStamp);
+        memset(record.fileName, 0, sizeof record.fileName);
+        if (fileName != nullptr) strncpy(record.fileName, fileName, sizeof record.fileName - 1);
+        record.lineNo = lineNo;
+        return;
+    }
+    MemRecordFull = 1;
+}
+
+void MemRecordRemove(void *memP) {
+    MutexGuard guard(&OWData.gtMutex);
+    for (tMemRecord &record : MemDebugRecord) {
+        if (record.inUseB != 0 && record.memP == memP) {
+            record.inUseB = 0;
+            MemRecordFull = 0;
+            return;
+        }
+    }
+}
+
+void MemRecordClear(void) {
+    MutexGuard guard(&OWData.gtMutex);
+    memset(MemDebugRecord, 0, sizeof MemDebugRecord);
+    MemRecordFull = 0;
+}
+
+void MemRecordDump(void) {
+    struct Row {
+        int index;
+        tMemRecord record;
+    };
+    // Rows are copied under gtMutex and printed after it is released: printing may allocate, and
+    // a recorded allocation takes gtMutex.
+    Row rows[kDumpChunk];
+    int next = 0;
+    while (next < OS_MAX_MEM_RECORDS) {
+        int count = 0;
+        MutexLock(&OWData.gtMutex);
+        for (; next < OS_MAX_MEM_RECORDS && count < kDumpChunk; ++next) {
+            if (MemDebugRecord[next].inUseB == 0) continue;
+            rows[count].index = next;
+            rows[count].record = MemDebugRecord[next];
+            ++count;
+        }
+        MutexUnlock(&OWData.gtMutex);
+        for (int i = 0; i < count; ++i) {
+            const tMemRecord &record = rows[i].record;
+            SvcPrintf("%08d, %s, %s:%d, %d, 0x%x\n", rows[i].index, record.timeStamp, record.fileName,
+                      static_cast<int>(record.lineNo), static_cast<int>(record.size), Addr32(record.memP));
+        }
+    }
+}
+
+} // extern "C"

@@ -1,0 +1,270 @@
+// ossem.cpp - counting semaphores on a mutex and a condition variable of the monotonic clock.
+#include <errno.h>
+#include <string.h>
+
+#include "oswraplx.h"
+#include "svc.h"
+#include "zqcmtrace.h"
+
+namespace {
+
+constexpr int kDumpChunk = 32;
+
+inline bool SemIdInRange(tOsSemId semId) { return semId >= 1 && semId <= OS_MAX_SEMAPHORES; }
+
+// True for an id that names a semaphore in existence right now.
+inline bool SemIsLive(tOsSemId semId) {
+    return SemIdInRange(semId) && LoadAcquire(OWData.scbArray[semId].busy) == eOS_BOOL_TRUE;
+}
+
+// Runs when a waiting task is cancelled: the condition wait has taken semMutex back.
+void SemWaitCleanup(void *arg) {
+    tScb *scbP = static_cast<tScb *>(arg);
+    scbP->waiters -= 1;
+    pthread_mutex_unlock(&scbP->semMutex);
+}
+
+} // namespace
+
+// ---- semaphore ids --------------------------------------------------------------------------------
+
+eOsRet GetFreeSemId(uint32 *semIdP) {
+    if (semIdP == nullptr) return eOS_RET_FAILURE;
+    for (int s = 0; s < kSemIdFullWords; ++s) {
+        const uint64_t notFull = ~OWData.semIdFull[s];
+        if (notFull == 0) continue;
+        const int word = s * 64 + __builtin_ctzll(notFull);
+        if (word >= kSemIdWords) break;
+        const int bit = __builtin_ctzll(~OWData.semIdBits[word]);
+        const int index = word * 64 + bit;
+        if (index >= OS_MAX_SEMAPHORES) break; // only the unused tail of the last word is free
+        OWData.semIdBits[word] |= uint64_t{1} << bit;
+        if (OWData.semIdBits[word] == ~uint64_t{0}) OWData.semIdFull[s] |= uint64_t{1} << (word % 64);
+        *semIdP = static_cast<uint32>(index + 1);
+        return eOS_RET_SUCCESS;
+    }
+    return eOS_RET_FAILURE;
+}
+
+void ReleaseAssignedSemId(uint32 semId) {
+    if (!SemIdInRange(semId)) return;
+    const int index = static_cast<int>(semId) - 1;
+    const int word = index / 64;
+    OWData.semIdBits[word] &= ~(uint64_t{1} << (index % 64));
+    OWData.semIdFull[word / 64] &= ~(uint64_t{1} << (word % 64));
+}
+
+extern "C" {
+
+eOsRet OsWrap__SemCreate(char *nameP, uint16 initialCount, tOsSemId *semIdP) {
+    if (semIdP != nullptr) *semIdP = 0;
+    if (nameP == nullptr) {
+        OsCriticalLog("OsWrap__SemCreate(): NULL nameP.\n");
+        return eOS_RET_INVALID_ARG;
+    }
+
+    MutexLock(&OWData.gsMutex);
+    uint32 semId = 0;
+    if (GetFreeSemId(&semId) != eOS_RET_SUCCESS) {
+        MutexUnlock(&OWData.gsMutex);
+        OsCriticalLog("OsWrap__SemCreate(): Reached maximum semaphore limit: %d.\n", OS_MAX_SEMAPHORES);
+        return eOS_RET_FAILURE;
+    }
+    tScb &scb = OWData.scbArray[semId];
+
+    // Reserve the id, make the primitives, and give everything back when one of them fails.
+    const char *failureP = nullptr;
+    bool mutexMade = false;
+    bool attrMade = false;
+    if (MutexCreate(&scb.semMutex) != eOS_RET_SUCCESS) {
+        failureP = "OsWrap__SemCreate(): MutexCreate() failed for semaphore.\n";
+    } else {
+        mutexMade = true;
+        if (pthread_condattr_init(&scb.condAttr) != 0) {
+            failureP = "OsWrap__SemCreate(): pthread_condattr_init () failed.\n";
+        } else {
+            attrMade = true;
+            if (pthread_condattr_setclock(&scb.condAttr, CLOCK_MONOTONIC) != 0) {
+                failureP = "OsWrap__SemCreate(): pthread_condattr_setclock () failed.\n";
+            } else if (pthread_cond_init(&scb.condVar, &scb.condAttr) != 0) {
+                failureP = "OsWrap__SemCreate(): pthread_cond_init() failed.\n";
+            }
+        }
+    }
+    if (failureP != nullptr) {
+        if (attrMade) pthread_condattr_destroy(&scb.condAttr);
+        if (mutexMade) pthread_mutex_destroy(&scb.semMutex);
+        ReleaseAssignedSemId(semId);
+        MutexUnlock(&OWData.gsMutex);
+        OsCriticalLog("%s", failureP);
+        return eOS_RET_FAILURE;
+    }
+
+    scb.semId = semId;
+    scb.semCount = initialCount;
+    scb.waiters = 0;
+    OsCopyName(scb.name, nameP);
+    StoreRelease(scb.busy, eOS_BOOL_TRUE); // the block is complete before the id is live
+    OWData.numOfSems += 1;
+    if (semIdP != nullptr) *semIdP = semId;
+    MutexUnlock(&OWData.gsMutex);
+    return eOS_RET_SUCCESS;
+}
+
+eOsRet OsWrap__SemDelete(tOsSemId semId) {
+    if (!SemIdInRange(semId)) {
+        OsMajorLog("OsWrap__SemDelete(): Invalid semaphore Id: S%d.\n", static_cast<int>(semId));
+        return eOS_RET_INVALID_ARG;
+    }
+    MutexLock(&OWData.gsMutex);
+    tScb &scb = OWData.scbArray[semId];
+    if (scb.busy != eOS_BOOL_TRUE) {
+        MutexUnlock(&OWData.gsMutex);
+        OsMajorLog("OsWrap__SemDelete(): Invalid semaphore Id: S%d.\n", static_cast<int>(semId));
+        return eOS_RET_INVALID_ARG;
+    }
+
+    // A waiter sleeps on condVar with semMutex: destroying either under it would strand it.
+    MutexLock(&scb.semMutex);
+    const sint32 waiters = scb.waiters;
+    if (waiters == 0) StoreRelease(scb.busy, eOS_BOOL_FALSE);
+    MutexUnlock(&scb.semMutex);
+    if (waiters != 0) {
+        MutexUnlock(&OWData.gsMutex);
+        OsMajorLog("OsWrap__SemDelete(): Semaphore has waiting tasks: S%d, W%d.\n",
+                   static_cast<int>(semId), waiters);
+        return eOS_RET_INVALID_STATE;
+    }
+
+    if (pthread_mutex_destroy(&scb.semMutex) != 0) {
+        StoreRelease(scb.busy, eOS_BOOL_TRUE);
+        MutexUnlock(&OWData.gsMutex);
+        OsCriticalLog("OsWrap__SemCreate(): pthread_mutex_destroy() failed.\n");
+        return eOS_RET_FAILURE;
+    }
+    if (pthread_cond_destroy(&scb.condVar) != 0) {
+        // Keep the semaphore usable: it still exists.
+        (void)MutexCreate(&scb.semMutex);
+        StoreRelease(scb.busy, eOS_BOOL_TRUE);
+        MutexUnlock(&OWData.gsMutex);
+        OsCriticalLog("OsWrap__SemCreate(): pthread_cond_destroy() failed.\n");
+        return eOS_RET_FAILURE;
+    }
+    pthread_condattr_destroy(&scb.condAttr);
+    OWData.numOfSems -= 1;
+    ReleaseAssignedSemId(semId);
+    MutexUnlock(&OWData.gsMutex);
+    return eOS_RET_SUCCESS;
+}
+
+void OsWrap__SemRelease(tOsSemId semId) {
+    if (!SemIsLive(semId)) {
+        OsMajorLog("OsWrap__SemRelease(): Invalid semaphore Id: S%d.\n", static_cast<int>(semId));
+        return;
+    }
+    tScb &scb = OWData.scbArray[semId];
+    MutexLock(&scb.semMutex);
+    const bool live = LoadAcquire(scb.busy) == eOS_BOOL_TRUE;
+    if (live) {
+        scb.semCount += 1;
+        pthread_cond_signal(&scb.condVar);
+    }
+    MutexUnlock(&scb.semMutex);
+    if (!live) OsMajorLog("OsWrap__SemRelease(): Invalid semaphore Id: S%d.\n", static_cast<int>(semId));
+}
+
+eOsRet OsWrap__SemWait(tOsSemId semId, sint32 timeout) {
+    if (!SemIsLive(semId)) {
+        OsMajorLog("OsWrap__SemWait(): Invalid semaphore Id: S%d.\n", static_cast<int>(semId));
+        return eOS_RET_INVALID_ARG;
+    }
+    tScb &scb = OWData.scbArray[semId];
+    MutexLock(&scb.semMutex);
+    if (LoadAcquire(scb.busy) != eOS_BOOL_TRUE) {
+        MutexUnlock(&scb.semMutex);
+        OsMajorLog("OsWrap__SemWait(): Invalid semaphore Id: S%d.\n", static_cast<int>(semId));
+        return eOS_RET_INVALID_ARG;
+    }
+
+    eOsRet result = eOS_RET_SUCCESS;
+    while (scb.semCount == 0) {
+        if (timeout == OS_WAIT_NO) {
+            result = eOS_RET_AGAIN;
+            break;
+        }
+        int rc = 0;
+        scb.waiters += 1;
+        pthread_cleanup_push(SemWaitCleanup, &scb);
+        if (timeout == OS_WAIT_FOREVER) {
+            rc = pthread_cond_wait(&scb.condVar, &scb.semMutex);
+        } else {
+            // A fresh full time-out on every pass; below -1 the deadline is already past.
+            struct timespec deadline;
+            clock_gettime(CLOCK_MONOTONIC, &deadline);
+            const long seconds = timeout / 1000;
+            const struct timespec delta = {seconds, (timeout - seconds * 1000) * 1000000L};
+            TimeSpecAdd(&deadline, &delta);
+            rc = pthread_cond_timedwait(&scb.condVar, &scb.semMutex, &deadline);
+        }
+        pthread_cleanup_pop(0);
+        scb.waiters -= 1;
+        if (rc == ETIMEDOUT || rc == ETIME) {
+            result = eOS_RET_TIME_OUT;
+            break;
+        }
+        if (rc != 0) {
+            result = eOS_RET_FAILURE;
+            break;
+        }
+    }
+    if (result == eOS_RET_SUCCESS) scb.semCount -= 1;
+    MutexUnlock(&scb.semMutex);
+    if (result == eOS_RET_FAILURE) {
+        OsMajorLog("OsWrap__SemWait(): pthread_cond_wait() or pthread_cond_timedwait() failed.\n");
+    }
+    return result;
+}
+
+void ShowSemCtrlBlock(void) {
+    struct Row {
+        char name[OS_MAX_NAME_LEN + 1];
+        eOsBool busy;
+        uint32 semId;
+        sint32 semCount;
+    };
+    // Rows are copied under gsMutex (which keeps every listed semaphore alive) and printed after
+    // it is released, a chunk at a time.
+    Row rows[kDumpChunk];
+    uint32 next = 1;
+    bool first = true;
+    while (next <= OS_MAX_SEMAPHORES) {
+        int count = 0;
+        MutexLock(&OWData.gsMutex);
+        const int total = OWData.numOfSems;
+        if (total > OS_MAX_SEMAPHORES) {
+            MutexUnlock(&OWData.gsMutex);
+            return;
+        }
+        for (; next <= OS_MAX_SEMAPHORES && count < kDumpChunk; ++next) {
+            tScb &scb = OWData.scbArray[next];
+            if (scb.busy != eOS_BOOL_TRUE) continue;
+            Row &row = rows[count++];
+            memcpy(row.name, scb.name, sizeof row.name);
+            row.busy = scb.busy;
+            row.semId = scb.semId;
+            MutexLock(&scb.semMutex);
+            row.semCount = scb.semCount;
+            MutexUnlock(&scb.semMutex);
+        }
+        MutexUnlock(&OWData.gsMutex);
+        if (first) SvcPrintf("Show Semaphore Control Block........Total number is %d\n", total);
+        first = false;
+        for (int i = 0; i < count; ++i) {
+            SvcPrintf("\tSemName '%-12s' busy %-2d, semId 0x%08x semCount %d\n", rows[i].name,
+                      static_cast<int>(rows[i].busy), rows[i].semId, rows[i].semCount);
+        }
+    }
+    SvcPrintf("\n");
+}
+
+} // extern "C"

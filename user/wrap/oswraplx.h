@@ -1,0 +1,137 @@
+// oswraplx.h - internal to the OS wrapper: the one state record OWData, the mutex primitives and the
+// helpers its units share. Nothing here is exported.
+#ifndef RELAYKIT_OSWRAPLX_H
+#define RELAYKIT_OSWRAPLX_H
+
+#include <pthread.h>
+#include <time.h>
+
+#include <atomic>
+
+#include "oscustom.h"
+#include "oswrap.h"
+
+// ---- control blocks ---------------------------------------------------------------------------
+
+// One task table entry.
+struct tTcb {
+    char name[OS_MAX_NAME_LEN + 1];
+    eOsBool busy;                  // TRUE once the thread was created
+    pthread_t taskId;              // handle of the task's thread
+    pthread_attr_t attr;           // destroyed when the task is deleted
+    struct sched_param schedParam; // derived from the task priority
+    eOsBool ended;                 // TRUE once the entry function returned: the thread is gone
+};
+
+// One semaphore control block; entry n of scbArray is semaphore n.
+struct tScb {
+    char name[OS_MAX_NAME_LEN + 1];
+    eOsBool busy; // TRUE while the semaphore exists (read without gsMutex through LoadAcquire)
+    uint32 semId;
+    pthread_cond_t condVar;
+    pthread_mutex_t semMutex; // guards semCount and waiters
+    sint32 semCount;
+    pthread_condattr_t condAttr;
+    sint32 waiters; // threads blocked in OsWrap__SemWait; a semaphore with waiters is not deleted
+};
+
+// One queue control block; queue id n is entry n-1 of qcbArray.
+struct tQcb {
+    char name[OS_MAX_NAME_LEN + 1];
+    sint32 count;
+    eOsBool busy; // TRUE while the queue exists (read without gqMutex through LoadAcquire)
+    tOsSemId semId;
+    pthread_mutex_t qMutex; // guards the list and count
+    tMsgBlock *firstP;
+    tMsgBlock *lastP;
+};
+
+// Semaphore ids 1..44960 as bits 0..44959: a set bit is a taken id. semIdFull has one bit per word
+// of semIdBits, set while that word is full, so the lowest free id is two count-trailing-zeros away.
+constexpr int kSemIdWords = (OS_MAX_SEMAPHORES + 63) / 64;
+constexpr int kSemIdFullWords = (kSemIdWords + 63) / 64;
+
+struct tOsWrap {
+    pthread_mutex_t globMutex; // the callers' critical section
+    sint32 numOfTasks;         // entries 0 .. numOfTasks-1 of tcbArray are in use
+    tTcb tcbArray[OS_MAX_TASKS];
+    pthread_mutex_t gtMutex; // task table, start barrier, dumps of tasks, allocation records
+    sint32 numOfQueues;
+    tQcb qcbArray[OS_MAX_QUEUES];
+    pthread_mutex_t gqMutex; // queue creation, deletion, flushing
+    sint32 numOfSems;
+    tScb scbArray[OS_MAX_SEMAPHORES + 1]; // entry 0 is never used
+    pthread_mutex_t gsMutex;              // semaphore ids, creation, deletion
+    struct timespec bootTime;             // origin of the up-time clock
+    uint64_t semIdBits[kSemIdWords];
+    uint64_t semIdFull[kSemIdFullWords];
+};
+
+static_assert(kSemIdWords * 64 >= OS_MAX_SEMAPHORES, "a bit for every semaphore id");
+static_assert(kSemIdFullWords * 64 >= kSemIdWords, "a summary bit for every id word");
+static_assert(sizeof(tTcb::name) == 31 && sizeof(tScb::name) == 31 && sizeof(tQcb::name) == 31,
+              "names hold 30 characters and the terminator");
+
+// Zero at load, which is the empty state of every table.
+extern tOsWrap OWData;
+
+// ---- mutex primitives ---------------------------------------------------------------------------
+
+eOsRet MutexCreate(pthread_mutex_t *mutexP);
+eOsRet MutexDelete(pthread_mutex_t *mutexP);
+void MutexLock(pthread_mutex_t *mutexP);
+void MutexUnlock(pthread_mutex_t *mutexP);
+
+// Holds a wrapper mutex for one scope.
+class MutexGuard {
+  public:
+    explicit MutexGuard(pthread_mutex_t *mutexP) : mutexP_(mutexP) { MutexLock(mutexP_); }
+    ~MutexGuard() { MutexUnlock(mutexP_); }
+    MutexGuard(const MutexGuard &) = delete;
+    MutexGuard &operator=(const MutexGuard &) = delete;
+
+  private:
+    pthread_mutex_t *mutexP_;
+};
+
+// Flags and hooks that one thread writes while others read them without the table's mutex.
+template <typename T> inline T LoadAcquire(T &value) {
+    return std::atomic_ref<T>(value).load(std::memory_order_acquire);
+}
+template <typename T> inline void StoreRelease(T &value, T newValue) {
+    std::atomic_ref<T>(value).store(newValue, std::memory_order_release);
+}
+
+// Copies at most 30 characters of srcP into a 31-byte name, always terminated.
+void OsCopyName(char *dstP, const char *srcP);
+
+// ---- time ---------------------------------------------------------------------------------------
+
+void TimeSpecFix(struct timespec *tsP);
+void TimeSpecAdd(struct timespec *aP, const struct timespec *bP); // a += b
+void TimeSpecSub(struct timespec *aP, const struct timespec *bP); // a -= b
+tOsTime TimeSpec2OsTime(struct timespec *tsP, int clockType);
+
+// ---- semaphore ids (gsMutex held) ----------------------------------------------------------------
+
+eOsRet GetFreeSemId(uint32 *semIdP);
+void ReleaseAssignedSemId(uint32 semId);
+
+// ---- memory accounting ---------------------------------------------------------------------------
+
+struct tMemRecord {
+    uint32 inUseB;
+    void *memP;
+    uint32 size;
+    char timeStamp[17]; // "Mmm dd hh:mm:ss"
+    char fileName[21];
+    uint32 lineNo;
+};
+
+extern tOsSysMemAllocHandler OsMemAlloc;
+extern tOsSysMemFreeHandler OsMemFree;
+extern uint32 MemRecordFlag;
+extern uint32 MemRecordFull;
+extern tMemRecord MemDebugRecord[OS_MAX_MEM_RECORDS];
+
+#endif // RELAYKIT_OSWRAPLX_H
