@@ -1,31 +1,515 @@
-// zqcmtrace.cpp - the trace and log writers. Until the trace task exists every record is dropped.
+// zqcmtrace.cpp - trace configuration, the record writers and the trace task.
+#include <syslog.h>
+#include <time.h>
+
+#include <algorithm>
 #include <atomic>
 #include <cstdarg>
 #include <cstdio>
+#include <cstring>
+#include <mutex>
 
+#include "oswrap.h"
+#include "svc.h"
 #include "zqcmtrace.h"
 #include "zqcmtrace_hooks.h"
+#include "zqcmtrace_internal.h"
+#include "zqsysconfig.h"
 
 namespace {
+
+// Composition buffer of one record: the prefix and the caller's text are appended at the running
+// length, never past the last byte; byte 512 is cleared at the end, so a record holds at most 511
+// characters and stays terminated inside its 512-byte block.
+constexpr size_t kComposeLen = TRACE_PRINTF_BUF_LEN + TRACE_PRINTF_BUF_MARGIN_LEN;
+static_assert(kComposeLen == 544, "a record is composed in 544 bytes");
+
+struct tRecord {
+    char text[kComposeLen];
+    size_t len;
+};
+
+void RecordAppendV(tRecord &rec, const char *formatP, va_list args) {
+    if (rec.len >= kComposeLen - 1) return;
+    int written = vsnprintf(rec.text + rec.len, kComposeLen - rec.len, formatP, args);
+    if (written < 0) {
+        rec.text[rec.len] = '\0';
+        return;
+    }
+    rec.len = std::min(rec.len + static_cast<size_t>(written), kComposeLen - 1);
+}
+
+__attribute__((format(printf, 2, 3))) void RecordAppend(tRecord &rec, const char *formatP, ...) {
+    va_list args;
+    va_start(args, formatP);
+    RecordAppendV(rec, formatP, args);
+    va_end(args);
+}
+
+void RecordStart(tRecord &rec) {
+    rec.text[0] = '\0';
+    rec.len = 0;
+}
+
+void RecordFinish(tRecord &rec) {
+    rec.text[TRACE_PRINTF_BUF_LEN] = '\0';
+    rec.len = strlen(rec.text);
+}
+
+// A format that begins with "%t" gets the system time; the rest of the format is returned.
+const char *RecordTimeDirective(tRecord &rec, const char *formatP) {
+    if (formatP[0] == '%' && formatP[1] == 't') {
+        tOsTime now = OsWrap__GetSysTime();
+        RecordAppend(rec, "TH%uL%u:", now.high, now.low);
+        return formatP + 2;
+    }
+    return formatP;
+}
+
+// The wall-clock field: "[hh:mm:ss.mmm]:" in trace records, "[hh:mm:ss.mmm] " in log records.
+// Left out when the local time cannot be had.
+void RecordWallClock(tRecord &rec, bool logForm) {
+    struct timespec now;
+    struct tm local;
+    if (clock_gettime(CLOCK_REALTIME, &now) != 0) return;
+    if (localtime_r(&now.tv_sec, &local) == nullptr) return;
+    long millis = static_cast<long>(now.tv_nsec / 1000000);
+    if (logForm) {
+        RecordAppend(rec, "[%02d:%02d:%02d.%03ld] ", local.tm_hour, local.tm_min, local.tm_sec,
+                     millis);
+    } else {
+        RecordAppend(rec, "[%02d:%02d:%02d.%03ld]:", local.tm_hour, local.tm_min, local.tm_sec,
+                     millis);
+    }
+}
+
+// When the ONU text filter is on, a record passes only if it names the selected link and ONU in
+// the colon form "1:1:<link>:<onu>" or in the comma form "1,1,<link>,<onu>".
+bool RecordPassesOnuTextFilter(const tRecord &rec) {
+    if (RelaxedLoad(OnuTraceMaskEnable) != eOS_BOOL_TRUE) return true;
+    int linkId = RelaxedLoad(OnuTraceMasks[0].linkId);
+    int onuId = RelaxedLoad(OnuTraceMasks[0].onuId);
+    char key[FILTER_KEY_BUF_LEN];
+    snprintf(key, sizeof key, "1:1:%d:%d", linkId, onuId);
+    if (strstr(rec.text, key) != nullptr) return true;
+    snprintf(key, sizeof key, "1,1,%d,%d", linkId, onuId);
+    return strstr(rec.text, key) != nullptr;
+}
+
+std::atomic<tOsQueueId> traceQueueId{OS_QUEUE_ID_INVALID};
+std::atomic<tOsTaskId> traceTaskId{OS_TASK_ID_INVALID};
+std::mutex traceStartMutex;
+
+// A writer that fails inside the wrapper (allocation, queue) is reported through LogInterface
+// again; this keeps such a report from recursing into the writer that caused it.
+thread_local bool inQueuedWriter = false;
+
+struct tWriterGuard {
+    bool entered;
+    tWriterGuard() : entered(!inQueuedWriter) { inQueuedWriter = true; }
+    ~tWriterGuard() {
+        if (entered) inQueuedWriter = false;
+    }
+};
+
+bool TraceStarted() {
+    return std::atomic_ref<eOsBool>(LogTraceInitDone).load(std::memory_order_acquire) ==
+           eOS_BOOL_TRUE;
+}
+
+// Copies the record into a 512-byte block and sends it to the trace task, which frees it.
+bool RecordQueue(const tRecord &rec) {
+    void *blockP = OsWrap__Alloc(TRACE_PRINTF_BUF_LEN);
+    if (blockP == nullptr) return false;
+    memcpy(blockP, rec.text, TRACE_PRINTF_BUF_LEN);
+    if (OsWrap__QueueSend(traceQueueId.load(std::memory_order_acquire), blockP) !=
+        eOS_RET_SUCCESS) {
+        OsWrap__Free(blockP);
+        return false;
+    }
+    return true;
+}
+
 std::atomic<tLogObserver> logObserver{nullptr};
+std::atomic<tSyslogObserver> syslogObserver{nullptr};
+
+const char *OrEmpty(const char *textP) { return textP != nullptr ? textP : ""; }
+
+// Masks given by enablelog; -1 leaves a module's mask as it is.
+constexpr int kKeep = -1;
+constexpr int kEnableLogMasks[ZQ_TRACE_MODULE_NUM] = {
+    kKeep, 0,  63, 0,  0,  0,  0,  0,  0,  0,  // 0..9
+    63,    63, 63, 63, 63, 63, 63, 63, 63, 63, // 10..19
+    63,    63, 63, 63, 63, 0,  0,  63, 63, 63, // 20..29
+    63,    63, 63, 63, 63, 63, kKeep, kKeep, kKeep, kKeep}; // 30..39
+constexpr int kEnableLogCmMasks[ZQ_CM_TRACE_MODULE_NUM] = {
+    kKeep, 63, 63, 0, 63, 63, 0, 63, 63, 63, 63, 63, 63, // 0..12
+    0,     0,  0,  0, 0,  0,  0, 0,  0,  kKeep};        // 13..22
+static_assert(sizeof kEnableLogMasks / sizeof kEnableLogMasks[0] == ZQ_TRACE_MODULE_NUM);
+static_assert(sizeof kEnableLogCmMasks / sizeof kEnableLogCmMasks[0] == ZQ_CM_TRACE_MODULE_NUM);
+
+void RecomputeSum(const eZqCmTraceMask *tableP, int entries, eZqCmTraceMask &sum) {
+    // The sum is rebuilt in place, so a concurrent reader may see a partial OR for a moment.
+    RelaxedStore(sum, eZQ_CM_TM_NONE);
+    for (int i = 0; i < entries; ++i) {
+        RelaxedStore(sum, static_cast<eZqCmTraceMask>(RelaxedLoad(sum) | RelaxedLoad(tableP[i])));
+    }
+}
+
+eOsRet TraceTaskStart() {
+    std::lock_guard<std::mutex> lock(traceStartMutex);
+    if (TraceStarted()) return eOS_RET_SUCCESS;
+    tOsQueueId queueId = traceQueueId.load();
+    if (queueId == OS_QUEUE_ID_INVALID) {
+        eOsRet ret = OsWrap__QueueCreate(const_cast<char *>("TraceQueue"), 100, &queueId);
+        if (ret != eOS_RET_SUCCESS) return ret;
+        traceQueueId.store(queueId, std::memory_order_release);
+    }
+    tOsTaskId taskId = 0;
+    eOsRet ret = OsWrap__TaskCreate(const_cast<char *>("TraceTask"), TraceTask, eOS_PRI_LOW,
+                                    0x20000, &taskId);
+    if (ret != eOS_RET_SUCCESS) return ret;
+    traceTaskId.store(taskId);
+    std::atomic_ref<eOsBool>(LogTraceInitDone).store(eOS_BOOL_TRUE, std::memory_order_release);
+    return eOS_RET_SUCCESS;
+}
+
 } // namespace
 
 void LogSetTestObserver(tLogObserver observer) { logObserver.store(observer); }
+void TraceSetSyslogObserver(tSyslogObserver observer) { syslogObserver.store(observer); }
+
+void TraceWriteSyslog(const char *lineP) {
+    syslog(LOG_USER | LOG_ERR, "%s: %s", "DEDURO", lineP);
+    if (tSyslogObserver observer = syslogObserver.load(); observer != nullptr) observer(lineP);
+}
+
+bool TraceInterfaceExtV(const char *fileNameP, uint32 lineNum, const char *funcNameP,
+                        eSvcModuleId moduleId, eZqCmTraceMask mask, eZqTraceLevel traceLevel,
+                        uint32 bitMask, const void *linkKeyP, uint32 onuId, const char *formatP,
+                        va_list args) {
+    if (!TraceStarted()) return false;
+    uint32 module = static_cast<uint32>(moduleId);
+    if (module >= 1 && module < ZQ_TRACE_MODULE_NUM) {
+        if ((RelaxedLoad(TraceMasks[module]) & mask) == 0) return false;
+    } else if (module == eSVC_MODULE_ID_NONE && static_cast<uint32>(mask) == 0xFFFFFFFFu) {
+        if (static_cast<uint32>(traceLevel) < static_cast<uint32>(RelaxedLoad(TraceLevel)))
+            return false;
+    } else {
+        return false;
+    }
+    tWriterGuard guard;
+    if (!guard.entered) return false;
+
+    uint32 fields = RelaxedLoad(traceFieldBitMask);
+    tRecord rec;
+    RecordStart(rec);
+    if (bitMask & eZQ_TRACE_BIT_MASK_TIME_STAMP) {
+        RecordWallClock(rec, false);
+    } else {
+        RecordAppend(rec, ":");
+    }
+    RecordAppend(rec, "[%s]:", ZqSubModuleStr[module]);
+    if (fields & eZQ_TRACE_FIELD_BIT_MASK_LEVEL_AND_ID) {
+        if (bitMask & eZQ_TRACE_BIT_MASK_TRACE_LEVEL) {
+            uint32 level = std::min(static_cast<uint32>(traceLevel),
+                                    static_cast<uint32>(eZqTraceLevel_LAST));
+            RecordAppend(rec, "[%s]:", ZqTraceStr[level]);
+        } else {
+            RecordAppend(rec, ":");
+        }
+        if (bitMask & eZQ_TRACE_BIT_MASK_TASK_ID) {
+            RecordAppend(rec, "[TID%08x]:", OsWrap__TaskId());
+        } else {
+            RecordAppend(rec, ":");
+        }
+    } else {
+        RecordAppend(rec, "::");
+    }
+    if ((fields & eZQ_TRACE_FIELD_BIT_MASK_FILE_NAME_LINE) &&
+        (bitMask & eZQ_TRACE_BIT_MASK_FILE_NAME_AND_LINE_NUM)) {
+        RecordAppend(rec, "[%s:%d:%s()]:", OrEmpty(fileNameP), static_cast<int>(lineNum),
+                     OrEmpty(funcNameP));
+    } else {
+        RecordAppend(rec, "::%s():", OrEmpty(funcNameP));
+    }
+    const tZqCmLinkKey *keyP = static_cast<const tZqCmLinkKey *>(linkKeyP);
+    if ((fields & eZQ_TRACE_FIELD_BIT_MASK_LINK_ID) && (bitMask & eZQ_TRACE_BIT_MASK_PON_LINK_ID)) {
+        if (keyP == nullptr) return false;
+        RecordAppend(rec, "[%d,%d,%d]:", keyP->slotId, keyP->deviceId, keyP->linkId);
+    } else {
+        RecordAppend(rec, ":");
+    }
+    if ((fields & eZQ_TRACE_FIELD_BIT_MASK_ONU_ID) && (bitMask & eZQ_TRACE_BIT_MASK_ONU_ID)) {
+        if (!(bitMask & eZQ_TRACE_BIT_MASK_PON_LINK_ID) || keyP == nullptr) return false;
+        if (!OnuTraceBitIsSet(keyP->slotId, keyP->deviceId, keyP->linkId, onuId)) return false;
+        RecordAppend(rec, "[%d]: ", static_cast<int>(onuId));
+    } else {
+        RecordAppend(rec, ": ");
+    }
+    RecordAppendV(rec, OrEmpty(formatP), args);
+    RecordFinish(rec);
+    return RecordQueue(rec);
+}
+
+bool TraceInterfaceExtQueued(const char *fileNameP, uint32 lineNum, const char *funcNameP,
+                             eSvcModuleId moduleId, eZqCmTraceMask mask, eZqTraceLevel traceLevel,
+                             uint32 bitMask, const void *linkKeyP, uint32 onuId,
+                             const char *formatP, ...) {
+    va_list args;
+    va_start(args, formatP);
+    bool queued = TraceInterfaceExtV(fileNameP, lineNum, funcNameP, moduleId, mask, traceLevel,
+                                     bitMask, linkKeyP, onuId, formatP, args);
+    va_end(args);
+    return queued;
+}
 
 extern "C" {
 
+// ---- configuration ------------------------------------------------------------------------------
+
+eZqCmTraceMask TraceMasks[ZQ_TRACE_MODULE_NUM];
+eZqCmTraceMask TraceMaskSum = eZQ_CM_TM_NONE;
+eZqCmTraceMask CmTraceMasks[ZQ_CM_TRACE_MODULE_NUM];
+eZqCmTraceMask CmTraceMaskSum = eZQ_CM_TM_NONE;
+eZqTraceLevel TraceLevel = eZQ_TL_INFO;
+eZqLogLevel LogLevel = eZQ_LL_MAJOR;
+uint32 traceFieldBitMask = eZQ_TRACE_FIELD_BIT_MASK_NONE;
 eOsBool LogTraceInitDone = eOS_BOOL_FALSE;
 
-void LogInterface(const char *, uint32, const char *, eZqLogLevel logLevel, const char *formatP, ...) {
+const char *const ZqSubModuleStr[ZQ_TRACE_MODULE_NUM + 1] = {
+    "LOG",     "SVC",         "SVCMGR",     "OMCI_ME",     "OMCI_L",       "OMCI_H",
+    "OMCI_AGT_L", "OMCI_AGT_H", "OMCI_MIB", "OMCI_PM",     "OMCC",         "ME_TEST_AGT",
+    "SNMP",    "SWDL",        "LMT",        "SVCT",        "PAL",          "ALARM",
+    "PM",      "EXT_CML_API", "IN_CML_API", "CML_TX",      "CML_RX",       "DISP",
+    "EVT",     "PAL_TX",      "PAL_RX",     "IGMP",        "SQL",          "DEV",
+    "SYS",     "VOIP",        "IPIF",       "CML_REQ",     "PS",           "CFGFILE",
+    "HB",      "SUPRESS_LOSI", "LOG",       "TOD",         "INVALID"};
+const char *const ZqTraceStr[eZqTraceLevel_LAST + 1] = {
+    "DEBG", "INFO", "NOTICE", "WARNING", "ERR", "CRIT", "ALERT", "EMERG", "INVALID"};
+const char *const ZqLogStr[eZQ_LL_MAX + 1] = {"MINOR", "MAJOR", "CRITICAL", "NO_LOG", "INVALID"};
+
+static_assert(sizeof ZqSubModuleStr / sizeof ZqSubModuleStr[0] == ZQ_TRACE_MODULE_NUM + 1);
+static_assert(ZQ_TRACE_MODULE_NUM == eSVC_MODULE_ID_INVALID, "a mask for every service module");
+static_assert(ZQ_CM_TRACE_MODULE_NUM == eZQ_OLT_MAN_MODULE_MAX, "a mask for every CM module");
+
+eZqCmTraceMask TraceGetMask(eSvcModuleId moduleId) {
+    uint32 module = static_cast<uint32>(moduleId);
+    if (module >= ZQ_TRACE_MODULE_NUM) return eZQ_CM_TM_NONE;
+    return RelaxedLoad(TraceMasks[module]);
+}
+
+void TraceSetMask(eSvcModuleId moduleId, eZqCmTraceMask traceMask) {
+    uint32 module = static_cast<uint32>(moduleId);
+    if (module >= ZQ_TRACE_MODULE_NUM) return;
+    RelaxedStore(TraceMasks[module], traceMask);
+    RecomputeSum(TraceMasks, ZQ_TRACE_MODULE_NUM, TraceMaskSum);
+}
+
+eZqCmTraceMask CmTraceGetMask(eZqOltModuleId moduleId) {
+    uint32 module = static_cast<uint32>(moduleId);
+    if (module >= ZQ_CM_TRACE_MODULE_NUM) return eZQ_CM_TM_NONE;
+    return RelaxedLoad(CmTraceMasks[module]);
+}
+
+void CmTraceSetMask(eZqOltModuleId moduleId, eZqCmTraceMask traceMask) {
+    uint32 module = static_cast<uint32>(moduleId);
+    if (module >= ZQ_CM_TRACE_MODULE_NUM) return;
+    RelaxedStore(CmTraceMasks[module], traceMask);
+    RecomputeSum(CmTraceMasks, ZQ_CM_TRACE_MODULE_NUM, CmTraceMaskSum);
+}
+
+eZqLogLevel LogGetLevel(void) { return RelaxedLoad(LogLevel); }
+
+void LogSetLevel(eZqLogLevel level) {
+    if (static_cast<uint32>(level) > eZQ_LL_CRITICAL) {
+        SvcPrintf("LogSetLevel(): Invalid log level: L%d.\n", static_cast<int>(level));
+        return;
+    }
+    RelaxedStore(LogLevel, level);
+    static constexpr eZqTraceLevel kMatchingTraceLevel[] = {eZQ_TL_DEBUG, eZQ_TL_WARNING,
+                                                           eZQ_TL_ERR};
+    TraceSetLevel(kMatchingTraceLevel[level]);
+}
+
+void TraceSetLevel(eZqTraceLevel level) {
+    if (static_cast<uint32>(level) > eZQ_TL_EMERG) {
+        SvcPrintf("TraceSetLevel(): Invalid trace level: L%d.\n", static_cast<int>(level));
+        return;
+    }
+    RelaxedStore(TraceLevel, level);
+}
+
+void SetTraceFieldBitMask(eZqTraceFieldBitMask mask, eOsBool isEnable) {
+    uint32 fields = RelaxedLoad(traceFieldBitMask);
+    if (isEnable != 0) {
+        fields |= static_cast<uint32>(mask);
+    } else {
+        fields &= ~static_cast<uint32>(mask);
+    }
+    RelaxedStore(traceFieldBitMask, fields);
+}
+
+void DumpLogLevelAndTraceLevel(void) {
+    uint32 traceLevel = std::min(static_cast<uint32>(RelaxedLoad(TraceLevel)),
+                                 static_cast<uint32>(eZqTraceLevel_LAST));
+    uint32 logLevel =
+        std::min(static_cast<uint32>(RelaxedLoad(LogLevel)), static_cast<uint32>(eZQ_LL_MAX));
+    SvcPrintf("Current: \nTraceLevel[%s] \nLogLevel[%s] \n", ZqTraceStr[traceLevel],
+              ZqLogStr[logLevel]);
+}
+
+void InitTrace(void) {
+    (void)TraceTaskStart();
+    for (tZqOnuTraceMask &entry : OnuTraceMasks) {
+        RelaxedStore(entry.linkId, static_cast<uint8>(0));
+        RelaxedStore(entry.onuId, static_cast<uint16>(0));
+    }
+    for (auto &slot : onuTraceBitMask)
+        for (auto &device : slot)
+            for (auto &link : device)
+                for (uint32 &word : link.bitMask) RelaxedStore(word, 0u);
+    RelaxedStore(traceFieldBitMask, static_cast<uint32>(eZQ_TRACE_FIELD_BIT_MASK_NONE));
+    SetTraceFieldBitMask(eZQ_TRACE_FIELD_BIT_MASK_LEVEL_AND_ID, eOS_BOOL_TRUE);
+    SetTraceFieldBitMask(eZQ_TRACE_FIELD_BIT_MASK_FILE_NAME_LINE, eOS_BOOL_TRUE);
+    SetTraceFieldBitMask(eZQ_TRACE_FIELD_BIT_MASK_LINK_ID, eOS_BOOL_TRUE);
+    SetTraceFieldBitMask(eZQ_TRACE_FIELD_BIT_MASK_ONU_ID, eOS_BOOL_TRUE);
+    SetDisplayMode(eOS_BOOL_FALSE, eOS_BOOL_FALSE);
+    disablelog();
+}
+
+void InitCmTrace(void) {}
+
+void InitSyslog(void) { openlog("deduro", LOG_PID | LOG_NDELAY, LOG_USER); }
+
+void enablelog(void) {
+    LogSetLevel(eZQ_LL_MINOR);
+    for (int module = 0; module < ZQ_TRACE_MODULE_NUM; ++module) {
+        if (kEnableLogMasks[module] == kKeep) continue;
+        TraceSetMask(static_cast<eSvcModuleId>(module),
+                     static_cast<eZqCmTraceMask>(kEnableLogMasks[module]));
+    }
+    for (int module = 0; module < ZQ_CM_TRACE_MODULE_NUM; ++module) {
+        if (kEnableLogCmMasks[module] == kKeep) continue;
+        CmTraceSetMask(static_cast<eZqOltModuleId>(module),
+                       static_cast<eZqCmTraceMask>(kEnableLogCmMasks[module]));
+    }
+}
+
+void disablelog(void) {
+    for (int module = 0; module < ZQ_TRACE_MODULE_NUM; ++module)
+        TraceSetMask(static_cast<eSvcModuleId>(module), eZQ_CM_TM_NONE);
+    for (int module = 0; module < ZQ_CM_TRACE_MODULE_NUM; ++module)
+        CmTraceSetMask(static_cast<eZqOltModuleId>(module), eZQ_CM_TM_NONE);
+    uint32 links = RelaxedLoad(zqSysLinkNumPerDev);
+    for (uint32 link = 1; link <= links; ++link)
+        EnableLinkAllOnuTrace(1, 1, static_cast<uint8>(link));
+    LogSetLevel(eZQ_LL_CRITICAL);
+}
+
+eZqCmTraceMask SvcTraceGetMask(eSvcModuleId moduleId) { return TraceGetMask(moduleId); }
+void SvcTraceSetMask(eSvcModuleId moduleId, eZqCmTraceMask traceMask) {
+    TraceSetMask(moduleId, traceMask);
+}
+eZqLogLevel SvcLogGetLevel(void) { return LogGetLevel(); }
+void SvcLogSetLevel(eZqLogLevel level) { LogSetLevel(level); }
+
+// ---- record writers -------------------------------------------------------------------------------
+
+void CmTraceInterface(const char *fileNameP, uint32 lineNum, const char *funcNameP,
+                      eZqOltModuleId moduleId, eZqCmTraceMask mask, const char *formatP, ...) {
+    uint32 module = static_cast<uint32>(moduleId);
+    if (module >= ZQ_CM_TRACE_MODULE_NUM) return;
+    if ((RelaxedLoad(CmTraceMasks[module]) & mask) == 0) return;
+    tRecord rec;
+    RecordStart(rec);
+    RecordAppend(rec, "%s%d%s", "[CM-TRACE:", static_cast<int>(module), "]: ");
+    const char *restP = RecordTimeDirective(rec, OrEmpty(formatP));
+    RecordAppend(rec, "{%s:%d:%s()}: ", OrEmpty(fileNameP), static_cast<int>(lineNum),
+                 OrEmpty(funcNameP));
+    va_list args;
+    va_start(args, formatP);
+    RecordAppendV(rec, restP, args);
+    va_end(args);
+    RecordFinish(rec);
+    OsWrap__TextOut(rec.text);
+}
+
+void TraceInterface(const char *fileNameP, uint32 lineNum, const char *funcNameP,
+                    eSvcModuleId moduleId, eZqCmTraceMask mask, const char *formatP, ...) {
+    if (!TraceStarted()) return;
+    uint32 module = static_cast<uint32>(moduleId);
+    if (module >= ZQ_TRACE_MODULE_NUM) return;
+    if ((RelaxedLoad(TraceMasks[module]) & mask) == 0) return;
+    tWriterGuard guard;
+    if (!guard.entered) return;
+    tRecord rec;
+    RecordStart(rec);
+    RecordAppend(rec, "%s%d%s[TID%08x] ", "[TRACE:", static_cast<int>(module), "]:",
+                 OsWrap__TaskId());
+    const char *restP = RecordTimeDirective(rec, OrEmpty(formatP));
+    RecordAppend(rec, "{%s:%d:%s()}: ", OrEmpty(fileNameP), static_cast<int>(lineNum),
+                 OrEmpty(funcNameP));
+    va_list args;
+    va_start(args, formatP);
+    RecordAppendV(rec, restP, args);
+    va_end(args);
+    RecordFinish(rec);
+    if (!RecordPassesOnuTextFilter(rec)) return;
+    RecordQueue(rec);
+}
+
+void TraceInterface_Ext(const char *fileNameP, uint32 lineNum, const char *funcNameP,
+                        eSvcModuleId moduleId, eZqCmTraceMask mask, eZqTraceLevel traceLevel,
+                        uint32 bitMask, void *linkKeyP, uint32 onuId, const char *formatP, ...) {
+    va_list args;
+    va_start(args, formatP);
+    TraceInterfaceExtV(fileNameP, lineNum, funcNameP, moduleId, mask, traceLevel, bitMask,
+                       linkKeyP, onuId, formatP, args);
+    va_end(args);
+}
+
+void LogInterface(const char *fileNameP, uint32 lineNum, const char *funcNameP,
+                  eZqLogLevel logLevel, const char *formatP, ...) {
+    (void)funcNameP;
     if (tLogObserver observer = logObserver.load(); observer != nullptr) {
-        char text[512];
+        char text[TRACE_PRINTF_BUF_LEN];
         va_list args;
         va_start(args, formatP);
-        vsnprintf(text, sizeof text, formatP, args);
+        vsnprintf(text, sizeof text, OrEmpty(formatP), args);
         va_end(args);
         observer(logLevel, text);
     }
-    if (LogTraceInitDone != eOS_BOOL_TRUE) return;
+    if (!TraceStarted()) return;
+    if (static_cast<uint32>(logLevel) < static_cast<uint32>(RelaxedLoad(LogLevel))) return;
+    tWriterGuard guard;
+    if (!guard.entered) return;
+    tRecord rec;
+    RecordStart(rec);
+    RecordAppend(rec, "[LOG]:[TID%08x] ", OsWrap__TaskId());
+    const char *restP = RecordTimeDirective(rec, OrEmpty(formatP));
+    RecordWallClock(rec, true);
+    RecordAppend(rec, "{%s:%d}: ", OrEmpty(fileNameP), static_cast<int>(lineNum));
+    va_list args;
+    va_start(args, formatP);
+    RecordAppendV(rec, restP, args);
+    va_end(args);
+    RecordFinish(rec);
+    if (!RecordPassesOnuTextFilter(rec)) return;
+    RecordQueue(rec);
+}
+
+void TraceTask(void) {
+    tOsQueueId queueId = traceQueueId.load(std::memory_order_acquire);
+    for (;;) {
+        tOsMsg msg = nullptr;
+        if (OsWrap__QueueRcv(queueId, &msg, OS_WAIT_FOREVER) != eOS_RET_SUCCESS) continue;
+        if (msg == nullptr) continue;
+        char *recordP = static_cast<char *>(msg);
+        TraceWriteSyslog(recordP);
+        OsWrap__TextOut(recordP);
+        OsWrap__Free(msg);
+    }
 }
 
 } // extern "C"
