@@ -9,7 +9,10 @@
 #include "svcdef.h"
 #include "svc.h"
 #include "uint64.h"
+#include "zqtypes.h"
+#include "zqsysconfig.h"
 #include "zqcmtrace.h"
+#include "zqcommunicator.h"
 
 #ifdef __cplusplus
 extern "C" {
