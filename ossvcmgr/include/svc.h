@@ -3,6 +3,7 @@
 #ifndef RELAYKIT_SVC_H
 #define RELAYKIT_SVC_H
 
+#include "oswrap.h" /* SvcTaskUp() releases through the wrapper */
 #include "ostypes.h"
 #include "svcdef.h"
 
@@ -16,8 +17,90 @@ extern "C" {
 RELAYKIT_API extern tOsSysErrorHandler SvcSysErrorHandler;
 RELAYKIT_API extern tOsSysErrorHandler SvcSysInfoHandler;
 
-/* Installs the host's handlers (a null handler keeps the current one for that role). */
+/* Installs the host's handlers (a null handler keeps the current one for that role), creates the
+ * semaphores "SLEEP", "TSTART" and "TUP" and empties the registry. Call it once, after OsWrap__Init
+ * and before any other service call.
+ * eOS_RET_SUCCESS, or eOS_RET_FAILURE when a semaphore cannot be created. */
 RELAYKIT_API eOsRet SvcInit(tOsSysErrorHandler sysErrorHandler, tOsSysErrorHandler sysInfoHandler);
+
+/* ---- registry of service tasks and modules -------------------------------------------------- *
+ *
+ * Each service task registers the queue and the wake-up semaphore it serves; each module names the
+ * task (and so the task's queue) or a queue of its own that messages to it go to. Registration is
+ * meant for start-up and takes no lock: register a task before the modules that name it (a module
+ * copies its task's semaphore id when it registers). An id of 0xFFFFFFFF means none; the task name
+ * eSVC_TASK_NAME_INVALID means no task. */
+
+typedef struct {
+    tOsTaskId taskId;
+    tOsQueueId queueId;
+    tOsSemId semId;
+} tSvcTaskInfo;
+
+typedef struct {
+    eSvcTaskName taskName;
+    tOsQueueId queueId;
+    tOsSemId semId;
+} tSvcModuleInfo;
+
+OS_STATIC_ASSERT(sizeof(tSvcTaskInfo) == 12, "tSvcTaskInfo is three 32-bit fields");
+OS_STATIC_ASSERT(sizeof(tSvcModuleInfo) == 12, "tSvcModuleInfo is three 32-bit fields");
+
+#define SVC_TASK_TABLE_SIZE 19   /* eSvcTaskName 0..18 */
+#define SVC_MODULE_TABLE_SIZE 40 /* eSvcModuleId 0..39 */
+
+RELAYKIT_API extern tSvcTaskInfo SvcTaskTable[SVC_TASK_TABLE_SIZE];
+RELAYKIT_API extern tSvcModuleInfo SvcModuleTable[SVC_MODULE_TABLE_SIZE];
+
+/* "SLEEP" (nothing releases it), "TSTART" (the start gate) and "TUP" (a new task's up signal). */
+RELAYKIT_API extern tOsSemId SleepSemId;
+RELAYKIT_API extern tOsSemId TaskCreateSemId;
+RELAYKIT_API extern tOsSemId TaskUpSemId;
+
+/* Every task entry gets no queue and no semaphore (its taskId stays); every module entry becomes
+ * {no task, no queue, no semaphore}. */
+RELAYKIT_API void SvcTaskModuleInit(void);
+/* Overwrites the task's entry. eOS_RET_INVALID_ARG: task name out of range, or neither a queue
+ * nor a semaphore. */
+RELAYKIT_API eOsRet SvcTaskReg(eSvcTaskName taskName, tOsTaskId taskId, tOsQueueId queueId,
+                               tOsSemId semId);
+/* Three forms: a task and no queue (messages go to the task's queue), no task and a queue (to that
+ * queue), a task and a queue (to that queue, then the task's semaphore is released; accepted with
+ * a MINOR notice). eOS_RET_INVALID_ARG: module or task out of range, or neither task nor queue. */
+RELAYKIT_API eOsRet SvcModuleReg(eSvcModuleId moduleId, eSvcTaskName taskName, tOsQueueId queueId);
+/* The module's own queue, else its task's queue; 0xFFFFFFFF (reported) for none. */
+RELAYKIT_API tOsQueueId SvcModuleGetQueueId(eSvcModuleId moduleId);
+/* The semaphore a send to the module releases; 0xFFFFFFFF (reported when the module has no task). */
+RELAYKIT_API tOsSemId SvcModuleGetSemId(eSvcModuleId moduleId);
+/* The module's task; eSVC_TASK_NAME_INVALID without one, 0xFFFFFFFF for a module out of range. */
+RELAYKIT_API eSvcTaskName SvcModuleGetTaskName(eSvcModuleId moduleId);
+
+/* TRUE when the calling thread is the task registered under taskName. */
+RELAYKIT_API eOsBool SvcIsTaskName(eSvcTaskName taskName);
+/* The first task name registered with the calling thread's id; eSVC_TASK_NAME_INVALID for none. */
+RELAYKIT_API eSvcTaskName SvcGetTaskName(void);
+/* Prints both tables through SvcPrintf. */
+RELAYKIT_API void DumpSvcTaskTable(void);
+
+/* ---- task start, waiting and sleeping ------------------------------------------------------- */
+
+/* Starts one service task at a time: takes the start gate "TSTART", creates the task (arguments as
+ * for OsWrap__TaskCreate) and waits without limit until the task calls SvcTaskUp(), then gives the
+ * gate back. The gate is given back on every failure after it was taken, so a failed start never
+ * blocks later ones. A task that never calls SvcTaskUp() keeps its starter, and every later start,
+ * waiting. Returns the error of the step that failed. */
+RELAYKIT_API eOsRet SvcTaskStart(char *nameP, void (*entryPoint)(void), eOsPri pri,
+                                 uint32 stackSize, tOsTaskId *taskIdP);
+/* Called once by a starting task when its queue and registration are in place. */
+#define SvcTaskUp() OsWrap__SemRelease(TaskUpSemId)
+
+/* Waits on the semaphore, running the calling task's tick timer (and so its conveyor belts) at each
+ * expiry while it waits. Returns eOS_RET_SUCCESS once the semaphore was taken, or the wrapper's
+ * error. timeout has no effect: without a running tick the call waits without limit. */
+RELAYKIT_API eOsRet SvcSemWait(tOsSemId semId, sint32 timeout);
+/* Sleeps msecsTimeout ms (0xFFFFFFFF: for ever); tick timers do not run meanwhile. Any end other
+ * than the time-out, 0 included, is reported at CRITICAL. */
+RELAYKIT_API void SvcSleep(uint32 msecsTimeout);
 
 /* ---- unconditional output ------------------------------------------------------------------- */
 
