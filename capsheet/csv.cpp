@@ -7,6 +7,9 @@
 #include <cstring>
 #include <fcntl.h>
 #include <unistd.h>
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
 
 namespace capsheet {
 
@@ -28,6 +31,29 @@ constexpr std::array<char, 512> kHexPairs = [] {
     return t;
 }();
 static_assert(kHexPairs[2 * 0xAB] == 'a' && kHexPairs[2 * 0xAB + 1] == 'b');
+
+// Writes 2 * n lower-case hexadecimal digits of in[0..n) to out. The frame text is nearly all of
+// the CSV, so on x86-64 sixteen bytes are converted at once.
+void EncodeHex(char *out, const uint8_t *in, size_t n) {
+    size_t i = 0;
+#if defined(__SSE2__)
+    const __m128i low = _mm_set1_epi8(0x0F);
+    const __m128i nine = _mm_set1_epi8(9);
+    const __m128i zero = _mm_set1_epi8('0');
+    const __m128i letters = _mm_set1_epi8('a' - '0' - 10);
+    auto digits = [&](__m128i v) {
+        return _mm_add_epi8(_mm_add_epi8(v, zero), _mm_and_si128(_mm_cmpgt_epi8(v, nine), letters));
+    };
+    for (; i + 16 <= n; i += 16) {
+        const __m128i x = _mm_loadu_si128(reinterpret_cast<const __m128i *>(in + i));
+        const __m128i hi = _mm_and_si128(_mm_srli_epi16(x, 4), low);
+        const __m128i lo = _mm_and_si128(x, low);
+        _mm_storeu_si128(reinterpret_cast<__m128i *>(out + 2 * i), digits(_mm_unpacklo_epi8(hi, lo)));
+        _mm_storeu_si128(reinterpret_cast<__m128i *>(out + 2 * i + 16), digits(_mm_unpackhi_epi8(hi, lo)));
+    }
+#endif
+    for (; i < n; ++i) std::memcpy(out + 2 * i, &kHexPairs[2 * in[i]], 2);
+}
 
 void Flush(CsvFile &csv) {
     size_t done = 0;
@@ -91,8 +117,7 @@ void CsvWriteRow(CsvFile &csv, int64_t row, int64_t seconds, const uint8_t *cont
             pairs = kWriteBufferSize / 2;
         }
         if (pairs > length) pairs = length;
-        char *out = csv.buf.get() + csv.used;
-        for (size_t i = 0; i < pairs; ++i) std::memcpy(out + 2 * i, &kHexPairs[2 * content[i]], 2);
+        EncodeHex(csv.buf.get() + csv.used, content, pairs);
         csv.used += 2 * pairs;
         content += pairs;
         length -= pairs;
