@@ -53,8 +53,18 @@ void OsCopyName(char *dstP, const char *srcP) {
 
 // ---- mutex primitives -----------------------------------------------------------------------------
 
+std::atomic<int> OsWrapTestMutexCreateFailAt{0};
+
 eOsRet MutexCreate(pthread_mutex_t *mutexP) {
-    if (pthread_mutex_init(mutexP, nullptr) != 0) {
+    // Test hook: when the countdown reaches 0 on this call, the call fails as if the OS refused.
+    bool injected = false;
+    for (int n = OsWrapTestMutexCreateFailAt.load(); n > 0;) {
+        if (OsWrapTestMutexCreateFailAt.compare_exchange_weak(n, n - 1)) {
+            injected = n == 1;
+            break;
+        }
+    }
+    if (injected || pthread_mutex_init(mutexP, nullptr) != 0) {
         OsCriticalLog("MutexCreate(): pthread_mutex_init() failed.\n");
         return eOS_RET_FAILURE;
     }

@@ -82,6 +82,9 @@ eOsRet MutexDelete(pthread_mutex_t *mutexP);
 void MutexLock(pthread_mutex_t *mutexP);
 void MutexUnlock(pthread_mutex_t *mutexP);
 
+// Test hook, 0 in normal use: when set to n, the n-th MutexCreate from now on fails.
+extern std::atomic<int> OsWrapTestMutexCreateFailAt;
+
 // Holds a wrapper mutex for one scope.
 class MutexGuard {
   public:
