@@ -4,6 +4,7 @@
 // capture, so records that are not OMCI leave gaps. Exit status: 0 when the whole capture was
 // converted, 1 when the capture or the CSV failed, 2 for a wrong argument count.
 #include <cstdio>
+#include <sys/stat.h>
 
 #include "capture.h"
 #include "csv.h"
@@ -16,6 +17,14 @@ constexpr int kExitUsage = 2;
 
 constexpr uint16_t kEtherTypeOmci = 0x88B5;
 constexpr size_t kEthernetHeaderSize = 14;  // destination MAC, source MAC, EtherType
+
+// True when path names the very file the capture was opened from: creating the CSV there would
+// truncate the capture while it is being read.
+bool IsCaptureFile(const capsheet::Capture &cap, const char *path) {
+    struct stat in, out;
+    return fstat(cap.src.fd, &in) == 0 && stat(path, &out) == 0 && in.st_dev == out.st_dev &&
+           in.st_ino == out.st_ino;
+}
 
 bool IsOmci(const capsheet::Record &rec) {
     if (rec.length < kEthernetHeaderSize) return false;
@@ -51,7 +60,7 @@ int main(int argc, char **argv) {
             return kExitFailed;
     }
     CsvFile csv;
-    if (!CsvCreate(csv, csvPath)) {
+    if (IsCaptureFile(cap, csvPath) || !CsvCreate(csv, csvPath)) {
         CaptureClose(cap);
         std::printf("Error: can not create csv file\n");
         return kExitFailed;

@@ -75,6 +75,16 @@ TEST_F(CapsheetCommandLineTest, UncreatableCsvFailsAndWritesNothing) {
     EXPECT_EQ(scratch.Entries(), 1u);
 }
 
+TEST_F(CapsheetCommandLineTest, CsvNamingTheCaptureItselfLeavesTheCaptureIntact) {
+    const Bytes original = OneRecordCapture();
+    original.Save(capture);
+    const std::string sameFile = scratch.dir + "/./in.pcap";
+    const Result r = Capsheet({capture, sameFile});
+    EXPECT_EQ(r.status, 1);
+    EXPECT_EQ(r.out, "Error: can not create csv file\n");
+    EXPECT_EQ(ReadFile(capture), std::string(original.b.begin(), original.b.end()));
+}
+
 TEST_F(CapsheetCommandLineTest, FailedCsvWriteIsReportedInsteadOfSuccess) {
     OneRecordCapture().Save(capture);
     const Result r = Capsheet({capture, "/dev/full"});
