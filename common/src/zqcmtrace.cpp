@@ -19,8 +19,8 @@
 namespace {
 
 // Composition buffer of one record: the prefix and the caller's text are appended at the running
-// length, never past the last byte; byte 512 is cleared at the end, so a record holds at most 511
-// characters and stays terminated inside its 512-byte block.
+// length, never past the last byte; the record is cut at 511 characters, so that it stays
+// terminated inside its 512-byte block.
 constexpr size_t kComposeLen = TRACE_PRINTF_BUF_LEN + TRACE_PRINTF_BUF_MARGIN_LEN;
 static_assert(kComposeLen == 544, "a record is composed in 544 bytes");
 
@@ -52,7 +52,7 @@ void RecordStart(tRecord &rec) {
 }
 
 void RecordFinish(tRecord &rec) {
-    rec.text[TRACE_PRINTF_BUF_LEN] = '\0';
+    rec.text[TRACE_PRINTF_BUF_LEN - 1] = '\0';
     rec.len = strlen(rec.text);
 }
 

@@ -1,0 +1,71 @@
+// trace_support.h - helpers the trace tests share: starting the trace facility as a host does,
+// capturing syslog lines, and waiting until everything queued so far has been written.
+#ifndef RELAYKIT_TESTS_TRACE_SUPPORT_H
+#define RELAYKIT_TESTS_TRACE_SUPPORT_H
+
+#include <gtest/gtest.h>
+
+#include <atomic>
+#include <chrono>
+#include <string>
+#include <thread>
+
+#include "capture.h"
+#include "oswrap.h"
+#include "svc.h"
+#include "zqcmtrace.h"
+#include "zqcmtrace_hooks.h"
+
+namespace rktest {
+
+// Records the trace task (and SvcPrintf) gave to syslog, exactly as given.
+inline TextCapture &SyslogLines() {
+    static TextCapture capture;
+    return capture;
+}
+
+inline void CaptureSyslog() {
+    TraceSetSyslogObserver([](const char *lineP) { SyslogLines().Add(lineP); });
+}
+
+// The start-up of a host: wrapper, information handler, trace task; then every text is also fed to
+// the line buffer, so completed lines show up in BllLines().
+inline void StartTrace() {
+    ASSERT_EQ(OsWrap__Init(nullptr), eOS_RET_SUCCESS);
+    SvcSysInfoHandler = CaptureInfoHandler;
+    CaptureSyslog();
+    InitTrace();
+    ASSERT_EQ(LogTraceInitDone, eOS_BOOL_TRUE);
+    SetCliDisplayMode(eOS_BOOL_TRUE);
+}
+
+// The first captured text containing needle, waiting for it with a deadline; "" when none came.
+inline std::string WaitForText(TextCapture &capture, const std::string &needle) {
+    if (!capture.WaitFor(needle)) return "";
+    for (const std::string &text : capture.Texts())
+        if (text.find(needle) != std::string::npos) return text;
+    return "";
+}
+
+// Queues a critical record with a fresh marker and waits until the trace task has written it: the
+// queue is first in, first out, so everything queued before it has been written too.
+inline void DrainTraceQueue() {
+    static std::atomic<int> next{0};
+    std::string marker = "drain-marker-" + std::to_string(next++);
+    CriticalLog("%s\n", marker.c_str());
+    ASSERT_TRUE(SyslogLines().WaitFor(marker)) << "the trace task did not write " << marker;
+}
+
+// Waits until every accounted block is back (the trace task frees each record after writing it).
+inline bool WaitForNoLiveBlocks() {
+    auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(10);
+    while (__atomic_load_n(&MemAllocCnt, __ATOMIC_RELAXED) != 0) {
+        if (std::chrono::steady_clock::now() > deadline) return false;
+        std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    }
+    return true;
+}
+
+} // namespace rktest
+
+#endif // RELAYKIT_TESTS_TRACE_SUPPORT_H
