@@ -27,7 +27,7 @@ static_assert(kHexChunkLen * 3 + kHexChunkLen / 16 + 2 < kLineBufLen, "a chunk f
 // open, write and close, so no task writes on a descriptor another one is closing.
 std::mutex consoleMutex;
 int consoleFd = -1;
-const char *consolePathP = "/dev/console";
+char consolePath[256] = "/dev/console";
 
 // Formats into line (2080 bytes, zero-filled) with the "%t" directive, cut at 2048 characters.
 void ComposeLine(char *line, const char *formatP, va_list args) {
@@ -47,7 +47,7 @@ void ComposeLine(char *line, const char *formatP, va_list args) {
 int writeToConsole(const char *text) {
     std::lock_guard<std::mutex> lock(consoleMutex);
     if (consoleFd < 0) {
-        consoleFd = open(consolePathP, O_RDWR | O_CLOEXEC);
+        consoleFd = open(consolePath, O_RDWR | O_CLOEXEC);
         if (consoleFd < 0) return -1;
     }
     if (write(consoleFd, text, strlen(text)) < 0) {
@@ -97,7 +97,7 @@ void SvcConsoleSetTestPath(const char *pathP) {
     std::lock_guard<std::mutex> lock(consoleMutex);
     if (consoleFd >= 0) close(consoleFd);
     consoleFd = -1;
-    consolePathP = pathP != nullptr ? pathP : "/dev/console";
+    snprintf(consolePath, sizeof consolePath, "%s", pathP != nullptr ? pathP : "/dev/console");
 }
 
 extern "C" {
