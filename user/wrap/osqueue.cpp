@@ -23,10 +23,9 @@ inline uint32 Addr32(const void *p) { return static_cast<uint32>(reinterpret_cas
 
 inline tMsgBlock *HeaderOf(tOsMsg msg) { return static_cast<tMsgBlock *>(msg) - 1; }
 
-// Frees every queued message (qMutex held). A separate link block is freed; the message it carries
-// did not come from the accounting allocator and stays with its owner.
-void DiscardMessages(tQcb &qcb) {
-    tMsgBlock *blockP = qcb.firstP;
+// Frees the messages of a list taken off a queue. A separate link block is freed; the message it
+// carries did not come from the accounting allocator and stays with its owner.
+void DiscardMessages(tMsgBlock *blockP) {
     while (blockP != nullptr) {
         tMsgBlock *nextP = blockP->nextP;
         if (blockP->signature == static_cast<sint32>(OS_MSG_SIGNATURE_LINK)) {
@@ -36,10 +35,20 @@ void DiscardMessages(tQcb &qcb) {
         }
         blockP = nextP;
     }
+}
+
+// Empties the queue's list (its list lock held) and hands the old list to the caller.
+tMsgBlock *DetachMessages(tQcb &qcb) {
+    tMsgBlock *firstP = qcb.firstP;
     qcb.firstP = nullptr;
     qcb.lastP = nullptr;
     qcb.count = 0;
+    return firstP;
 }
+
+// The list lock of a queue: the mutex of the queue's own semaphore, so that a send or a receive
+// updates the list and the count of waiting messages under one lock.
+inline pthread_mutex_t *ListLock(const tQcb &qcb) { return &OWData.scbArray[qcb.semId].semMutex; }
 
 } // namespace
 
@@ -112,9 +121,9 @@ eOsRet OsWrap__QueueDelete(tOsQueueId queueId) {
         MutexUnlock(&OWData.gqMutex);
         return semRet;
     }
-    StoreRelease(qcb.busy, eOS_BOOL_FALSE);
+    StoreRelease(qcb.busy, eOS_BOOL_FALSE); // sends and receives are refused from here on
     MutexLock(&qcb.qMutex);
-    DiscardMessages(qcb);
+    DiscardMessages(DetachMessages(qcb));
     MutexUnlock(&qcb.qMutex);
     (void)MutexDelete(&qcb.qMutex);
     OWData.numOfQueues -= 1;
@@ -137,7 +146,10 @@ eOsRet OsWrap__FlushQueue(tOsQueueId queueId) {
     }
     // The semaphore keeps its count: that many later receives find the list empty.
     MutexLock(&qcb.qMutex);
-    DiscardMessages(qcb);
+    MutexLock(ListLock(qcb));
+    tMsgBlock *listP = DetachMessages(qcb);
+    MutexUnlock(ListLock(qcb));
+    DiscardMessages(listP);
     MutexUnlock(&qcb.qMutex);
     MutexUnlock(&OWData.gqMutex);
     return eOS_RET_SUCCESS;
@@ -169,7 +181,8 @@ eOsRet OsWrap__QueueSend(tOsQueueId dstQueueId, tOsMsg msg) {
     blockP->nextP = nullptr;
     blockP->msg = msg;
 
-    MutexLock(&qcb.qMutex);
+    tScb &scb = OWData.scbArray[qcb.semId];
+    MutexLock(&scb.semMutex);
     if (qcb.lastP != nullptr) {
         qcb.lastP->nextP = blockP;
         qcb.lastP = blockP;
@@ -178,8 +191,10 @@ eOsRet OsWrap__QueueSend(tOsQueueId dstQueueId, tOsMsg msg) {
         qcb.lastP = blockP;
     }
     qcb.count += 1;
-    OsWrap__SemRelease(qcb.semId);
-    MutexUnlock(&qcb.qMutex);
+    const bool wake = SemGiveLocked(scb);
+    MutexUnlock(&scb.semMutex);
+    // Signalled after unlocking, so that the woken receiver does not find the lock still taken.
+    if (wake) pthread_cond_signal(&scb.condVar);
     return eOS_RET_SUCCESS;
 }
 
@@ -196,22 +211,25 @@ eOsRet OsWrap__QueueRcv(tOsQueueId queueId, tOsMsg *msgP, sint32 timeout) {
     }
     tQcb &qcb = OWData.qcbArray[queueId - 1];
 
-    const eOsRet waitRet = OsWrap__SemWait(qcb.semId, timeout);
-    if (waitRet == eOS_RET_AGAIN) {
-        if (!blocking) return eOS_RET_AGAIN;
-        OsMajorLog("OsWrap__QueueRcv(): OsWrap__SemWait() returned eOS_RET_AGAIN in blocking mode.\n");
-        return eOS_RET_FAILURE;
-    }
-    if (waitRet == eOS_RET_TIME_OUT) return waitRet;
+    tScb &scb = OWData.scbArray[qcb.semId];
+    MutexLock(&scb.semMutex);
+    const eOsRet waitRet = SemTakeLocked(scb, timeout);
     if (waitRet != eOS_RET_SUCCESS) {
+        MutexUnlock(&scb.semMutex);
+        if (waitRet == eOS_RET_AGAIN) {
+            if (!blocking) return eOS_RET_AGAIN;
+            OsMajorLog("OsWrap__QueueRcv(): OsWrap__SemWait() returned eOS_RET_AGAIN in blocking mode.\n");
+            return eOS_RET_FAILURE;
+        }
+        if (waitRet == eOS_RET_TIME_OUT) return waitRet;
+        SemReportWaitFailure();
         OsMajorLog("OsWrap__QueueRcv(): OsWrap__SemWait() failed while waiting on a semaphore.\n");
         return waitRet;
     }
 
-    MutexLock(&qcb.qMutex);
     tMsgBlock *blockP = qcb.firstP;
     if (blockP == nullptr) { // a unit left over from a flush
-        MutexUnlock(&qcb.qMutex);
+        MutexUnlock(&scb.semMutex);
         return eOS_RET_FAILURE;
     }
     *msgP = blockP->msg;
@@ -219,17 +237,16 @@ eOsRet OsWrap__QueueRcv(tOsQueueId queueId, tOsMsg *msgP, sint32 timeout) {
     qcb.firstP = blockP->nextP;
     const bool countOk = qcb.count > 0;
     if (countOk) qcb.count -= 1;
+    MutexUnlock(&scb.semMutex);
+
+    // The block is off the list and ours alone now.
     const sint32 signature = blockP->signature;
     if (signature == static_cast<sint32>(OS_MSG_SIGNATURE_LINK)) {
         OsWrap__FreeExt(blockP, const_cast<char *>(__FILE__), __LINE__, 1);
-    }
-    MutexUnlock(&qcb.qMutex);
-
-    if (!countOk) OsMajorLog("OsWrap__QueueRcv(): Invalid Queue Count Id = %d\n", static_cast<int>(queueId));
-    if (signature != static_cast<sint32>(OS_MSG_SIGNATURE_LINK) &&
-        signature != static_cast<sint32>(OS_MSG_SIGNATURE_LIVE)) {
+    } else if (signature != static_cast<sint32>(OS_MSG_SIGNATURE_LIVE)) {
         OsMajorLog("OsWrap__QueueRcv(): Corrupted Msg Block 0x%x\n", Addr32(blockP));
     }
+    if (!countOk) OsMajorLog("OsWrap__QueueRcv(): Invalid Queue Count Id = %d\n", static_cast<int>(queueId));
     return eOS_RET_SUCCESS;
 }
 
@@ -244,7 +261,7 @@ void ShowQueueCtrlBlock(void) {
         tMsgBlock *lastP;
     };
     // Every entry up to the highest live queue is listed, live or not. Rows are copied under
-    // gqMutex (and each live queue's qMutex) and printed after both are released.
+    // gqMutex (and each live queue's list lock) and printed after both are released.
     Row rows[kDumpChunk];
     int next = 0;
     bool first = true;
@@ -266,11 +283,11 @@ void ShowQueueCtrlBlock(void) {
             row.busy = qcb.busy;
             row.semId = qcb.semId;
             const bool live = qcb.busy == eOS_BOOL_TRUE;
-            if (live) MutexLock(&qcb.qMutex);
+            if (live) MutexLock(ListLock(qcb));
             row.count = qcb.count;
             row.firstP = qcb.firstP;
             row.lastP = qcb.lastP;
-            if (live) MutexUnlock(&qcb.qMutex);
+            if (live) MutexUnlock(ListLock(qcb));
         }
         const bool more = next < end;
         MutexUnlock(&OWData.gqMutex);

@@ -54,6 +54,41 @@ void ReleaseAssignedSemId(uint32 semId) {
     OWData.semIdFull[word / 64] &= ~(uint64_t{1} << (word % 64));
 }
 
+eOsRet SemTakeLocked(tScb &scb, sint32 timeout) {
+    while (scb.semCount == 0) {
+        if (timeout == OS_WAIT_NO) return eOS_RET_AGAIN;
+        int rc = 0;
+        scb.waiters += 1;
+        pthread_cleanup_push(SemWaitCleanup, &scb);
+        if (timeout == OS_WAIT_FOREVER) {
+            rc = pthread_cond_wait(&scb.condVar, &scb.semMutex);
+        } else {
+            // A fresh full time-out on every pass; below -1 the deadline is already past.
+            struct timespec deadline;
+            clock_gettime(CLOCK_MONOTONIC, &deadline);
+            const long seconds = timeout / 1000;
+            const struct timespec delta = {seconds, (timeout - seconds * 1000) * 1000000L};
+            TimeSpecAdd(&deadline, &delta);
+            rc = pthread_cond_timedwait(&scb.condVar, &scb.semMutex, &deadline);
+        }
+        pthread_cleanup_pop(0);
+        scb.waiters -= 1;
+        if (rc == ETIMEDOUT || rc == ETIME) return eOS_RET_TIME_OUT;
+        if (rc != 0) return eOS_RET_FAILURE;
+    }
+    scb.semCount -= 1;
+    return eOS_RET_SUCCESS;
+}
+
+bool SemGiveLocked(tScb &scb) {
+    scb.semCount += 1;
+    return scb.waiters > 0;
+}
+
+void SemReportWaitFailure() {
+    OsMajorLog("OsWrap__SemWait(): pthread_cond_wait() or pthread_cond_timedwait() failed.\n");
+}
+
 extern "C" {
 
 eOsRet OsWrap__SemCreate(char *nameP, uint16 initialCount, tOsSemId *semIdP) {
@@ -165,11 +200,12 @@ void OsWrap__SemRelease(tOsSemId semId) {
     tScb &scb = OWData.scbArray[semId];
     MutexLock(&scb.semMutex);
     const bool live = LoadAcquire(scb.busy) == eOS_BOOL_TRUE;
-    if (live) {
-        scb.semCount += 1;
-        pthread_cond_signal(&scb.condVar);
-    }
+    bool wake = false;
+    if (live) wake = SemGiveLocked(scb);
     MutexUnlock(&scb.semMutex);
+    // Signalled after unlocking, so that the woken waiter does not find semMutex still taken. The
+    // condition variable outlives this call: a semaphore with waiters is never deleted.
+    if (wake) pthread_cond_signal(&scb.condVar);
     if (!live) OsMajorLog("OsWrap__SemRelease(): Invalid semaphore Id: S%d.\n", static_cast<int>(semId));
 }
 
@@ -185,43 +221,9 @@ eOsRet OsWrap__SemWait(tOsSemId semId, sint32 timeout) {
         OsMajorLog("OsWrap__SemWait(): Invalid semaphore Id: S%d.\n", static_cast<int>(semId));
         return eOS_RET_INVALID_ARG;
     }
-
-    eOsRet result = eOS_RET_SUCCESS;
-    while (scb.semCount == 0) {
-        if (timeout == OS_WAIT_NO) {
-            result = eOS_RET_AGAIN;
-            break;
-        }
-        int rc = 0;
-        scb.waiters += 1;
-        pthread_cleanup_push(SemWaitCleanup, &scb);
-        if (timeout == OS_WAIT_FOREVER) {
-            rc = pthread_cond_wait(&scb.condVar, &scb.semMutex);
-        } else {
-            // A fresh full time-out on every pass; below -1 the deadline is already past.
-            struct timespec deadline;
-            clock_gettime(CLOCK_MONOTONIC, &deadline);
-            const long seconds = timeout / 1000;
-            const struct timespec delta = {seconds, (timeout - seconds * 1000) * 1000000L};
-            TimeSpecAdd(&deadline, &delta);
-            rc = pthread_cond_timedwait(&scb.condVar, &scb.semMutex, &deadline);
-        }
-        pthread_cleanup_pop(0);
-        scb.waiters -= 1;
-        if (rc == ETIMEDOUT || rc == ETIME) {
-            result = eOS_RET_TIME_OUT;
-            break;
-        }
-        if (rc != 0) {
-            result = eOS_RET_FAILURE;
-            break;
-        }
-    }
-    if (result == eOS_RET_SUCCESS) scb.semCount -= 1;
+    const eOsRet result = SemTakeLocked(scb, timeout);
     MutexUnlock(&scb.semMutex);
-    if (result == eOS_RET_FAILURE) {
-        OsMajorLog("OsWrap__SemWait(): pthread_cond_wait() or pthread_cond_timedwait() failed.\n");
-    }
+    if (result == eOS_RET_FAILURE) SemReportWaitFailure();
     return result;
 }
 

@@ -41,7 +41,9 @@ struct tQcb {
     sint32 count;
     eOsBool busy; // TRUE while the queue exists (read without gqMutex through LoadAcquire)
     tOsSemId semId;
-    pthread_mutex_t qMutex; // guards the list and count
+    pthread_mutex_t qMutex; // serialises flushing and deleting the queue
+    // The list and count are guarded by the semMutex of the queue's semaphore, so that a send or a
+    // receive changes the list and the semaphore's count under one lock.
     tMsgBlock *firstP;
     tMsgBlock *lastP;
 };
@@ -119,6 +121,15 @@ tOsTime TimeSpec2OsTime(struct timespec *tsP, int clockType);
 
 eOsRet GetFreeSemId(uint32 *semIdP);
 void ReleaseAssignedSemId(uint32 semId);
+
+// ---- one semaphore, its semMutex held (the queues keep their list under the same lock) ------------
+
+// Takes one unit, waiting as OsWrap__SemWait does; returns with semMutex held again. Reports nothing:
+// the caller reports eOS_RET_FAILURE with SemReportWaitFailure after unlocking.
+eOsRet SemTakeLocked(tScb &scb, sint32 timeout);
+// Adds one unit; true when a waiter must be signalled (after unlocking) on condVar.
+bool SemGiveLocked(tScb &scb);
+void SemReportWaitFailure();
 
 // ---- memory accounting ---------------------------------------------------------------------------
 
