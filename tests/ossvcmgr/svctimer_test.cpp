@@ -223,6 +223,23 @@ TEST_F(TimerTest, LengthsOutsideTheBoundsAndANullCallbackAreRefusedWithoutABlock
     EXPECT_EQ(LiveTimers(), 2);
 }
 
+TEST_F(TimerTest, ABlockBeyondTheReachOfTheBeltsIsNotPlaced) {
+    // From slot 19 the belts reach 19 + 20 x 11 - 1 = 238 ticks; SvcTimerStart asks at most 211.
+    tTimerBlock block{};
+    block.ticks = 238;
+    EXPECT_EQ(StartTimer(kTask, &block), eOS_RET_SUCCESS);
+    RemoveTimer(&block);
+    block = {};
+    block.ticks = 239;
+    EXPECT_EQ(StartTimer(kTask, &block), eOS_RET_INVALID_ARG);
+    EXPECT_EQ(Reports("CRITICAL:StartTimer(): Timer invalid HRC slot:\n  T2, ticks(239), hrsSlotNo(19), "
+                      "lrcSlot(11), THS(19).\n"),
+              1u);
+    EXPECT_EQ(block.next, nullptr);
+    TickTo(250);
+    EXPECT_TRUE(fired.empty());
+}
+
 TEST_F(TimerTest, TimersDueOnTheSameTickFireInStartOrder) {
     // Same length, started one after another.
     for (int n = 1; n <= 5; n++) ASSERT_NE(Start(500, n), nullptr);

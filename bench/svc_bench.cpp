@@ -1,0 +1,279 @@
+// svc_bench.cpp - the service layer against plain baselines, in the same run: starting and stopping
+// a million conveyor-belt timers against a std::multimap timer set, one belt tick with 100,000
+// against 1,000 live timers, and a service-message round trip between two service tasks against
+// the wrapper's queue ping-pong. After the runs it prints each ratio of real time.
+#include <benchmark/benchmark.h>
+
+#include <cstdint>
+#include <cstdio>
+#include <cstdlib>
+#include <map>
+#include <string>
+#include <vector>
+
+#include "oswrap.h"
+#include "svc.h"
+#include "svcinternal.h"
+#include "svcmsg.h"
+#include "timerdef.h"
+
+namespace {
+
+void EnsureInit() {
+    static const bool done = OsWrap__Init(nullptr) == eOS_RET_SUCCESS && SvcInit(nullptr, nullptr) == eOS_RET_SUCCESS;
+    if (!done) abort();
+}
+
+// A small fixed-seed generator, so that both sides of a comparison see the same lengths and order.
+struct Lcg {
+    uint64_t state;
+    uint32 Next() {
+        state = state * 6364136223846793005ull + 1442695040888963407ull;
+        return (uint32)(state >> 33);
+    }
+};
+
+void NoOp(void *) {}
+
+// ---- start + stop of 1,000,000 timers ----------------------------------------------------------
+
+constexpr int kTimers = 1000000;
+constexpr uint32 kShortest = 100;
+constexpr uint32 kLongest = 10000; // the belts stretch it to 10550
+
+// Lengths over the configured range and a shuffled stop order, the same for both sides.
+struct Workload {
+    std::vector<uint32> lengths;
+    std::vector<int> stopOrder;
+    Workload() : lengths(kTimers), stopOrder(kTimers) {
+        Lcg rng{42};
+        for (int i = 0; i < kTimers; i++) lengths[i] = kShortest + rng.Next() % (kLongest - kShortest + 1);
+        for (int i = 0; i < kTimers; i++) stopOrder[i] = i;
+        for (int i = kTimers - 1; i > 0; i--) std::swap(stopOrder[i], stopOrder[rng.Next() % (i + 1)]);
+    }
+};
+
+const Workload &Load() {
+    static const Workload load;
+    return load;
+}
+
+void BM_TimerStartStop_RelayKit(benchmark::State &state) {
+    EnsureInit();
+    static const bool ready =
+        SvcModuleReg(eSVC_MODULE_ID_OMCI_ME, eSVC_TASK_NAME_OMCI, OS_QUEUE_ID_INVALID) == eOS_RET_SUCCESS &&
+        SvcTimerInit(eSVC_TASK_NAME_OMCI, 50, kShortest, kLongest) == eOS_RET_SUCCESS;
+    if (!ready) abort();
+    const Workload &load = Load();
+    std::vector<tSvcTimerId> ids(kTimers);
+    for (auto _ : state) {
+        for (int i = 0; i < kTimers; i++) {
+            ids[i] = SvcTimerStart(eSVC_MODULE_ID_OMCI_ME, load.lengths[i], eOS_BOOL_FALSE, NoOp, nullptr);
+        }
+        for (int i : load.stopOrder) SvcTimerStop(eSVC_MODULE_ID_OMCI_ME, ids[i]);
+    }
+}
+BENCHMARK(BM_TimerStartStop_RelayKit)->UseRealTime()->Unit(benchmark::kMillisecond)->Iterations(5);
+
+void BM_TimerStartStop_Baseline(benchmark::State &state) {
+    const Workload &load = Load();
+    using TimerSet = std::multimap<uint64_t, tSvcTimerCallback>;
+    std::vector<TimerSet::iterator> ids(kTimers);
+    const uint64_t now = 1000000;
+    for (auto _ : state) {
+        TimerSet timers;
+        for (int i = 0; i < kTimers; i++) ids[i] = timers.emplace(now + load.lengths[i], NoOp);
+        for (int i : load.stopOrder) timers.erase(ids[i]);
+        benchmark::DoNotOptimize(timers);
+    }
+}
+BENCHMARK(BM_TimerStartStop_Baseline)->UseRealTime()->Unit(benchmark::kMillisecond)->Iterations(5);
+
+// ---- one tick with many live timers ------------------------------------------------------------
+
+// One hour of timers on a 50 ms tick. Every tick handles the same load: eight periodic timers per
+// high-resolution slot. The other live timers are parked on low-resolution slots that the measured
+// ticks (all repetitions together) do not reach.
+constexpr uint32 kTickLongest = 3600000;
+constexpr int kPerSlot = 8;
+constexpr int kMeasuredTicks = 10000;
+constexpr int kRepetitions = 3;
+constexpr uint32 kParkedFrom = 32000 * 50; // beyond kMeasuredTicks x kRepetitions
+
+void TickWithLiveTimers(benchmark::State &state, eSvcTaskName task, eSvcModuleId module) {
+    EnsureInit();
+    const int parked = (int)state.range(0);
+    static bool setUp[SVC_TASK_TABLE_SIZE];
+    const tTaskTimer &tt = TaskTimer[task];
+    void *taskArg = (void *)(uintptr_t)task;
+    if (!setUp[task]) {
+        setUp[task] = true;
+        if (SvcModuleReg(module, task, OS_QUEUE_ID_INVALID) != eOS_RET_SUCCESS ||
+            SvcTimerInit(task, 50, kShortest, kTickLongest) != eOS_RET_SUCCESS) {
+            abort();
+        }
+        const uint32 n = tt.hrcSlotCounts;
+        // The load: periodic timers of N - 2 ticks, recurring every N - 1 ticks, started kPerSlot at
+        // a time over N - 1 ticks so that every tick handles kPerSlot of them.
+        for (uint32 t = 0; t < n - 1; t++) {
+            for (int k = 0; k < kPerSlot; k++) {
+                SvcTimerStart(module, (n - 2) * 50, eOS_BOOL_TRUE, NoOp, nullptr);
+            }
+            SvcTimerTick(taskArg);
+        }
+        Lcg rng{7};
+        for (int i = 0; i < parked; i++) {
+            const uint32 msecs = kParkedFrom + rng.Next() % (tt.longestTimer - kParkedFrom + 1);
+            if (SvcTimerStart(module, msecs, eOS_BOOL_FALSE, NoOp, nullptr) == nullptr) abort();
+        }
+    }
+    for (auto _ : state) SvcTimerTick(taskArg);
+    state.counters["live"] = parked + kPerSlot * (tt.hrcSlotCounts - 1);
+    state.counters["N"] = tt.hrcSlotCounts;
+    state.counters["M"] = tt.lrcSlotCounts;
+}
+
+void BM_Tick_RelayKit_100000Live(benchmark::State &state) {
+    TickWithLiveTimers(state, eSVC_TASK_NAME_OMCI_AGT_LOW, eSVC_MODULE_ID_OMCI_AGT_LOW);
+}
+BENCHMARK(BM_Tick_RelayKit_100000Live)->Arg(100000)->Iterations(kMeasuredTicks)->Repetitions(kRepetitions);
+
+void BM_Tick_RelayKit_1000Live(benchmark::State &state) {
+    TickWithLiveTimers(state, eSVC_TASK_NAME_OMCI_AGT_HIGH, eSVC_MODULE_ID_OMCI_AGT_HIGH);
+}
+BENCHMARK(BM_Tick_RelayKit_1000Live)->Arg(1000)->Iterations(kMeasuredTicks)->Repetitions(kRepetitions);
+
+// ---- service message round trip ------------------------------------------------------------------
+
+constexpr eSvcModuleId kPingModule = eSVC_MODULE_ID_SVC_MGR;
+constexpr eSvcModuleId kEchoModule = eSVC_MODULE_ID_PM;
+constexpr uint16 kStopType = 0xFFFF;
+
+// The echo service task: sends every message back to its sender until told to stop.
+void EchoServiceTask() {
+    tOsQueueId queueId = 0;
+    OsWrap__QueueCreate(const_cast<char *>("echoQ"), 0, &queueId);
+    SvcTaskReg(eSVC_TASK_NAME_PM, OsWrap__TaskId(), queueId, OS_SEM_ID_INVALID);
+    SvcModuleReg(kEchoModule, eSVC_TASK_NAME_PM, OS_QUEUE_ID_INVALID);
+    SvcTaskUp();
+    for (;;) {
+        tSvcMsg *msgP = nullptr;
+        if (SvcMsgRcv(queueId, &msgP, OS_WAIT_FOREVER) != eOS_RET_SUCCESS) continue;
+        const bool stop = SvcMsgGetMsgType(msgP) == kStopType;
+        SvcMsgSetDstModuleId(msgP, SvcMsgGetSrcModuleId(msgP));
+        SvcMsgSetSrcModuleId(msgP, kEchoModule);
+        SvcMsgSend(msgP);
+        if (stop) return;
+    }
+}
+
+void BM_MsgRoundTrip_RelayKit(benchmark::State &state) {
+    EnsureInit();
+    tOsQueueId pingQueue = 0;
+    OsWrap__QueueCreate(const_cast<char *>("pingQ"), 0, &pingQueue);
+    SvcTaskReg(eSVC_TASK_NAME_SVC_MGR, OsWrap__TaskId(), pingQueue, OS_SEM_ID_INVALID);
+    SvcModuleReg(kPingModule, eSVC_TASK_NAME_SVC_MGR, OS_QUEUE_ID_INVALID);
+    tOsTaskId echo = 0;
+    if (SvcTaskStart(const_cast<char *>("echoTask"), EchoServiceTask, eOS_PRI_MEDIUM, 131072, &echo) !=
+        eOS_RET_SUCCESS) {
+        state.SkipWithError("echo task not started");
+        return;
+    }
+    auto roundTrip = [](uint16 type) {
+        tSvcMsg *msgP = SvcMsgAlloc(64);
+        SvcMsgSetMsgType(msgP, type);
+        SvcMsgSetSrcModuleId(msgP, kPingModule);
+        SvcMsgSetDstModuleId(msgP, kEchoModule);
+        SvcMsgSend(msgP);
+        tSvcMsg *backP = nullptr;
+        SvcMsgRcv(SvcTaskTable[eSVC_TASK_NAME_SVC_MGR].queueId, &backP, OS_WAIT_FOREVER);
+        SvcMsgFree(backP);
+    };
+    for (auto _ : state) roundTrip(1);
+    roundTrip(kStopType);
+    OsWrap__TaskDelete(echo);
+}
+BENCHMARK(BM_MsgRoundTrip_RelayKit)->UseRealTime();
+
+// The wrapper's own queue ping-pong with one block going back and forth.
+tOsQueueId gPing = 0, gPong = 0;
+void *gStop = nullptr;
+
+void EchoQueueTask() {
+    for (;;) {
+        tOsMsg msg = nullptr;
+        if (OsWrap__QueueRcv(gPing, &msg, OS_WAIT_FOREVER) != eOS_RET_SUCCESS) continue;
+        const bool stop = msg == gStop;
+        OsWrap__QueueSend(gPong, msg);
+        if (stop) return;
+    }
+}
+
+void BM_QueuePingPong_Baseline(benchmark::State &state) {
+    EnsureInit();
+    OsWrap__QueueCreate(const_cast<char *>("ping"), 0, &gPing);
+    OsWrap__QueueCreate(const_cast<char *>("pong"), 0, &gPong);
+    gStop = OsWrap__Alloc(8);
+    void *ball = OsWrap__Alloc(64);
+    tOsTaskId echo = 0;
+    OsWrap__TaskCreate(const_cast<char *>("echo"), EchoQueueTask, eOS_PRI_MEDIUM, 131072, &echo);
+    for (auto _ : state) {
+        OsWrap__QueueSend(gPing, ball);
+        tOsMsg back = nullptr;
+        OsWrap__QueueRcv(gPong, &back, OS_WAIT_FOREVER);
+        benchmark::DoNotOptimize(back);
+    }
+    tOsMsg back = nullptr;
+    OsWrap__QueueSend(gPing, gStop);
+    OsWrap__QueueRcv(gPong, &back, OS_WAIT_FOREVER);
+    OsWrap__TaskDelete(echo);
+    OsWrap__Free(gStop);
+    OsWrap__Free(ball);
+    OsWrap__QueueDelete(gPing);
+    OsWrap__QueueDelete(gPong);
+}
+BENCHMARK(BM_QueuePingPong_Baseline)->UseRealTime();
+
+// Prints the console report, then each relayKit/baseline ratio of real time per iteration (for the
+// repeated tick runs, of their fastest repetition).
+class RatioReporter : public benchmark::ConsoleReporter {
+  public:
+    void ReportRuns(const std::vector<Run> &runs) override {
+        ConsoleReporter::ReportRuns(runs);
+        for (const Run &run : runs) {
+            if (run.run_type != Run::RT_Iteration || run.iterations == 0) continue;
+            const double perIteration = run.real_accumulated_time / static_cast<double>(run.iterations);
+            const std::string name = run.run_name.function_name;
+            auto it = times_.find(name);
+            if (it == times_.end() || perIteration < it->second) times_[name] = perIteration;
+        }
+    }
+    void Finalize() override {
+        ConsoleReporter::Finalize();
+        const std::pair<const char *, const char *> pairs[] = {
+            {"BM_TimerStartStop_RelayKit", "BM_TimerStartStop_Baseline"},
+            {"BM_Tick_RelayKit_100000Live", "BM_Tick_RelayKit_1000Live"},
+            {"BM_MsgRoundTrip_RelayKit", "BM_QueuePingPong_Baseline"},
+        };
+        for (const auto &[mine, base] : pairs) {
+            const auto a = times_.find(mine);
+            const auto b = times_.find(base);
+            if (a == times_.end() || b == times_.end() || b->second <= 0) continue;
+            printf("ratio %-30s / %-28s %.2f\n", mine, base, a->second / b->second);
+        }
+    }
+
+  private:
+    std::map<std::string, double> times_;
+};
+
+} // namespace
+
+int main(int argc, char **argv) {
+    benchmark::Initialize(&argc, argv);
+    if (benchmark::ReportUnrecognizedArguments(argc, argv)) return 1;
+    RatioReporter reporter;
+    benchmark::RunSpecifiedBenchmarks(&reporter);
+    benchmark::Shutdown();
+    return 0;
+}
