@@ -13,6 +13,7 @@ using rktest::WaitForText;
 
 class OnuTraceTest : public ::testing::Test {
   protected:
+    void TearDown() override { rktest::QuiesceTrace(); }
     void SetUp() override {
         rktest::StartTrace();
         // Invalid addresses are reported at warning level.

@@ -73,7 +73,9 @@ class TelnetTest : public ::testing::Test {
         ASSERT_GT(connection_.server, 0);
     }
     void TearDown() override {
-        CliTelnetConnectedB = eOS_BOOL_FALSE;
+        // The trace task may be reading the switch while it writes a record.
+        __atomic_store_n(&CliTelnetConnectedB, eOS_BOOL_FALSE, __ATOMIC_RELAXED);
+        rktest::QuiesceTrace();
         close(connection_.client);
         if (connection_.server >= 0) close(connection_.server);
     }

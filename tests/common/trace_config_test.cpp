@@ -12,6 +12,7 @@ namespace {
 class TraceConfigTest : public ::testing::Test {
   protected:
     void SetUp() override { SvcSysInfoHandler = rktest::CaptureInfoHandler; }
+    void TearDown() override { rktest::QuiesceTrace(); }
 };
 
 TEST_F(TraceConfigTest, StartsWithTheLoadTimeValues) {

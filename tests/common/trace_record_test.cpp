@@ -29,6 +29,7 @@ std::string Location(uint32 line, const char *funcP) {
 
 class TraceRecordTest : public ::testing::Test {
   protected:
+    void TearDown() override { rktest::QuiesceTrace(); }
     void SetUp() override { rktest::StartTrace(); }
 };
 

@@ -19,8 +19,9 @@
 namespace rktest {
 
 // Records the trace task (and SvcPrintf) gave to syslog, exactly as given.
+// Never destroyed: the trace task may still signal it while the process exits.
 inline TextCapture &SyslogLines() {
-    static TextCapture capture;
+    static TextCapture &capture = *new TextCapture;
     return capture;
 }
 
@@ -54,6 +55,20 @@ inline void DrainTraceQueue() {
     std::string marker = "drain-marker-" + std::to_string(next++);
     CriticalLog("%s\n", marker.c_str());
     ASSERT_TRUE(SyslogLines().WaitFor(marker)) << "the trace task did not write " << marker;
+    if (OutPutCliB == eOS_BOOL_TRUE) {
+        ASSERT_TRUE(BllLines().WaitFor(marker));
+    }
+}
+
+// Called at the end of a test that started the trace task, so that the captures can be destroyed
+// at exit: with the line buffer switched off, the last record the task writes reaches syslog
+// only, and waiting for it orders everything the task did with the other captures before exit.
+inline void QuiesceTrace() {
+    if (LogTraceInitDone != eOS_BOOL_TRUE) return;
+    SetCliDisplayMode(eOS_BOOL_FALSE);
+    SetCliShowOltLog(eOS_BOOL_FALSE);
+    TraceSetLevel(eZQ_TL_DEBUG);
+    DrainTraceQueue();
 }
 
 // Waits until every accounted block is back (the trace task frees each record after writing it).
