@@ -222,3 +222,51 @@ TEST_F(MemTest, DumpPrintsEachLiveRecordWithAShortenedFileName) {
 }
 
 } // namespace
+
+namespace {
+
+// An information handler that allocates, as a trace record about a failed CLI send does: with
+// recording on, each allocation takes the task table mutex.
+void AllocatingHandler(char *textP) {
+    void *p = OsWrap__Alloc(16);
+    rktest::HandlerTexts().Add(textP);
+    OsWrap__Free(p);
+}
+
+TEST_F(MemTest, DumpsPrintWithoutHoldingTheLockTheirOutputNeeds) {
+    tOsSemId sem = 0;
+    tOsQueueId queue = 0;
+    ASSERT_EQ(OsWrap__SemCreate(const_cast<char *>("s"), 0, &sem), eOS_RET_SUCCESS);
+    ASSERT_EQ(OsWrap__QueueCreate(const_cast<char *>("q"), 0, &queue), eOS_RET_SUCCESS);
+    MemRecordStart(1);
+    void *recorded = OsWrap__Alloc(8);
+    SvcSysInfoHandler = AllocatingHandler;
+
+    std::atomic<bool> done{false};
+    std::thread dumper([&] {
+        ShowTaskCtrlBlock();
+        ShowSemCtrlBlock();
+        ShowQueueCtrlBlock();
+        MemRecordDump();
+        ShowMemAllocCnt();
+        done = true;
+    });
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(20);
+    while (!done && std::chrono::steady_clock::now() < deadline) {
+        std::this_thread::sleep_for(std::chrono::milliseconds(5));
+    }
+    if (!done) {
+        ADD_FAILURE() << "a dump waits for the lock its own output needs";
+        std::_Exit(1);
+    }
+    dumper.join();
+    EXPECT_EQ(rktest::HandlerTexts().Count("Show Taks Control Block"), 1u);
+    EXPECT_EQ(rktest::HandlerTexts().Count("Show Semaphore Control Block"), 1u);
+    EXPECT_EQ(rktest::HandlerTexts().Count("Show Queue Control Block"), 1u);
+    EXPECT_EQ(rktest::HandlerTexts().Count(", 8, 0x"), 1u);
+    SvcSysInfoHandler = rktest::CaptureInfoHandler;
+    OsWrap__Free(recorded);
+    EXPECT_EQ(LiveBlocks(), 0u);
+}
+
+} // namespace

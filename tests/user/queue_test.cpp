@@ -337,3 +337,45 @@ TEST_F(QueueTest, DumpListsEveryEntryUpToTheHighestLiveQueue) {
 }
 
 } // namespace
+
+namespace {
+
+TEST_F(QueueTest, FlushesAndDumpsDuringTrafficLeaveNoBlockBehind) {
+    SvcSysInfoHandler = [](char *) {};
+    const tOsQueueId id = Create();
+    std::atomic<int> producersLeft{2};
+    std::vector<std::thread> threads;
+    for (int p = 0; p < 2; ++p) {
+        threads.emplace_back([&] {
+            for (uint32 i = 0; i < 4000; ++i) ASSERT_EQ(OsWrap__QueueSend(id, QueueTest::Message(i)), eOS_RET_SUCCESS);
+            producersLeft--;
+        });
+    }
+    for (int c = 0; c < 2; ++c) {
+        threads.emplace_back([&] {
+            for (;;) {
+                tOsMsg msg = nullptr;
+                const eOsRet ret = OsWrap__QueueRcv(id, &msg, 5);
+                if (ret == eOS_RET_SUCCESS) {
+                    QueueTest::Take(msg);
+                } else if (ret == eOS_RET_TIME_OUT && producersLeft.load() == 0) {
+                    return;
+                }
+            }
+        });
+    }
+    threads.emplace_back([&] {
+        while (producersLeft.load() != 0) {
+            ASSERT_EQ(OsWrap__FlushQueue(id), eOS_RET_SUCCESS);
+            ShowQueueCtrlBlock();
+            ShowSemCtrlBlock();
+            std::this_thread::sleep_for(milliseconds(1));
+        }
+    });
+    for (auto &t : threads) t.join();
+    ASSERT_EQ(OsWrap__FlushQueue(id), eOS_RET_SUCCESS);
+    EXPECT_EQ(LiveBlocks(), startBlocks_);
+    EXPECT_EQ(OsWrap__QueueDelete(id), eOS_RET_SUCCESS);
+}
+
+} // namespace
