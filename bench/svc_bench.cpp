@@ -20,7 +20,8 @@
 namespace {
 
 void EnsureInit() {
-    static const bool done = OsWrap__Init(nullptr) == eOS_RET_SUCCESS && SvcInit(nullptr, nullptr) == eOS_RET_SUCCESS;
+    static const bool done =
+        OsWrap__Init(nullptr) == eOS_RET_SUCCESS && SvcInit(nullptr, nullptr) == eOS_RET_SUCCESS;
     if (!done) abort();
 }
 
