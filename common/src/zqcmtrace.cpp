@@ -86,7 +86,7 @@ void RecordWallClock(tRecord &rec, bool logForm) {
 // When the ONU text filter is on, a record passes only if it names the selected link and ONU in
 // the colon form "1:1:<link>:<onu>" or in the comma form "1,1,<link>,<onu>".
 bool RecordPassesOnuTextFilter(const tRecord &rec) {
-    if (RelaxedLoad(OnuTraceMaskEnable) != eOS_BOOL_TRUE) return true;
+    if (!FlagIsTrue(OnuTraceMaskEnable)) return true;
     int linkId = RelaxedLoad(OnuTraceMasks[0].linkId);
     int onuId = RelaxedLoad(OnuTraceMasks[0].onuId);
     char key[FILTER_KEY_BUF_LEN];
@@ -342,7 +342,9 @@ void TraceSetLevel(eZqTraceLevel level) {
 
 void SetTraceFieldBitMask(eZqTraceFieldBitMask mask, eOsBool isEnable) {
     uint32 fields = RelaxedLoad(traceFieldBitMask);
-    if (isEnable != 0) {
+    uint32 enable;
+    memcpy(&enable, &isEnable, sizeof enable);
+    if (enable != 0) {
         fields |= static_cast<uint32>(mask);
     } else {
         fields &= ~static_cast<uint32>(mask);

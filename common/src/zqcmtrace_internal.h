@@ -5,6 +5,7 @@
 
 #include <atomic>
 #include <cstdarg>
+#include <cstring>
 
 #include "zqcmtrace.h"
 
@@ -15,6 +16,19 @@ template <typename T> inline T RelaxedLoad(const T &value) {
 }
 template <typename T> inline void RelaxedStore(T &value, T newValue) {
     std::atomic_ref<T>(value).store(newValue, std::memory_order_relaxed);
+}
+
+// eOsBool switches are set by hosts, possibly from C with values other than 0 and 1 (only
+// eOS_BOOL_TRUE counts as on). They are read and written as the plain 32-bit numbers they are.
+static_assert(sizeof(eOsBool) == sizeof(uint32), "eOsBool is 32 bits");
+inline bool FlagIsTrue(const eOsBool &flag) {
+    return __atomic_load_n(reinterpret_cast<const uint32 *>(&flag), __ATOMIC_RELAXED) ==
+           static_cast<uint32>(eOS_BOOL_TRUE);
+}
+inline void FlagStore(eOsBool &flag, const eOsBool &value) {
+    uint32 raw;
+    memcpy(&raw, &value, sizeof raw);
+    __atomic_store_n(reinterpret_cast<uint32 *>(&flag), raw, __ATOMIC_RELAXED);
 }
 
 // TraceInterface_Ext with its arguments in a va_list; true when the record was queued.

@@ -41,7 +41,7 @@ int CliClientSocket = 0;
 void WriteToCliTelnetSocket(char *textP) {
     if (textP == nullptr) return;
     bool isFailureReport = failureReportPending.load() && strstr(textP, kTelnetFailureText) != nullptr;
-    bool connected = RelaxedLoad(CliTelnetConnectedB) == eOS_BOOL_TRUE &&
+    bool connected = FlagIsTrue(CliTelnetConnectedB) &&
                      RelaxedLoad(CliTelnetEnable) != 0 && RelaxedLoad(CliClientSocket) > 0;
     bool failed = connected && !SendAll(RelaxedLoad(CliClientSocket), textP, strlen(textP));
     if (isFailureReport) {

@@ -2,6 +2,7 @@
 #include <algorithm>
 #include <cstdarg>
 #include <cstdio>
+#include <cstring>
 
 #include "oswrap.h"
 #include "zqcmtrace.h"
@@ -178,9 +179,14 @@ uint32 OnuTraceGetMask(void) {
            RelaxedLoad(OnuTraceMasks[0].onuId);
 }
 
-void OnuTraceSetMaskEnable(eOsBool enableOrNot) { RelaxedStore(OnuTraceMaskEnable, enableOrNot); }
+void OnuTraceSetMaskEnable(eOsBool enableOrNot) { FlagStore(OnuTraceMaskEnable, enableOrNot); }
 
-eOsBool OnuTraceGetMaskEnable(void) { return RelaxedLoad(OnuTraceMaskEnable); }
+eOsBool OnuTraceGetMaskEnable(void) {
+    uint32 raw = __atomic_load_n(reinterpret_cast<const uint32 *>(&OnuTraceMaskEnable), __ATOMIC_RELAXED);
+    eOsBool value;
+    memcpy(&value, &raw, sizeof value);
+    return value;
+}
 
 // ---- ONU log wrappers -----------------------------------------------------------------------------
 

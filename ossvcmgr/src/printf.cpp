@@ -70,7 +70,9 @@ void ConsoleOut(const char *text) { (void)writeToConsole(text); }
 void HexDump(const char *bufferP, uint32 length, eOsBool dumpForm, void (*outP)(const char *)) {
     const unsigned char *bytesP = reinterpret_cast<const unsigned char *>(bufferP);
     if (bytesP == nullptr) length = 0;
-    bool dump = dumpForm == eOS_BOOL_TRUE;
+    uint32 form; // a C host may pass any 32-bit value; only eOS_BOOL_TRUE asks for the dump form
+    memcpy(&form, &dumpForm, sizeof form);
+    bool dump = form == static_cast<uint32>(eOS_BOOL_TRUE);
     char text[kLineBufLen];
     uint32 index = 0;
     uint32 fullChunks = length / kHexChunkLen;

@@ -11,6 +11,7 @@
 
 #include "oswrap.h"
 #include "zqcmtrace.h"
+#include "zqcmtrace_internal.h"
 #include "zqcommunicator.h"
 
 namespace {
@@ -40,13 +41,6 @@ std::mutex lineBufMutex;
 // Set while this thread feeds the line buffer: a host sink that prints while it takes a line over
 // would otherwise wait for the lock it holds. Its own texts skip the line buffer.
 thread_local bool feedingLineBuffer = false;
-
-eOsBool Switch(const eOsBool &flag) {
-    return std::atomic_ref<eOsBool>(const_cast<eOsBool &>(flag)).load(std::memory_order_relaxed);
-}
-void SetSwitch(eOsBool &flag, eOsBool value) {
-    std::atomic_ref<eOsBool>(flag).store(value, std::memory_order_relaxed);
-}
 
 // Gives the buffer to the host and clears all of it. lineBufMutex held.
 void LineBufferHandOver() {
@@ -125,13 +119,13 @@ char oltDebugTempP[4096];
 
 void OsWrap__TextOut(char *textP) {
     if (textP == nullptr) return;
-    if (Switch(ConsoleOutputModeB) == eOS_BOOL_TRUE) {
+    if (FlagIsTrue(ConsoleOutputModeB)) {
         fputs(textP, stdout);
         fflush(stdout);
     }
-    if (Switch(FileOutputModeB) == eOS_BOOL_TRUE) WriteToFile(textP);
+    if (FlagIsTrue(FileOutputModeB)) WriteToFile(textP);
     WriteToCliTelnetSocket(textP);
-    if (Switch(OutPutCliB) == eOS_BOOL_TRUE || Switch(OltLogToCliB) == eOS_BOOL_TRUE)
+    if (FlagIsTrue(OutPutCliB) || FlagIsTrue(OltLogToCliB))
         LineBufferAdd(textP);
 }
 
@@ -171,12 +165,12 @@ eOsRet OpenLogFile(char *prefixP) {
 }
 
 void SetDisplayMode(eOsBool consoleOutputModeB, eOsBool fileOutputModeB) {
-    SetSwitch(ConsoleOutputModeB, consoleOutputModeB);
-    SetSwitch(FileOutputModeB, fileOutputModeB);
+    FlagStore(ConsoleOutputModeB, consoleOutputModeB);
+    FlagStore(FileOutputModeB, fileOutputModeB);
 }
 
-void SetCliDisplayMode(eOsBool outPutCliB) { SetSwitch(OutPutCliB, outPutCliB); }
+void SetCliDisplayMode(eOsBool outPutCliB) { FlagStore(OutPutCliB, outPutCliB); }
 
-void SetCliShowOltLog(eOsBool outPutCliB) { SetSwitch(OltLogToCliB, outPutCliB); }
+void SetCliShowOltLog(eOsBool outPutCliB) { FlagStore(OltLogToCliB, outPutCliB); }
 
 } // extern "C"
