@@ -7,6 +7,7 @@
 #include <cstdarg>
 #include <cstdio>
 #include <cstring>
+#include <initializer_list>
 #include <mutex>
 
 #include "oswrap.h"
@@ -39,11 +40,45 @@ void RecordAppendV(tRecord &rec, const char *formatP, va_list args) {
     rec.len = std::min(rec.len + static_cast<size_t>(written), kComposeLen - 1);
 }
 
-__attribute__((format(printf, 2, 3))) void RecordAppend(tRecord &rec, const char *formatP, ...) {
-    va_list args;
-    va_start(args, formatP);
-    RecordAppendV(rec, formatP, args);
-    va_end(args);
+// The prefix fields are appended directly rather than through printf: this is the caller's cost
+// of every record. Each appender gives what the printf form in its comment would give.
+
+void RecordAppendText(tRecord &rec, const char *textP) { // "%s"
+    size_t room = kComposeLen - 1 - rec.len;
+    size_t length = strnlen(textP, room);
+    memcpy(rec.text + rec.len, textP, length);
+    rec.len += length;
+    rec.text[rec.len] = '\0';
+}
+
+void RecordAppendTexts(tRecord &rec, std::initializer_list<const char *> texts) {
+    for (const char *textP : texts) RecordAppendText(rec, textP);
+}
+
+// "%d" for width 0, "%0<width>d" for a value that is not negative.
+void RecordAppendDecimal(tRecord &rec, long long value, int width = 0) {
+    char digits[24];
+    char *endP = digits + sizeof digits;
+    char *p = endP;
+    *--p = '\0';
+    bool negative = value < 0;
+    unsigned long long magnitude =
+        negative ? 0ull - static_cast<unsigned long long>(value) : static_cast<unsigned long long>(value);
+    do {
+        *--p = static_cast<char>('0' + magnitude % 10);
+        magnitude /= 10;
+    } while (magnitude != 0);
+    while (endP - 1 - p < width) *--p = '0';
+    if (negative) *--p = '-';
+    RecordAppendText(rec, p);
+}
+
+void RecordAppendHex8(tRecord &rec, uint32 value) { // "%08x"
+    static constexpr char kHex[] = "0123456789abcdef";
+    char digits[9];
+    for (int i = 7; i >= 0; --i, value >>= 4) digits[i] = kHex[value & 0xF];
+    digits[8] = '\0';
+    RecordAppendText(rec, digits);
 }
 
 void RecordStart(tRecord &rec) {
@@ -56,31 +91,58 @@ void RecordFinish(tRecord &rec) {
     rec.len = strlen(rec.text);
 }
 
-// A format that begins with "%t" gets the system time; the rest of the format is returned.
+// A format that begins with "%t" gets the system time "TH%uL%u:"; the rest of the format is
+// returned.
 const char *RecordTimeDirective(tRecord &rec, const char *formatP) {
     if (formatP[0] == '%' && formatP[1] == 't') {
         tOsTime now = OsWrap__GetSysTime();
-        RecordAppend(rec, "TH%uL%u:", now.high, now.low);
+        RecordAppendText(rec, "TH");
+        RecordAppendDecimal(rec, now.high);
+        RecordAppendText(rec, "L");
+        RecordAppendDecimal(rec, now.low);
+        RecordAppendText(rec, ":");
         return formatP + 2;
     }
     return formatP;
 }
 
-// The wall-clock field: "[hh:mm:ss.mmm]:" in trace records, "[hh:mm:ss.mmm] " in log records.
-// Left out when the local time cannot be had.
+// Local time of day of one second, converted once per second and thread: the conversion takes a
+// process-wide lock that syslog takes too.
+struct tLocalSecond {
+    time_t second = -1;
+    bool valid = false;
+    int hour = 0;
+    int minute = 0;
+    int sec = 0;
+};
+thread_local tLocalSecond localSecond;
+
+// The wall-clock field: "[%02d:%02d:%02d.%03ld]:" in trace records, "[%02d:%02d:%02d.%03ld] " in
+// log records. Left out when the local time cannot be had.
 void RecordWallClock(tRecord &rec, bool logForm) {
     struct timespec now;
-    struct tm local;
     if (clock_gettime(CLOCK_REALTIME, &now) != 0) return;
-    if (localtime_r(&now.tv_sec, &local) == nullptr) return;
-    long millis = static_cast<long>(now.tv_nsec / 1000000);
-    if (logForm) {
-        RecordAppend(rec, "[%02d:%02d:%02d.%03ld] ", local.tm_hour, local.tm_min, local.tm_sec,
-                     millis);
-    } else {
-        RecordAppend(rec, "[%02d:%02d:%02d.%03ld]:", local.tm_hour, local.tm_min, local.tm_sec,
-                     millis);
+    tLocalSecond &cached = localSecond;
+    if (cached.second != now.tv_sec) {
+        struct tm local;
+        cached.second = now.tv_sec;
+        cached.valid = localtime_r(&now.tv_sec, &local) != nullptr;
+        if (cached.valid) {
+            cached.hour = local.tm_hour;
+            cached.minute = local.tm_min;
+            cached.sec = local.tm_sec;
+        }
     }
+    if (!cached.valid) return;
+    RecordAppendText(rec, "[");
+    RecordAppendDecimal(rec, cached.hour, 2);
+    RecordAppendText(rec, ":");
+    RecordAppendDecimal(rec, cached.minute, 2);
+    RecordAppendText(rec, ":");
+    RecordAppendDecimal(rec, cached.sec, 2);
+    RecordAppendText(rec, ".");
+    RecordAppendDecimal(rec, now.tv_nsec / 1000000, 3);
+    RecordAppendText(rec, logForm ? "] " : "]:");
 }
 
 // When the ONU text filter is on, a record passes only if it names the selected link and ONU in
@@ -134,6 +196,14 @@ std::atomic<tLogObserver> logObserver{nullptr};
 std::atomic<tSyslogObserver> syslogObserver{nullptr};
 
 const char *OrEmpty(const char *textP) { return textP != nullptr ? textP : ""; }
+
+// "{%s:%d:%s()}: " with file, line and function.
+void RecordAppendLocation(tRecord &rec, const char *fileNameP, uint32 lineNum,
+                          const char *funcNameP) {
+    RecordAppendTexts(rec, {"{", OrEmpty(fileNameP), ":"});
+    RecordAppendDecimal(rec, static_cast<int>(lineNum));
+    RecordAppendTexts(rec, {":", OrEmpty(funcNameP), "()}: "});
+}
 
 // Masks given by enablelog; -1 leaves a module's mask as it is.
 constexpr int kKeep = -1;
@@ -207,45 +277,56 @@ bool TraceInterfaceExtV(const char *fileNameP, uint32 lineNum, const char *funcN
     if (bitMask & eZQ_TRACE_BIT_MASK_TIME_STAMP) {
         RecordWallClock(rec, false);
     } else {
-        RecordAppend(rec, ":");
+        RecordAppendText(rec, ":");
     }
-    RecordAppend(rec, "[%s]:", ZqSubModuleStr[module]);
+    RecordAppendTexts(rec, {"[", ZqSubModuleStr[module], "]:"});
     if (fields & eZQ_TRACE_FIELD_BIT_MASK_LEVEL_AND_ID) {
         if (bitMask & eZQ_TRACE_BIT_MASK_TRACE_LEVEL) {
             uint32 level = std::min(static_cast<uint32>(traceLevel),
                                     static_cast<uint32>(eZqTraceLevel_LAST));
-            RecordAppend(rec, "[%s]:", ZqTraceStr[level]);
+            RecordAppendTexts(rec, {"[", ZqTraceStr[level], "]:"});
         } else {
-            RecordAppend(rec, ":");
+            RecordAppendText(rec, ":");
         }
         if (bitMask & eZQ_TRACE_BIT_MASK_TASK_ID) {
-            RecordAppend(rec, "[TID%08x]:", OsWrap__TaskId());
+            RecordAppendText(rec, "[TID");
+            RecordAppendHex8(rec, OsWrap__TaskId());
+            RecordAppendText(rec, "]:");
         } else {
-            RecordAppend(rec, ":");
+            RecordAppendText(rec, ":");
         }
     } else {
-        RecordAppend(rec, "::");
+        RecordAppendText(rec, "::");
     }
     if ((fields & eZQ_TRACE_FIELD_BIT_MASK_FILE_NAME_LINE) &&
         (bitMask & eZQ_TRACE_BIT_MASK_FILE_NAME_AND_LINE_NUM)) {
-        RecordAppend(rec, "[%s:%d:%s()]:", OrEmpty(fileNameP), static_cast<int>(lineNum),
-                     OrEmpty(funcNameP));
+        RecordAppendTexts(rec, {"[", OrEmpty(fileNameP), ":"});
+        RecordAppendDecimal(rec, static_cast<int>(lineNum));
+        RecordAppendTexts(rec, {":", OrEmpty(funcNameP), "()]:"});
     } else {
-        RecordAppend(rec, "::%s():", OrEmpty(funcNameP));
+        RecordAppendTexts(rec, {"::", OrEmpty(funcNameP), "():"});
     }
     const tZqCmLinkKey *keyP = static_cast<const tZqCmLinkKey *>(linkKeyP);
     if ((fields & eZQ_TRACE_FIELD_BIT_MASK_LINK_ID) && (bitMask & eZQ_TRACE_BIT_MASK_PON_LINK_ID)) {
         if (keyP == nullptr) return false;
-        RecordAppend(rec, "[%d,%d,%d]:", keyP->slotId, keyP->deviceId, keyP->linkId);
+        RecordAppendText(rec, "[");
+        RecordAppendDecimal(rec, keyP->slotId);
+        RecordAppendText(rec, ",");
+        RecordAppendDecimal(rec, keyP->deviceId);
+        RecordAppendText(rec, ",");
+        RecordAppendDecimal(rec, keyP->linkId);
+        RecordAppendText(rec, "]:");
     } else {
-        RecordAppend(rec, ":");
+        RecordAppendText(rec, ":");
     }
     if ((fields & eZQ_TRACE_FIELD_BIT_MASK_ONU_ID) && (bitMask & eZQ_TRACE_BIT_MASK_ONU_ID)) {
         if (!(bitMask & eZQ_TRACE_BIT_MASK_PON_LINK_ID) || keyP == nullptr) return false;
         if (!OnuTraceBitIsSet(keyP->slotId, keyP->deviceId, keyP->linkId, onuId)) return false;
-        RecordAppend(rec, "[%d]: ", static_cast<int>(onuId));
+        RecordAppendText(rec, "[");
+        RecordAppendDecimal(rec, static_cast<int>(onuId));
+        RecordAppendText(rec, "]: ");
     } else {
-        RecordAppend(rec, ": ");
+        RecordAppendText(rec, ": ");
     }
     RecordAppendV(rec, OrEmpty(formatP), args);
     RecordFinish(rec);
@@ -425,10 +506,11 @@ void CmTraceInterface(const char *fileNameP, uint32 lineNum, const char *funcNam
     if ((RelaxedLoad(CmTraceMasks[module]) & mask) == 0) return;
     tRecord rec;
     RecordStart(rec);
-    RecordAppend(rec, "%s%d%s", "[CM-TRACE:", static_cast<int>(module), "]: ");
+    RecordAppendText(rec, "[CM-TRACE:");
+    RecordAppendDecimal(rec, static_cast<int>(module));
+    RecordAppendText(rec, "]: ");
     const char *restP = RecordTimeDirective(rec, OrEmpty(formatP));
-    RecordAppend(rec, "{%s:%d:%s()}: ", OrEmpty(fileNameP), static_cast<int>(lineNum),
-                 OrEmpty(funcNameP));
+    RecordAppendLocation(rec, fileNameP, lineNum, funcNameP);
     va_list args;
     va_start(args, formatP);
     RecordAppendV(rec, restP, args);
@@ -447,11 +529,13 @@ void TraceInterface(const char *fileNameP, uint32 lineNum, const char *funcNameP
     if (!guard.entered) return;
     tRecord rec;
     RecordStart(rec);
-    RecordAppend(rec, "%s%d%s[TID%08x] ", "[TRACE:", static_cast<int>(module), "]:",
-                 OsWrap__TaskId());
+    RecordAppendText(rec, "[TRACE:");
+    RecordAppendDecimal(rec, static_cast<int>(module));
+    RecordAppendText(rec, "]:[TID");
+    RecordAppendHex8(rec, OsWrap__TaskId());
+    RecordAppendText(rec, "] ");
     const char *restP = RecordTimeDirective(rec, OrEmpty(formatP));
-    RecordAppend(rec, "{%s:%d:%s()}: ", OrEmpty(fileNameP), static_cast<int>(lineNum),
-                 OrEmpty(funcNameP));
+    RecordAppendLocation(rec, fileNameP, lineNum, funcNameP);
     va_list args;
     va_start(args, formatP);
     RecordAppendV(rec, restP, args);
@@ -488,10 +572,14 @@ void LogInterface(const char *fileNameP, uint32 lineNum, const char *funcNameP,
     if (!guard.entered) return;
     tRecord rec;
     RecordStart(rec);
-    RecordAppend(rec, "[LOG]:[TID%08x] ", OsWrap__TaskId());
+    RecordAppendText(rec, "[LOG]:[TID");
+    RecordAppendHex8(rec, OsWrap__TaskId());
+    RecordAppendText(rec, "] ");
     const char *restP = RecordTimeDirective(rec, OrEmpty(formatP));
     RecordWallClock(rec, true);
-    RecordAppend(rec, "{%s:%d}: ", OrEmpty(fileNameP), static_cast<int>(lineNum));
+    RecordAppendTexts(rec, {"{", OrEmpty(fileNameP), ":"});
+    RecordAppendDecimal(rec, static_cast<int>(lineNum));
+    RecordAppendText(rec, "}: ");
     va_list args;
     va_start(args, formatP);
     RecordAppendV(rec, restP, args);
