@@ -80,15 +80,6 @@ TEST_F(OnuTraceTest, LinksPastTheBitmapAreInvalidWhateverTheBoardSays) {
     EXPECT_EQ(onuTraceBitMask[2][1][32].bitMask[7], 0x80000000u);
 }
 
-TEST_F(OnuTraceTest, WholeLinksAreSwitchedAtOnce) {
-    EnableLinkAllOnuTrace(0, 0, 0);
-    for (uint32 word : onuTraceBitMask[0][0][0].bitMask) EXPECT_EQ(word, 0xFFFFFFFFu);
-    EXPECT_EQ(onuTraceBitMask[0][0][1].bitMask[0], 0u);
-    DisableLinkAllOnuTrace(1, 1, 16);
-    for (uint32 word : onuTraceBitMask[1][1][16].bitMask) EXPECT_EQ(word, 0u);
-    EXPECT_EQ(onuTraceBitMask[1][1][15].bitMask[7], 0xFFFFFFFFu);
-}
-
 TEST_F(OnuTraceTest, IsOnuTraceEnableMapsThePonNumberToSlotAndMibLink) {
     // The test host maps hardware link n to MIB link n.
     DisableLinkAllOnuTrace(1, 1, 0);
@@ -116,17 +107,6 @@ TEST_F(OnuTraceTest, IsOnuTraceEnableSurvivesABoardWithoutLinks) {
     OnuOmciCritical((tZqOnuId{5, 1}), "no links\n");
     rktest::DrainTraceQueue();
     EXPECT_EQ(rktest::BllLines().Count("no links"), 0u);
-}
-
-TEST_F(OnuTraceTest, TextFilterSettings) {
-    OnuTraceSetMask(3, 17);
-    EXPECT_EQ(OnuTraceGetMask(), 785u);
-    EXPECT_EQ(OnuTraceMasks[0].linkId, 3);
-    EXPECT_EQ(OnuTraceMasks[0].onuId, 17);
-    EXPECT_EQ(OnuTraceGetMaskEnable(), eOS_BOOL_FALSE);
-    OnuTraceSetMaskEnable(eOS_BOOL_TRUE);
-    EXPECT_EQ(OnuTraceGetMaskEnable(), eOS_BOOL_TRUE);
-    EXPECT_EQ(OnuTraceMaskEnable, eOS_BOOL_TRUE);
 }
 
 // ---- ONU log wrappers ---------------------------------------------------------------------------

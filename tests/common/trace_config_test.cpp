@@ -15,19 +15,6 @@ class TraceConfigTest : public ::testing::Test {
     void TearDown() override { rktest::QuiesceTrace(); }
 };
 
-TEST_F(TraceConfigTest, StartsWithTheLoadTimeValues) {
-    EXPECT_EQ(TraceMaskSum, 0u);
-    EXPECT_EQ(CmTraceMaskSum, 0u);
-    EXPECT_EQ(TraceLevel, eZQ_TL_INFO);
-    EXPECT_EQ(LogLevel, eZQ_LL_MAJOR);
-    EXPECT_EQ(traceFieldBitMask, 0u);
-    EXPECT_EQ(LogTraceInitDone, eOS_BOOL_FALSE);
-    EXPECT_EQ(OnuTraceMaskEnable, eOS_BOOL_FALSE);
-    EXPECT_EQ(zqSysLinkNumPerDev, 16);
-    EXPECT_EQ(zqSysOnuNumPerLink_GPON, 128);
-    EXPECT_EQ(zqSysOnuNumPerLink_XGPON, 256);
-}
-
 TEST_F(TraceConfigTest, SumIsTheOrOfAllMasksAfterEveryChange) {
     TraceSetMask(eSVC_MODULE_ID_OMCI_PROTOCOL_HIGH, eZQ_CM_TM_MESSAGE);
     EXPECT_EQ(TraceMaskSum, eZQ_CM_TM_MESSAGE);
@@ -59,16 +46,6 @@ TEST_F(TraceConfigTest, ModulesOutsideTheTablesAreIgnored) {
     EXPECT_EQ(TraceGetMask(eSVC_MODULE_ID_INVALID), 0u);
     EXPECT_EQ(TraceGetMask(static_cast<eSvcModuleId>(-1)), 0u);
     EXPECT_EQ(CmTraceGetMask(eZQ_OLT_MAN_MODULE_MAX), 0u);
-}
-
-TEST_F(TraceConfigTest, SvcNamesAreTheSameOperations) {
-    SvcTraceSetMask(eSVC_MODULE_ID_PAL, eZQ_CM_TM_TIMER);
-    EXPECT_EQ(TraceGetMask(eSVC_MODULE_ID_PAL), eZQ_CM_TM_TIMER);
-    EXPECT_EQ(SvcTraceGetMask(eSVC_MODULE_ID_PAL), eZQ_CM_TM_TIMER);
-    EXPECT_EQ(TraceMaskSum, eZQ_CM_TM_TIMER);
-    SvcLogSetLevel(eZQ_LL_CRITICAL);
-    EXPECT_EQ(LogGetLevel(), eZQ_LL_CRITICAL);
-    EXPECT_EQ(SvcLogGetLevel(), eZQ_LL_CRITICAL);
 }
 
 TEST_F(TraceConfigTest, LogLevelSetsTheMatchingTraceLevel) {
@@ -178,14 +155,6 @@ TEST_F(TraceConfigTest, EnablelogAfterInitTraceGivesSums63) {
     EXPECT_EQ(TraceMaskSum, 63u);
     EXPECT_EQ(CmTraceMaskSum, 63u);
     for (int module : {0, 36, 37, 38, 39}) EXPECT_EQ(TraceMasks[module], 0u) << module;
-}
-
-TEST_F(TraceConfigTest, DisablelogOpensEveryLinkOfTheConfiguredBoard) {
-    zqSysLinkNumPerDev = 8;
-    disablelog();
-    EXPECT_EQ(onuTraceBitMask[1][1][8].bitMask[7], 0xFFFFFFFFu);
-    EXPECT_EQ(onuTraceBitMask[1][1][9].bitMask[0], 0u);
-    EXPECT_EQ(onuTraceBitMask[1][1][0].bitMask[0], 0u);
 }
 
 TEST_F(TraceConfigTest, DisablelogNeverWritesPastTheBitmapOnABoardWithManyLinks) {

@@ -254,6 +254,7 @@ TEST_F(TraceRecordTest, ARecordHoldsAtMost511Characters) {
 
 TEST_F(TraceRecordTest, OnuTextFilterLetsThroughRecordsNamingTheSelectedOnu) {
     OnuTraceSetMask(3, 17);
+    EXPECT_EQ(OnuTraceGetMask(), 785u);
     OnuTraceSetMaskEnable(eOS_BOOL_TRUE);
     TraceSetMask(eSVC_MODULE_ID_ALARM, eZQ_CM_TM_API);
     OsCriticalLog("comma form 1,1,3,17\n");
