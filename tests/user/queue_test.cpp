@@ -124,6 +124,7 @@ TEST_F(QueueTest, DeleteFreesMessagesUnlessAReceiverWaits) {
     std::thread receiver([&] { result = Receive(id, &value, OS_WAIT_FOREVER); });
     ASSERT_TRUE(Eventually([&] { return Waiters(OWData.qcbArray[id - 1].semId) == 1; }));
     EXPECT_EQ(OsWrap__QueueDelete(id), eOS_RET_INVALID_STATE);
+    EXPECT_EQ(Reports(), Texts{"MAJOR:OsWrap__SemDelete(): Tasks wait on the semaphore: S1.\n"});
     ASSERT_EQ(OsWrap__QueueSend(id, Message(5)), eOS_RET_SUCCESS); // still fully working
     receiver.join();
     EXPECT_EQ(result.load(), eOS_RET_SUCCESS);

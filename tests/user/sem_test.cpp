@@ -93,7 +93,7 @@ TEST_F(SemTest, DeletingWhileATaskWaitsIsRefusedAndDestroysNothing) {
     std::thread waiter([&] { result = OsWrap__SemWait(id, OS_WAIT_FOREVER); });
     ASSERT_TRUE(Eventually([&] { return Waiters(id) == 1; }));
     EXPECT_EQ(OsWrap__SemDelete(id), eOS_RET_INVALID_STATE);
-    EXPECT_EQ(Reports(), Texts{"MAJOR:OsWrap__SemDelete(): Semaphore has waiting tasks: S1, W1.\n"});
+    EXPECT_EQ(Reports(), Texts{"MAJOR:OsWrap__SemDelete(): Tasks wait on the semaphore: S1.\n"});
     OsWrap__SemRelease(id);
     waiter.join();
     EXPECT_EQ(result.load(), eOS_RET_SUCCESS);

@@ -166,8 +166,7 @@ eOsRet OsWrap__SemDelete(tOsSemId semId) {
     MutexUnlock(&scb.semMutex);
     if (waiters != 0) {
         MutexUnlock(&OWData.gsMutex);
-        OsMajorLog("OsWrap__SemDelete(): Semaphore has waiting tasks: S%d, W%d.\n",
-                   static_cast<int>(semId), waiters);
+        OsMajorLog("OsWrap__SemDelete(): Tasks wait on the semaphore: S%d.\n", static_cast<int>(semId));
         return eOS_RET_INVALID_STATE;
     }
 
