@@ -28,6 +28,9 @@ test: build
 
 demo: build
 	cd $(BUILD_DIR) && ./examples/relaykit_demo
+	@echo
+	@echo "== capsheet: the sample OMCI capture to CSV"
+	cd $(BUILD_DIR) && ./capsheet/capsheet ../examples/omci-sample.pcap omci-sample.csv && head -4 omci-sample.csv
 
 $(BENCH_DIR)/CMakeCache.txt:
 	cmake -S . -B $(BENCH_DIR) -G "$(GENERATOR)" -DCMAKE_BUILD_TYPE=Release -DBUILD_TESTING=OFF
