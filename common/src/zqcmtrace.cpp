@@ -259,11 +259,11 @@ bool TraceInterfaceExtV(const char *fileNameP, uint32 lineNum, const char *funcN
                         uint32 bitMask, const void *linkKeyP, uint32 onuId, const char *formatP,
                         va_list args) {
     if (!TraceStarted()) return false;
-    uint32 module = static_cast<uint32>(moduleId);
+    uint32 module = RawValue(moduleId);
     if (module >= 1 && module < ZQ_TRACE_MODULE_NUM) {
         if ((RelaxedLoad(TraceMasks[module]) & mask) == 0) return false;
     } else if (module == eSVC_MODULE_ID_NONE && static_cast<uint32>(mask) == 0xFFFFFFFFu) {
-        if (static_cast<uint32>(traceLevel) < static_cast<uint32>(RelaxedLoad(TraceLevel)))
+        if (RawValue(traceLevel) < static_cast<uint32>(RelaxedLoad(TraceLevel)))
             return false;
     } else {
         return false;
@@ -282,7 +282,7 @@ bool TraceInterfaceExtV(const char *fileNameP, uint32 lineNum, const char *funcN
     RecordAppendTexts(rec, {"[", ZqSubModuleStr[module], "]:"});
     if (fields & eZQ_TRACE_FIELD_BIT_MASK_LEVEL_AND_ID) {
         if (bitMask & eZQ_TRACE_BIT_MASK_TRACE_LEVEL) {
-            uint32 level = std::min(static_cast<uint32>(traceLevel),
+            uint32 level = std::min(RawValue(traceLevel),
                                     static_cast<uint32>(eZqTraceLevel_LAST));
             RecordAppendTexts(rec, {"[", ZqTraceStr[level], "]:"});
         } else {
@@ -375,26 +375,26 @@ static_assert(ZQ_TRACE_MODULE_NUM == eSVC_MODULE_ID_INVALID, "a mask for every s
 static_assert(ZQ_CM_TRACE_MODULE_NUM == eZQ_OLT_MAN_MODULE_MAX, "a mask for every CM module");
 
 eZqCmTraceMask TraceGetMask(eSvcModuleId moduleId) {
-    uint32 module = static_cast<uint32>(moduleId);
+    uint32 module = RawValue(moduleId);
     if (module >= ZQ_TRACE_MODULE_NUM) return eZQ_CM_TM_NONE;
     return RelaxedLoad(TraceMasks[module]);
 }
 
 void TraceSetMask(eSvcModuleId moduleId, eZqCmTraceMask traceMask) {
-    uint32 module = static_cast<uint32>(moduleId);
+    uint32 module = RawValue(moduleId);
     if (module >= ZQ_TRACE_MODULE_NUM) return;
     RelaxedStore(TraceMasks[module], traceMask);
     RecomputeSum(TraceMasks, ZQ_TRACE_MODULE_NUM, TraceMaskSum);
 }
 
 eZqCmTraceMask CmTraceGetMask(eZqOltModuleId moduleId) {
-    uint32 module = static_cast<uint32>(moduleId);
+    uint32 module = RawValue(moduleId);
     if (module >= ZQ_CM_TRACE_MODULE_NUM) return eZQ_CM_TM_NONE;
     return RelaxedLoad(CmTraceMasks[module]);
 }
 
 void CmTraceSetMask(eZqOltModuleId moduleId, eZqCmTraceMask traceMask) {
-    uint32 module = static_cast<uint32>(moduleId);
+    uint32 module = RawValue(moduleId);
     if (module >= ZQ_CM_TRACE_MODULE_NUM) return;
     RelaxedStore(CmTraceMasks[module], traceMask);
     RecomputeSum(CmTraceMasks, ZQ_CM_TRACE_MODULE_NUM, CmTraceMaskSum);
@@ -403,19 +403,19 @@ void CmTraceSetMask(eZqOltModuleId moduleId, eZqCmTraceMask traceMask) {
 eZqLogLevel LogGetLevel(void) { return RelaxedLoad(LogLevel); }
 
 void LogSetLevel(eZqLogLevel level) {
-    if (static_cast<uint32>(level) > eZQ_LL_CRITICAL) {
-        SvcPrintf("LogSetLevel(): Invalid log level: L%d.\n", static_cast<int>(level));
+    if (RawValue(level) > eZQ_LL_CRITICAL) {
+        SvcPrintf("LogSetLevel(): Invalid log level: L%d.\n", static_cast<int>(RawValue(level)));
         return;
     }
     RelaxedStore(LogLevel, level);
     static constexpr eZqTraceLevel kMatchingTraceLevel[] = {eZQ_TL_DEBUG, eZQ_TL_WARNING,
                                                            eZQ_TL_ERR};
-    TraceSetLevel(kMatchingTraceLevel[level]);
+    TraceSetLevel(kMatchingTraceLevel[RawValue(level)]);
 }
 
 void TraceSetLevel(eZqTraceLevel level) {
-    if (static_cast<uint32>(level) > eZQ_TL_EMERG) {
-        SvcPrintf("TraceSetLevel(): Invalid trace level: L%d.\n", static_cast<int>(level));
+    if (RawValue(level) > eZQ_TL_EMERG) {
+        SvcPrintf("TraceSetLevel(): Invalid trace level: L%d.\n", static_cast<int>(RawValue(level)));
         return;
     }
     RelaxedStore(TraceLevel, level);
@@ -501,7 +501,7 @@ void SvcLogSetLevel(eZqLogLevel level) { LogSetLevel(level); }
 
 void CmTraceInterface(const char *fileNameP, uint32 lineNum, const char *funcNameP,
                       eZqOltModuleId moduleId, eZqCmTraceMask mask, const char *formatP, ...) {
-    uint32 module = static_cast<uint32>(moduleId);
+    uint32 module = RawValue(moduleId);
     if (module >= ZQ_CM_TRACE_MODULE_NUM) return;
     if ((RelaxedLoad(CmTraceMasks[module]) & mask) == 0) return;
     tRecord rec;
@@ -522,7 +522,7 @@ void CmTraceInterface(const char *fileNameP, uint32 lineNum, const char *funcNam
 void TraceInterface(const char *fileNameP, uint32 lineNum, const char *funcNameP,
                     eSvcModuleId moduleId, eZqCmTraceMask mask, const char *formatP, ...) {
     if (!TraceStarted()) return;
-    uint32 module = static_cast<uint32>(moduleId);
+    uint32 module = RawValue(moduleId);
     if (module >= ZQ_TRACE_MODULE_NUM) return;
     if ((RelaxedLoad(TraceMasks[module]) & mask) == 0) return;
     tWriterGuard guard;
@@ -567,7 +567,7 @@ void LogInterface(const char *fileNameP, uint32 lineNum, const char *funcNameP,
         observer(logLevel, text);
     }
     if (!TraceStarted()) return;
-    if (static_cast<uint32>(logLevel) < static_cast<uint32>(RelaxedLoad(LogLevel))) return;
+    if (RawValue(logLevel) < static_cast<uint32>(RelaxedLoad(LogLevel))) return;
     tWriterGuard guard;
     if (!guard.entered) return;
     tRecord rec;

@@ -31,6 +31,15 @@ inline void FlagStore(eOsBool &flag, const eOsBool &value) {
     __atomic_store_n(reinterpret_cast<uint32 *>(&flag), raw, __ATOMIC_RELAXED);
 }
 
+// The 32-bit number a host passed for an enumeration: C hosts may pass any value (a module id
+// out of range, a level of 100), which is only compared, never used as the enumeration.
+template <typename E> inline uint32 RawValue(const E &value) {
+    static_assert(sizeof(E) == sizeof(uint32), "enumerations are 32 bits");
+    uint32 raw;
+    memcpy(&raw, &value, sizeof raw);
+    return raw;
+}
+
 // TraceInterface_Ext with its arguments in a va_list; true when the record was queued.
 bool TraceInterfaceExtV(const char *fileNameP, uint32 lineNum, const char *funcNameP,
                         eSvcModuleId moduleId, eZqCmTraceMask mask, eZqTraceLevel traceLevel,
