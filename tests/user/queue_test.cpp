@@ -113,7 +113,18 @@ TEST_F(QueueTest, IdsWithoutALiveQueueAreRefusedWithTheirReports) {
                                     "CRITICAL:OsWrap__QueueDelete(): " + why + n + ".\n",
                                     "CRITICAL:OsWrap__FlushQueue(): " + why + n + ".\n"}));
     }
+    rktest::LogReports().Clear();
     EXPECT_EQ(OsWrap__QueueSend(kept, nullptr), eOS_RET_INVALID_ARG);
+    tOsQueueId none = 7;
+    EXPECT_EQ(OsWrap__QueueCreate(nullptr, 1, &none), eOS_RET_INVALID_ARG);
+    EXPECT_EQ(none, 0u);
+    EXPECT_EQ(OsWrap__QueueCreate(Name("lost"), 1, nullptr), eOS_RET_INVALID_ARG);
+    EXPECT_EQ(OsWrap__QueueRcv(1, nullptr, OS_WAIT_NO), eOS_RET_INVALID_ARG);
+    EXPECT_EQ(Reports(), (Texts{"MAJOR:OsWrap__QueueSend(): Invalid message: NULL.\n",
+                                "CRITICAL:OsWrap__QueueCreate(): NULL nameP.\n",
+                                "CRITICAL:OsWrap__QueueCreate(): NULL queueIdP.\n",
+                                "MAJOR:OsWrap__QueueRcv(): NULL msgP: Q1.\n"}));
+    EXPECT_EQ(OWData.numOfQueues, 1);
     EXPECT_EQ(LiveBlocks(), startBlocks_);
 }
 

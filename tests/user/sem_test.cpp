@@ -24,8 +24,13 @@ TEST_F(SemTest, TableHoldsEveryIdLowestFreeFirstAndRefusesOneMore) {
     EXPECT_EQ(Create(), 1u);
     EXPECT_EQ(Create(), 20001u);
     EXPECT_EQ(Create(), 44960u);
+    rktest::LogReports().Clear();
     EXPECT_EQ(OsWrap__SemCreate(nullptr, 0, &id), eOS_RET_INVALID_ARG);
-    EXPECT_EQ(rktest::LogReports().Count("CRITICAL:OsWrap__SemCreate(): NULL nameP.\n"), 1u);
+    EXPECT_EQ(OsWrap__SemDelete(2), eOS_RET_SUCCESS);
+    EXPECT_EQ(OsWrap__SemCreate(Name("lost"), 0, nullptr), eOS_RET_INVALID_ARG); // takes no id
+    EXPECT_EQ(Create(), 2u);
+    EXPECT_EQ(Reports(), (Texts{"CRITICAL:OsWrap__SemCreate(): NULL nameP.\n",
+                                "CRITICAL:OsWrap__SemCreate(): NULL semIdP.\n"}));
 }
 
 TEST_F(SemTest, EachTimeoutModeOnAnEmptyAndAFilledSemaphore) {

@@ -61,6 +61,10 @@ eOsRet OsWrap__QueueCreate(char *nameP, uint16 qSize, tOsQueueId *queueIdP) {
         OsCriticalLog("OsWrap__QueueCreate(): NULL nameP.\n");
         return eOS_RET_INVALID_ARG;
     }
+    if (queueIdP == nullptr) { // nobody could ever use or delete the queue
+        OsCriticalLog("OsWrap__QueueCreate(): NULL queueIdP.\n");
+        return eOS_RET_INVALID_ARG;
+    }
 
     MutexLock(&OWData.gqMutex);
     if (OWData.numOfQueues >= OS_MAX_QUEUES) {
@@ -97,7 +101,7 @@ eOsRet OsWrap__QueueCreate(char *nameP, uint16 qSize, tOsQueueId *queueIdP) {
     OsCopyName(qcb.name, nameP);
     StoreRelease(qcb.busy, eOS_BOOL_TRUE); // the block is complete before the id is live
     OWData.numOfQueues += 1;
-    if (queueIdP != nullptr) *queueIdP = static_cast<tOsQueueId>(index + 1);
+    *queueIdP = static_cast<tOsQueueId>(index + 1);
     MutexUnlock(&OWData.gqMutex);
     return eOS_RET_SUCCESS;
 }

@@ -97,6 +97,10 @@ eOsRet OsWrap__SemCreate(char *nameP, uint16 initialCount, tOsSemId *semIdP) {
         OsCriticalLog("OsWrap__SemCreate(): NULL nameP.\n");
         return eOS_RET_INVALID_ARG;
     }
+    if (semIdP == nullptr) { // nobody could ever use or delete the semaphore
+        OsCriticalLog("OsWrap__SemCreate(): NULL semIdP.\n");
+        return eOS_RET_INVALID_ARG;
+    }
 
     MutexLock(&OWData.gsMutex);
     uint32 semId = 0;
@@ -141,7 +145,7 @@ eOsRet OsWrap__SemCreate(char *nameP, uint16 initialCount, tOsSemId *semIdP) {
     OsCopyName(scb.name, nameP);
     StoreRelease(scb.busy, eOS_BOOL_TRUE); // the block is complete before the id is live
     OWData.numOfSems += 1;
-    if (semIdP != nullptr) *semIdP = semId;
+    *semIdP = semId;
     MutexUnlock(&OWData.gsMutex);
     return eOS_RET_SUCCESS;
 }
