@@ -70,8 +70,8 @@ RELAYKIT_API void OsTime2TimeSpec(tOsTime osTime, struct timespec *tsP, int cloc
 /* ---- counting semaphores -------------------------------------------------------------------- */
 
 /* Ids 1..44960, lowest free id first. *semIdP is 0 after every failure. Names need not be unique.
- * eOS_RET_INVALID_ARG: null name or semIdP; eOS_RET_FAILURE: every id is taken, or the mutex or condition
- * variable could not be made (CRITICAL report; no id is kept). */
+ * eOS_RET_INVALID_ARG: null name or semIdP; eOS_RET_FAILURE: every id is taken, or the mutex or
+ * condition variable could not be made (CRITICAL report; no id is kept). */
 RELAYKIT_API eOsRet OsWrap__SemCreate(char *nameP, uint16 initialCount, tOsSemId *semIdP);
 /* eOS_RET_INVALID_ARG: the id is 0, above 44960 or not live (MAJOR report);
  * eOS_RET_INVALID_STATE: a thread waits on it (MAJOR report; nothing is destroyed);
@@ -98,8 +98,8 @@ RELAYKIT_API void ShowSemCtrlBlock(void);
  * after a MAJOR report. After a successful send the block belongs to the queue; the receiver owns
  * and frees it. A queue must not be deleted while other tasks still send to it.
  * Create: the lowest free id; qSize is accepted and has no effect; *queueIdP is 0 after every
- * failure. eOS_RET_INVALID_ARG: null name or queueIdP; eOS_RET_FAILURE: 400 queues exist, or the queue's
- * semaphore or mutex could not be made (nothing is kept). */
+ * failure. eOS_RET_INVALID_ARG: null name or queueIdP; eOS_RET_FAILURE: 400 queues exist, or the
+ * queue's semaphore or mutex could not be made (nothing is kept). */
 RELAYKIT_API eOsRet OsWrap__QueueCreate(char *nameP, uint16 qSize, tOsQueueId *queueIdP);
 /* Frees the queued messages and the queue's semaphore. eOS_RET_FAILURE: id outside 1..400 or no
  * live queue (CRITICAL report); eOS_RET_INVALID_STATE: a task waits to receive (the queue stays). */
