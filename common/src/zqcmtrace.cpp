@@ -218,12 +218,18 @@ constexpr int kEnableLogCmMasks[ZQ_CM_TRACE_MODULE_NUM] = {
 static_assert(sizeof kEnableLogMasks / sizeof kEnableLogMasks[0] == ZQ_TRACE_MODULE_NUM);
 static_assert(sizeof kEnableLogCmMasks / sizeof kEnableLogCmMasks[0] == ZQ_CM_TRACE_MODULE_NUM);
 
-void RecomputeSum(const eZqCmTraceMask *tableP, int entries, eZqCmTraceMask &sum) {
-    // The sum is rebuilt in place, so a concurrent reader may see a partial OR for a moment.
-    RelaxedStore(sum, eZQ_CM_TM_NONE);
-    for (int i = 0; i < entries; ++i) {
-        RelaxedStore(sum, static_cast<eZqCmTraceMask>(RelaxedLoad(sum) | RelaxedLoad(tableP[i])));
-    }
+// Setters of masks are serialised, so that two changes at the same time cannot leave a sum that
+// misses one of them; the sum is ORed up aside and stored at once, so readers never see a partial
+// one.
+std::mutex maskSetMutex;
+
+void SetMaskAndSum(eZqCmTraceMask *tableP, int entries, uint32 index, eZqCmTraceMask mask,
+                   eZqCmTraceMask &sum) {
+    std::lock_guard<std::mutex> lock(maskSetMutex);
+    RelaxedStore(tableP[index], mask);
+    uint32 total = 0;
+    for (int i = 0; i < entries; ++i) total |= static_cast<uint32>(RelaxedLoad(tableP[i]));
+    RelaxedStore(sum, static_cast<eZqCmTraceMask>(total));
 }
 
 eOsRet TraceTaskStart() {
@@ -383,8 +389,7 @@ eZqCmTraceMask TraceGetMask(eSvcModuleId moduleId) {
 void TraceSetMask(eSvcModuleId moduleId, eZqCmTraceMask traceMask) {
     uint32 module = RawValue(moduleId);
     if (module >= ZQ_TRACE_MODULE_NUM) return;
-    RelaxedStore(TraceMasks[module], traceMask);
-    RecomputeSum(TraceMasks, ZQ_TRACE_MODULE_NUM, TraceMaskSum);
+    SetMaskAndSum(TraceMasks, ZQ_TRACE_MODULE_NUM, module, traceMask, TraceMaskSum);
 }
 
 eZqCmTraceMask CmTraceGetMask(eZqOltModuleId moduleId) {
@@ -396,8 +401,7 @@ eZqCmTraceMask CmTraceGetMask(eZqOltModuleId moduleId) {
 void CmTraceSetMask(eZqOltModuleId moduleId, eZqCmTraceMask traceMask) {
     uint32 module = RawValue(moduleId);
     if (module >= ZQ_CM_TRACE_MODULE_NUM) return;
-    RelaxedStore(CmTraceMasks[module], traceMask);
-    RecomputeSum(CmTraceMasks, ZQ_CM_TRACE_MODULE_NUM, CmTraceMaskSum);
+    SetMaskAndSum(CmTraceMasks, ZQ_CM_TRACE_MODULE_NUM, module, traceMask, CmTraceMaskSum);
 }
 
 eZqLogLevel LogGetLevel(void) { return RelaxedLoad(LogLevel); }

@@ -2,7 +2,9 @@
 // operator's bulk switches.
 #include <gtest/gtest.h>
 
+#include <atomic>
 #include <cstring>
+#include <thread>
 
 #include "trace_support.h"
 #include "zqsysconfig.h"
@@ -31,6 +33,29 @@ TEST_F(TraceConfigTest, SumIsTheOrOfAllMasksAfterEveryChange) {
     EXPECT_EQ(CmTraceGetMask(eZQ_OLT_MAN_MODULE_TOD), 0x80000000u);
     CmTraceSetMask(eZQ_OLT_MAN_MODULE_TOD, eZQ_CM_TM_NONE);
     EXPECT_EQ(CmTraceMaskSum, eZQ_CM_TM_PM);
+}
+
+TEST_F(TraceConfigTest, SumNeverDropsAMaskWhileOthersAreBeingSet) {
+    TraceSetMask(eSVC_MODULE_ID_PAL, eZQ_CM_TM_API);
+    TraceSetMask(eSVC_MODULE_ID_PM, eZQ_CM_TM_PM);
+    std::atomic<bool> done{false};
+    std::atomic<int> partialSums{0};
+    std::thread reader([&] {
+        while (!done.load())
+            if (__atomic_load_n(&TraceMaskSum, __ATOMIC_RELAXED) != 3u) partialSums++;
+    });
+    auto setter = [](eSvcModuleId module, eZqCmTraceMask mask) {
+        for (int i = 0; i < 20000; ++i) TraceSetMask(module, mask);
+    };
+    std::thread first(setter, eSVC_MODULE_ID_PAL, eZQ_CM_TM_API);
+    std::thread second(setter, eSVC_MODULE_ID_PM, eZQ_CM_TM_PM);
+    first.join();
+    second.join();
+    done = true;
+    reader.join();
+    EXPECT_EQ(TraceMaskSum, 3u);
+    // Guarded call sites read the sum at any time: it must never look smaller than it is.
+    EXPECT_EQ(partialSums.load(), 0);
 }
 
 TEST_F(TraceConfigTest, ModulesOutsideTheTablesAreIgnored) {
