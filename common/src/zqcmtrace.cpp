@@ -566,7 +566,9 @@ void LogInterface(const char *fileNameP, uint32 lineNum, const char *funcNameP,
         char text[TRACE_PRINTF_BUF_LEN];
         va_list args;
         va_start(args, formatP);
-        vsnprintf(text, sizeof text, OrEmpty(formatP), args);
+        const char *callerFormatP = OrEmpty(formatP);
+        if (callerFormatP[0] == '%' && callerFormatP[1] == 't') callerFormatP += 2;
+        vsnprintf(text, sizeof text, callerFormatP, args);
         va_end(args);
         observer(logLevel, text);
     }
