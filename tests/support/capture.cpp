@@ -40,21 +40,23 @@ bool TextCapture::WaitFor(const std::string &needle, std::chrono::milliseconds d
     });
 }
 
+// The captures are never destroyed: detached library tasks may still hand over text while the
+// test program exits.
 TextCapture &BllLines() {
-    static TextCapture capture;
-    return capture;
+    static TextCapture *capture = new TextCapture;
+    return *capture;
 }
 
 TextCapture &HandlerTexts() {
-    static TextCapture capture;
-    return capture;
+    static TextCapture *capture = new TextCapture;
+    return *capture;
 }
 
 void CaptureInfoHandler(char *textP) { HandlerTexts().Add(textP); }
 
 TextCapture &LogReports() {
-    static TextCapture capture;
-    return capture;
+    static TextCapture *capture = new TextCapture;
+    return *capture;
 }
 
 void CaptureLogReports() {
