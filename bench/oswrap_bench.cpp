@@ -14,6 +14,8 @@
 #include <vector>
 
 #include "oswrap.h"
+#include "queue_pingpong.h"
+#include "ratio_reporter.h"
 
 namespace {
 
@@ -55,44 +57,9 @@ tOsQueueId MakeQueue(const char *name) {
 
 // ---- ping-pong --------------------------------------------------------------------------------------
 
-tOsQueueId gPing = 0, gPong = 0;
-void *gStop = nullptr;
-
-void EchoTask() {
-    for (;;) {
-        tOsMsg msg = nullptr;
-        if (OsWrap__QueueRcv(gPing, &msg, OS_WAIT_FOREVER) != eOS_RET_SUCCESS) continue;
-        const bool stop = msg == gStop;
-        OsWrap__QueueSend(gPong, msg);
-        if (stop) return;
-    }
-}
-
 void BM_PingPong_RelayKit(benchmark::State &state) {
     EnsureInit();
-    if (gPing == 0) {
-        gPing = MakeQueue("ping");
-        gPong = MakeQueue("pong");
-    }
-    gStop = OsWrap__Alloc(8);
-    void *ball = OsWrap__Alloc(64);
-    tOsTaskId echo = 0;
-    OsWrap__TaskCreate(const_cast<char *>("echo"), EchoTask, eOS_PRI_MEDIUM, 131072, &echo);
-    for (auto _ : state) {
-        OsWrap__QueueSend(gPing, ball);
-        tOsMsg back = nullptr;
-        OsWrap__QueueRcv(gPong, &back, OS_WAIT_FOREVER);
-        benchmark::DoNotOptimize(back);
-    }
-    tOsMsg back = nullptr;
-    OsWrap__QueueSend(gPing, gStop);
-    OsWrap__QueueRcv(gPong, &back, OS_WAIT_FOREVER);
-    OsWrap__TaskDelete(echo);
-    OsWrap__Free(gStop);
-    OsWrap__Free(ball);
-    OsWrap__QueueDelete(gPing);
-    OsWrap__QueueDelete(gPong);
-    gPing = gPong = 0;
+    pingpong::Run(state);
 }
 BENCHMARK(BM_PingPong_RelayKit)->UseRealTime();
 
@@ -221,51 +188,12 @@ void BM_Alloc64_Baseline(benchmark::State &state) {
 }
 BENCHMARK(BM_Alloc64_Baseline);
 
-// ---- ratios -----------------------------------------------------------------------------------------
-
-// Prints the console report, then each relayKit/baseline ratio of real time per iteration.
-class RatioReporter : public benchmark::ConsoleReporter {
-  public:
-    void ReportRuns(const std::vector<Run> &runs) override {
-        ConsoleReporter::ReportRuns(runs);
-        // With --benchmark_repetitions the median is used, else the single run.
-        for (const Run &run : runs) {
-            if (run.run_type == Run::RT_Aggregate && run.aggregate_name == "median") {
-                medians_[run.run_name.str()] = run.GetAdjustedRealTime();
-            } else if (run.run_type == Run::RT_Iteration && run.iterations != 0) {
-                times_[run.run_name.str()] = run.GetAdjustedRealTime();
-            }
-        }
-    }
-    void Finalize() override {
-        ConsoleReporter::Finalize();
-        const std::pair<const char *, const char *> pairs[] = {
-            {"BM_PingPong_RelayKit/real_time", "BM_PingPong_Baseline/real_time"},
-            {"BM_Stream_RelayKit/iterations:5/real_time", "BM_Stream_Baseline/iterations:5/real_time"},
-            {"BM_SemCreate_RelayKit_44000Live", "BM_SemCreate_Baseline_NoneLive"},
-            {"BM_Alloc64_RelayKit", "BM_Alloc64_Baseline"},
-        };
-        for (const auto &[mine, base] : pairs) {
-            const auto &source = medians_.empty() ? times_ : medians_;
-            const auto a = source.find(mine);
-            const auto b = source.find(base);
-            if (a == source.end() || b == source.end() || b->second <= 0) continue;
-            printf("ratio %-45s %.2f\n", mine, a->second / b->second);
-        }
-    }
-
-  private:
-    std::map<std::string, double> times_;
-    std::map<std::string, double> medians_;
-};
-
 } // namespace
 
 int main(int argc, char **argv) {
-    benchmark::Initialize(&argc, argv);
-    if (benchmark::ReportUnrecognizedArguments(argc, argv)) return 1;
-    RatioReporter reporter;
-    benchmark::RunSpecifiedBenchmarks(&reporter);
-    benchmark::Shutdown();
-    return 0;
+    return ratio::Main(argc, argv,
+                       {{"BM_PingPong_RelayKit", "BM_PingPong_Baseline"},
+                        {"BM_Stream_RelayKit", "BM_Stream_Baseline"},
+                        {"BM_SemCreate_RelayKit_44000Live", "BM_SemCreate_Baseline_NoneLive"},
+                        {"BM_Alloc64_RelayKit", "BM_Alloc64_Baseline"}});
 }

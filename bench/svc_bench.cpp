@@ -12,6 +12,8 @@
 #include <vector>
 
 #include "oswrap.h"
+#include "queue_pingpong.h"
+#include "ratio_reporter.h"
 #include "svc.h"
 #include "svcinternal.h"
 #include "svcmsg.h"
@@ -197,84 +199,17 @@ void BM_MsgRoundTrip_RelayKit(benchmark::State &state) {
 BENCHMARK(BM_MsgRoundTrip_RelayKit)->UseRealTime();
 
 // The wrapper's own queue ping-pong with one block going back and forth.
-tOsQueueId gPing = 0, gPong = 0;
-void *gStop = nullptr;
-
-void EchoQueueTask() {
-    for (;;) {
-        tOsMsg msg = nullptr;
-        if (OsWrap__QueueRcv(gPing, &msg, OS_WAIT_FOREVER) != eOS_RET_SUCCESS) continue;
-        const bool stop = msg == gStop;
-        OsWrap__QueueSend(gPong, msg);
-        if (stop) return;
-    }
-}
-
 void BM_QueuePingPong_Baseline(benchmark::State &state) {
     EnsureInit();
-    OsWrap__QueueCreate(const_cast<char *>("ping"), 0, &gPing);
-    OsWrap__QueueCreate(const_cast<char *>("pong"), 0, &gPong);
-    gStop = OsWrap__Alloc(8);
-    void *ball = OsWrap__Alloc(64);
-    tOsTaskId echo = 0;
-    OsWrap__TaskCreate(const_cast<char *>("echo"), EchoQueueTask, eOS_PRI_MEDIUM, 131072, &echo);
-    for (auto _ : state) {
-        OsWrap__QueueSend(gPing, ball);
-        tOsMsg back = nullptr;
-        OsWrap__QueueRcv(gPong, &back, OS_WAIT_FOREVER);
-        benchmark::DoNotOptimize(back);
-    }
-    tOsMsg back = nullptr;
-    OsWrap__QueueSend(gPing, gStop);
-    OsWrap__QueueRcv(gPong, &back, OS_WAIT_FOREVER);
-    OsWrap__TaskDelete(echo);
-    OsWrap__Free(gStop);
-    OsWrap__Free(ball);
-    OsWrap__QueueDelete(gPing);
-    OsWrap__QueueDelete(gPong);
+    pingpong::Run(state);
 }
 BENCHMARK(BM_QueuePingPong_Baseline)->UseRealTime();
-
-// Prints the console report, then each relayKit/baseline ratio of real time per iteration (for the
-// repeated tick runs, of their fastest repetition).
-class RatioReporter : public benchmark::ConsoleReporter {
-  public:
-    void ReportRuns(const std::vector<Run> &runs) override {
-        ConsoleReporter::ReportRuns(runs);
-        for (const Run &run : runs) {
-            if (run.run_type != Run::RT_Iteration || run.iterations == 0) continue;
-            const double perIteration = run.real_accumulated_time / static_cast<double>(run.iterations);
-            const std::string name = run.run_name.function_name;
-            auto it = times_.find(name);
-            if (it == times_.end() || perIteration < it->second) times_[name] = perIteration;
-        }
-    }
-    void Finalize() override {
-        ConsoleReporter::Finalize();
-        const std::pair<const char *, const char *> pairs[] = {
-            {"BM_TimerStartStop_RelayKit", "BM_TimerStartStop_Baseline"},
-            {"BM_Tick_RelayKit_100000Live", "BM_Tick_RelayKit_1000Live"},
-            {"BM_MsgRoundTrip_RelayKit", "BM_QueuePingPong_Baseline"},
-        };
-        for (const auto &[mine, base] : pairs) {
-            const auto a = times_.find(mine);
-            const auto b = times_.find(base);
-            if (a == times_.end() || b == times_.end() || b->second <= 0) continue;
-            printf("ratio %-30s / %-28s %.2f\n", mine, base, a->second / b->second);
-        }
-    }
-
-  private:
-    std::map<std::string, double> times_;
-};
 
 } // namespace
 
 int main(int argc, char **argv) {
-    benchmark::Initialize(&argc, argv);
-    if (benchmark::ReportUnrecognizedArguments(argc, argv)) return 1;
-    RatioReporter reporter;
-    benchmark::RunSpecifiedBenchmarks(&reporter);
-    benchmark::Shutdown();
-    return 0;
+    return ratio::Main(argc, argv,
+                       {{"BM_TimerStartStop_RelayKit", "BM_TimerStartStop_Baseline"},
+                        {"BM_Tick_RelayKit_100000Live", "BM_Tick_RelayKit_1000Live"},
+                        {"BM_MsgRoundTrip_RelayKit", "BM_QueuePingPong_Baseline"}});
 }

@@ -50,6 +50,27 @@ tMsgBlock *DetachMessages(tQcb &qcb) {
 // updates the list and the count of waiting messages under one lock.
 inline pthread_mutex_t *ListLock(const tQcb &qcb) { return &OWData.scbArray[qcb.semId].semMutex; }
 
+// Takes gqMutex for a deletion or a flush and returns the live queue's block. An id out of range
+// or without a live queue is reported in the name of operationP, gqMutex is released, and the
+// result is null.
+tQcb *LockLiveQueue(tOsQueueId queueId, const char *operationP) {
+    MutexLock(&OWData.gqMutex);
+    if (!QueueIdInRange(queueId)) {
+        MutexUnlock(&OWData.gqMutex);
+        LogInterface(__FILE__, __LINE__, operationP, eZQ_LL_CRITICAL, "%s(): Reached maximum queue limit:%d.\n",
+                     operationP, static_cast<int>(queueId));
+        return nullptr;
+    }
+    tQcb &qcb = OWData.qcbArray[queueId - 1];
+    if (qcb.busy != eOS_BOOL_TRUE) {
+        MutexUnlock(&OWData.gqMutex);
+        LogInterface(__FILE__, __LINE__, operationP, eZQ_LL_CRITICAL, "%s(): the queueId is invalid:%d.\n",
+                     operationP, static_cast<int>(queueId));
+        return nullptr;
+    }
+    return &qcb;
+}
+
 } // namespace
 
 extern "C" {
@@ -107,18 +128,9 @@ eOsRet OsWrap__QueueCreate(char *nameP, uint16 qSize, tOsQueueId *queueIdP) {
 }
 
 eOsRet OsWrap__QueueDelete(tOsQueueId queueId) {
-    MutexLock(&OWData.gqMutex);
-    if (!QueueIdInRange(queueId)) {
-        MutexUnlock(&OWData.gqMutex);
-        OsCriticalLog("OsWrap__QueueDelete(): Reached maximum queue limit:%d.\n", static_cast<int>(queueId));
-        return eOS_RET_FAILURE;
-    }
-    tQcb &qcb = OWData.qcbArray[queueId - 1];
-    if (qcb.busy != eOS_BOOL_TRUE) {
-        MutexUnlock(&OWData.gqMutex);
-        OsCriticalLog("OsWrap__QueueDelete(): the queueId is invalid:%d.\n", static_cast<int>(queueId));
-        return eOS_RET_FAILURE;
-    }
+    tQcb *qcbP = LockLiveQueue(queueId, "OsWrap__QueueDelete");
+    if (qcbP == nullptr) return eOS_RET_FAILURE;
+    tQcb &qcb = *qcbP;
     // A task still waiting to receive keeps the semaphore, and so the queue, alive.
     const eOsRet semRet = OsWrap__SemDelete(qcb.semId);
     if (semRet == eOS_RET_INVALID_STATE) {
@@ -136,18 +148,9 @@ eOsRet OsWrap__QueueDelete(tOsQueueId queueId) {
 }
 
 eOsRet OsWrap__FlushQueue(tOsQueueId queueId) {
-    MutexLock(&OWData.gqMutex);
-    if (!QueueIdInRange(queueId)) {
-        MutexUnlock(&OWData.gqMutex);
-        OsCriticalLog("OsWrap__FlushQueue(): Reached maximum queue limit:%d.\n", static_cast<int>(queueId));
-        return eOS_RET_FAILURE;
-    }
-    tQcb &qcb = OWData.qcbArray[queueId - 1];
-    if (qcb.busy != eOS_BOOL_TRUE) {
-        MutexUnlock(&OWData.gqMutex);
-        OsCriticalLog("OsWrap__FlushQueue(): the queueId is invalid:%d.\n", static_cast<int>(queueId));
-        return eOS_RET_FAILURE;
-    }
+    tQcb *qcbP = LockLiveQueue(queueId, "OsWrap__FlushQueue");
+    if (qcbP == nullptr) return eOS_RET_FAILURE;
+    tQcb &qcb = *qcbP;
     // The semaphore keeps its count: that many later receives find the list empty.
     MutexLock(&qcb.qMutex);
     MutexLock(ListLock(qcb));

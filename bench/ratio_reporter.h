@@ -1,0 +1,69 @@
+// ratio_reporter.h - runs a benchmark program and, after the usual console report, prints each
+// relayKit/baseline ratio of real time per iteration (the median over --benchmark_repetitions).
+#ifndef RELAYKIT_BENCH_RATIO_REPORTER_H
+#define RELAYKIT_BENCH_RATIO_REPORTER_H
+
+#include <benchmark/benchmark.h>
+
+#include <algorithm>
+#include <cstdio>
+#include <map>
+#include <string>
+#include <vector>
+
+namespace ratio {
+
+struct Pair {
+    const char *mine; // benchmark function names, without arguments or /real_time
+    const char *base;
+};
+
+class Reporter : public benchmark::ConsoleReporter {
+  public:
+    explicit Reporter(std::vector<Pair> pairs) : pairs_(std::move(pairs)) {}
+
+    void ReportRuns(const std::vector<Run> &runs) override {
+        ConsoleReporter::ReportRuns(runs);
+        for (const Run &run : runs) {
+            if (run.run_type != Run::RT_Iteration || run.iterations == 0) continue;
+            times_[run.run_name.function_name].push_back(run.real_accumulated_time /
+                                                         static_cast<double>(run.iterations));
+        }
+    }
+
+    void Finalize() override {
+        ConsoleReporter::Finalize();
+        for (const Pair &pair : pairs_) {
+            const double mine = Median(pair.mine);
+            const double base = Median(pair.base);
+            if (mine <= 0 || base <= 0) continue;
+            std::printf("ratio %-30s / %-30s %.2f\n", pair.mine, pair.base, mine / base);
+        }
+    }
+
+  private:
+    double Median(const std::string &name) {
+        auto it = times_.find(name);
+        if (it == times_.end() || it->second.empty()) return 0;
+        std::vector<double> &times = it->second;
+        std::sort(times.begin(), times.end());
+        return times[times.size() / 2];
+    }
+
+    std::vector<Pair> pairs_;
+    std::map<std::string, std::vector<double>> times_;
+};
+
+// The main of a benchmark program that reports ratios.
+inline int Main(int argc, char **argv, std::vector<Pair> pairs) {
+    benchmark::Initialize(&argc, argv);
+    if (benchmark::ReportUnrecognizedArguments(argc, argv)) return 1;
+    Reporter reporter(std::move(pairs));
+    benchmark::RunSpecifiedBenchmarks(&reporter);
+    benchmark::Shutdown();
+    return 0;
+}
+
+} // namespace ratio
+
+#endif // RELAYKIT_BENCH_RATIO_REPORTER_H
