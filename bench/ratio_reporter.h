@@ -14,7 +14,9 @@
 namespace ratio {
 
 struct Pair {
-    const char *mine; // benchmark function names, without arguments or /real_time
+    // Benchmark function names without arguments or /real_time; a run on several threads is
+    // named with "/threads:N" added.
+    const char *mine;
     const char *base;
 };
 
@@ -26,8 +28,9 @@ class Reporter : public benchmark::ConsoleReporter {
         ConsoleReporter::ReportRuns(runs);
         for (const Run &run : runs) {
             if (run.run_type != Run::RT_Iteration || run.iterations == 0) continue;
-            times_[run.run_name.function_name].push_back(run.real_accumulated_time /
-                                                         static_cast<double>(run.iterations));
+            std::string name = run.run_name.function_name;
+            if (run.threads > 1) name += "/threads:" + std::to_string(run.threads);
+            times_[name].push_back(run.real_accumulated_time / static_cast<double>(run.iterations));
         }
     }
 
@@ -37,7 +40,7 @@ class Reporter : public benchmark::ConsoleReporter {
             const double mine = Median(pair.mine);
             const double base = Median(pair.base);
             if (mine <= 0 || base <= 0) continue;
-            std::printf("ratio %-30s / %-30s %.2f\n", pair.mine, pair.base, mine / base);
+            std::printf("ratio %-32s / %-32s %.2f\n", pair.mine, pair.base, mine / base);
         }
     }
 

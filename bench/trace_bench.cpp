@@ -13,6 +13,7 @@
 #include <thread>
 
 #include "relaykit.h"
+#include "ratio_reporter.h"
 
 #ifdef RELAYKIT_BENCH_SPDLOG
 #include <spdlog/async.h>
@@ -165,9 +166,9 @@ int main(int argc, char **argv) {
            "    apt-get install -y libspdlog-dev\n"
            "and build the benchmarks again (make bench).\n");
 #endif
-    benchmark::Initialize(&argc, argv);
-    if (benchmark::ReportUnrecognizedArguments(argc, argv)) return 1;
-    benchmark::RunSpecifiedBenchmarks();
-    benchmark::Shutdown();
-    return 0;
+    return ratio::Main(argc, argv,
+                       {{"BM_GuardedTraceOff", "BM_EmptyLoop"},
+                        {"BM_TraceExtEnabled", "BM_SpdlogAsyncNullSink"},
+                        {"BM_TraceExtEnabled/threads:2", "BM_SpdlogAsyncNullSink/threads:2"},
+                        {"BM_SvcPrintf80", "BM_Snprintf80"}});
 }
