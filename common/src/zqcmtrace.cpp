@@ -223,12 +223,21 @@ static_assert(sizeof kEnableLogCmMasks / sizeof kEnableLogCmMasks[0] == ZQ_CM_TR
 // one.
 std::mutex maskSetMutex;
 
-void SetMaskAndSum(eZqCmTraceMask *tableP, int entries, uint32 index, eZqCmTraceMask mask,
-                   eZqCmTraceMask &sum) {
+// The entry of a module in a mask table; a module outside the table has no mask.
+template <size_t N>
+eZqCmTraceMask MaskOf(eZqCmTraceMask (&table)[N], uint32 module) {
+    return module < N ? RelaxedLoad(table[module]) : eZQ_CM_TM_NONE;
+}
+
+// Sets a module's entry and stores the table's new sum whole, so that a call site never reads a
+// half-built sum. A module outside the table is ignored.
+template <size_t N>
+void SetMaskAndSum(eZqCmTraceMask (&table)[N], uint32 module, eZqCmTraceMask mask, eZqCmTraceMask &sum) {
+    if (module >= N) return;
     std::lock_guard<std::mutex> lock(maskSetMutex);
-    RelaxedStore(tableP[index], mask);
+    RelaxedStore(table[module], mask);
     uint32 total = 0;
-    for (int i = 0; i < entries; ++i) total |= static_cast<uint32>(RelaxedLoad(tableP[i]));
+    for (const eZqCmTraceMask &entry : table) total |= static_cast<uint32>(RelaxedLoad(entry));
     RelaxedStore(sum, static_cast<eZqCmTraceMask>(total));
 }
 
@@ -380,28 +389,16 @@ static_assert(sizeof ZqSubModuleStr / sizeof ZqSubModuleStr[0] == ZQ_TRACE_MODUL
 static_assert(ZQ_TRACE_MODULE_NUM == eSVC_MODULE_ID_INVALID, "a mask for every service module");
 static_assert(ZQ_CM_TRACE_MODULE_NUM == eZQ_OLT_MAN_MODULE_MAX, "a mask for every CM module");
 
-eZqCmTraceMask TraceGetMask(eSvcModuleId moduleId) {
-    uint32 module = RawValue(moduleId);
-    if (module >= ZQ_TRACE_MODULE_NUM) return eZQ_CM_TM_NONE;
-    return RelaxedLoad(TraceMasks[module]);
-}
+eZqCmTraceMask TraceGetMask(eSvcModuleId moduleId) { return MaskOf(TraceMasks, RawValue(moduleId)); }
 
 void TraceSetMask(eSvcModuleId moduleId, eZqCmTraceMask traceMask) {
-    uint32 module = RawValue(moduleId);
-    if (module >= ZQ_TRACE_MODULE_NUM) return;
-    SetMaskAndSum(TraceMasks, ZQ_TRACE_MODULE_NUM, module, traceMask, TraceMaskSum);
+    SetMaskAndSum(TraceMasks, RawValue(moduleId), traceMask, TraceMaskSum);
 }
 
-eZqCmTraceMask CmTraceGetMask(eZqOltModuleId moduleId) {
-    uint32 module = RawValue(moduleId);
-    if (module >= ZQ_CM_TRACE_MODULE_NUM) return eZQ_CM_TM_NONE;
-    return RelaxedLoad(CmTraceMasks[module]);
-}
+eZqCmTraceMask CmTraceGetMask(eZqOltModuleId moduleId) { return MaskOf(CmTraceMasks, RawValue(moduleId)); }
 
 void CmTraceSetMask(eZqOltModuleId moduleId, eZqCmTraceMask traceMask) {
-    uint32 module = RawValue(moduleId);
-    if (module >= ZQ_CM_TRACE_MODULE_NUM) return;
-    SetMaskAndSum(CmTraceMasks, ZQ_CM_TRACE_MODULE_NUM, module, traceMask, CmTraceMaskSum);
+    SetMaskAndSum(CmTraceMasks, RawValue(moduleId), traceMask, CmTraceMaskSum);
 }
 
 eZqLogLevel LogGetLevel(void) { return RelaxedLoad(LogLevel); }
