@@ -205,6 +205,16 @@ void RecordAppendLocation(tRecord &rec, const char *fileNameP, uint32 lineNum,
     RecordAppendTexts(rec, {":", OrEmpty(funcNameP), "()}: "});
 }
 
+// The tail of the CM and service trace records: the time stamp the caller's format asks for, the
+// caller's location, then the caller's text; the record is then complete.
+void RecordAppendLocatedText(tRecord &rec, const char *fileNameP, uint32 lineNum, const char *funcNameP,
+                             const char *formatP, va_list args) {
+    const char *restP = RecordTimeDirective(rec, OrEmpty(formatP));
+    RecordAppendLocation(rec, fileNameP, lineNum, funcNameP);
+    RecordAppendV(rec, restP, args);
+    RecordFinish(rec);
+}
+
 // Masks given by enablelog; -1 leaves a module's mask as it is.
 constexpr int kKeep = -1;
 constexpr int kEnableLogMasks[ZQ_TRACE_MODULE_NUM] = {
@@ -503,20 +513,16 @@ void SvcLogSetLevel(eZqLogLevel level) { LogSetLevel(level); }
 void CmTraceInterface(const char *fileNameP, uint32 lineNum, const char *funcNameP,
                       eZqOltModuleId moduleId, eZqCmTraceMask mask, const char *formatP, ...) {
     uint32 module = RawValue(moduleId);
-    if (module >= ZQ_CM_TRACE_MODULE_NUM) return;
-    if ((RelaxedLoad(CmTraceMasks[module]) & mask) == 0) return;
+    if ((MaskOf(CmTraceMasks, module) & mask) == 0) return; // a module outside the table has no mask
     tRecord rec;
     RecordStart(rec);
     RecordAppendText(rec, "[CM-TRACE:");
     RecordAppendDecimal(rec, static_cast<int>(module));
     RecordAppendText(rec, "]: ");
-    const char *restP = RecordTimeDirective(rec, OrEmpty(formatP));
-    RecordAppendLocation(rec, fileNameP, lineNum, funcNameP);
     va_list args;
     va_start(args, formatP);
-    RecordAppendV(rec, restP, args);
+    RecordAppendLocatedText(rec, fileNameP, lineNum, funcNameP, formatP, args);
     va_end(args);
-    RecordFinish(rec);
     OsWrap__TextOut(rec.text);
 }
 
@@ -524,8 +530,7 @@ void TraceInterface(const char *fileNameP, uint32 lineNum, const char *funcNameP
                     eSvcModuleId moduleId, eZqCmTraceMask mask, const char *formatP, ...) {
     if (!TraceStarted()) return;
     uint32 module = RawValue(moduleId);
-    if (module >= ZQ_TRACE_MODULE_NUM) return;
-    if ((RelaxedLoad(TraceMasks[module]) & mask) == 0) return;
+    if ((MaskOf(TraceMasks, module) & mask) == 0) return; // a module outside the table has no mask
     tWriterGuard guard;
     if (!guard.entered) return;
     tRecord rec;
@@ -535,13 +540,10 @@ void TraceInterface(const char *fileNameP, uint32 lineNum, const char *funcNameP
     RecordAppendText(rec, "]:[TID");
     RecordAppendHex8(rec, OsWrap__TaskId());
     RecordAppendText(rec, "] ");
-    const char *restP = RecordTimeDirective(rec, OrEmpty(formatP));
-    RecordAppendLocation(rec, fileNameP, lineNum, funcNameP);
     va_list args;
     va_start(args, formatP);
-    RecordAppendV(rec, restP, args);
+    RecordAppendLocatedText(rec, fileNameP, lineNum, funcNameP, formatP, args);
     va_end(args);
-    RecordFinish(rec);
     if (!RecordPassesOnuTextFilter(rec)) return;
     RecordQueue(rec);
 }

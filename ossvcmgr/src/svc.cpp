@@ -14,6 +14,17 @@ constexpr uint32 kNoTask = eSVC_TASK_NAME_INVALID;
 static_assert(kTaskCount == eSVC_TASK_NAME_INVALID, "one task entry per service task name");
 static_assert(kModuleCount == eSVC_MODULE_ID_INVALID, "one module entry per service module id");
 
+// The registry entry of a module for the lookup operationP; an id outside the table is reported in
+// that operation's name and gives null.
+const tSvcModuleInfo *ModuleEntry(eSvcModuleId moduleId, const char *operationP) {
+    if ((uint32)moduleId >= kModuleCount) {
+        LogInterface(__FILE__, __LINE__, operationP, eZQ_LL_MAJOR, "%s(): Invalid module id: M%d.\n", operationP,
+                     (int)moduleId);
+        return nullptr;
+    }
+    return &SvcModuleTable[moduleId];
+}
+
 } // namespace
 
 extern "C" {
@@ -103,11 +114,9 @@ eOsRet SvcModuleReg(eSvcModuleId moduleId, eSvcTaskName taskName, tOsQueueId que
 }
 
 tOsQueueId SvcModuleGetQueueId(eSvcModuleId moduleId) {
-    if ((uint32)moduleId >= kModuleCount) {
-        OsMajorLog("SvcModuleGetQueueId(): Invalid module id: M%d.\n", moduleId);
-        return OS_QUEUE_ID_INVALID;
-    }
-    const tSvcModuleInfo &module = SvcModuleTable[moduleId];
+    const tSvcModuleInfo *moduleP = ModuleEntry(moduleId, "SvcModuleGetQueueId");
+    if (moduleP == nullptr) return OS_QUEUE_ID_INVALID;
+    const tSvcModuleInfo &module = *moduleP;
     if ((uint32)module.taskName > kNoTask) {
         OsMajorLog("SvcModuleGetQueueId(): Invalid task name: M%d, T%d.\n", moduleId, module.taskName);
         return OS_QUEUE_ID_INVALID;
@@ -121,11 +130,9 @@ tOsQueueId SvcModuleGetQueueId(eSvcModuleId moduleId) {
 }
 
 tOsSemId SvcModuleGetSemId(eSvcModuleId moduleId) {
-    if ((uint32)moduleId >= kModuleCount) {
-        OsMajorLog("SvcModuleGetSemId(): Invalid module id: M%d.\n", moduleId);
-        return OS_SEM_ID_INVALID;
-    }
-    const tSvcModuleInfo &module = SvcModuleTable[moduleId];
+    const tSvcModuleInfo *moduleP = ModuleEntry(moduleId, "SvcModuleGetSemId");
+    if (moduleP == nullptr) return OS_SEM_ID_INVALID;
+    const tSvcModuleInfo &module = *moduleP;
     if ((uint32)module.taskName >= kNoTask) {
         OsMajorLog("SvcModuleGetSemId(): Invalid task name: M%d, T%d.\n", moduleId, module.taskName);
         return OS_SEM_ID_INVALID;
@@ -134,11 +141,9 @@ tOsSemId SvcModuleGetSemId(eSvcModuleId moduleId) {
 }
 
 eSvcTaskName SvcModuleGetTaskName(eSvcModuleId moduleId) {
-    if ((uint32)moduleId >= kModuleCount) {
-        OsMajorLog("SvcModuleGetTaskName(): Invalid module id: M%d.\n", moduleId);
-        return (eSvcTaskName)0xFFFFFFFFu;
-    }
-    const tSvcModuleInfo &module = SvcModuleTable[moduleId];
+    const tSvcModuleInfo *moduleP = ModuleEntry(moduleId, "SvcModuleGetTaskName");
+    if (moduleP == nullptr) return (eSvcTaskName)0xFFFFFFFFu;
+    const tSvcModuleInfo &module = *moduleP;
     if ((uint32)module.taskName >= kNoTask) {
         OsMajorLog("SvcModuleGetTaskName(): Invalid task name: M%d, T%d.\n", moduleId, module.taskName);
         return eSVC_TASK_NAME_INVALID;

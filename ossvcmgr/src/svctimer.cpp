@@ -134,6 +134,11 @@ eOsRet StartTimer(eSvcTaskName taskName, tTimerBlock *timerBlockP) {
     return eOS_RET_SUCCESS;
 }
 
+// The whole steps of length step from `from` that reach at least `to` (from < to).
+static uint64_t StepsToReach(uint64_t from, uint64_t to, uint64_t step) {
+    return (to - from + step - 1) / step;
+}
+
 extern "C" {
 
 eOsRet SvcTimerInit(eSvcTaskName taskName, uint16 msecsTickInterval, uint32 shortestTimer,
@@ -164,23 +169,19 @@ eOsRet SvcTimerInit(eSvcTaskName taskName, uint16 msecsTickInterval, uint32 shor
     if (intermediate <= shortest) intermediate = shortest + 1;
 
     // Sizes are worked out in 64 bits: bounds near the top of the 32-bit range must be refused, not
-    // wrapped.
-    uint64_t hrcSlots = (intermediate - shortest) / t;
-    uint64_t adjustedIntermediate = intermediate;
-    if ((intermediate - shortest) % t != 0) {
-        hrcSlots++;
-        adjustedIntermediate = shortest + hrcSlots * t;
+    // wrapped. Each belt covers whole steps: a bound between two steps moves up to the next one.
+    const uint64_t hrcSlots = StepsToReach(shortest, intermediate, t);
+    const uint64_t adjustedIntermediate = shortest + hrcSlots * t;
+    if (adjustedIntermediate != intermediate) {
         OsMinorLog("SvcTimerInit(): intermediateTimer interval adjusted: T%d, %d->%d.\n", taskName,
                    intermediate, (uint32)adjustedIntermediate);
     }
     uint64_t longestWanted = longestTimer;
     if (longestWanted <= adjustedIntermediate) longestWanted = adjustedIntermediate + 1;
     const uint64_t lrcTickInterval = (uint64_t)t * hrcSlots;
-    uint64_t lrcSlots = (longestWanted - adjustedIntermediate) / lrcTickInterval;
-    uint64_t longest = longestWanted;
-    if ((longestWanted - adjustedIntermediate) % lrcTickInterval != 0) {
-        lrcSlots++;
-        longest = adjustedIntermediate + lrcSlots * lrcTickInterval;
+    const uint64_t lrcSlots = StepsToReach(adjustedIntermediate, longestWanted, lrcTickInterval);
+    const uint64_t longest = adjustedIntermediate + lrcSlots * lrcTickInterval;
+    if (longest != longestWanted) {
         OsMinorLog("SvcTimerInit(): longestTimer interval adjusted: T%d, %d->%d.\n", taskName,
                    (uint32)longestWanted, (uint32)longest);
     }

@@ -21,15 +21,12 @@ uint32 MemAllocCnt = 0;
 
 namespace {
 
-constexpr int kDumpChunk = 32;
 constexpr uint32 kHeaderSize = sizeof(tMsgBlock);
 
 static_assert(sizeof(MemDebugRecord) / sizeof(MemDebugRecord[0]) == OS_MAX_MEM_RECORDS,
               "one record per slot");
 static_assert(sizeof(tMemRecord::timeStamp) == 17 && sizeof(tMemRecord::fileName) == 21,
               "record text fields");
-
-inline uint32 Addr32(const void *p) { return static_cast<uint32>(reinterpret_cast<uintptr_t>(p)); }
 
 inline std::atomic_ref<uint32> AllocCount() { return std::atomic_ref<uint32>(MemAllocCnt); }
 

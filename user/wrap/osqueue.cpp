@@ -8,8 +8,6 @@
 
 namespace {
 
-constexpr int kDumpChunk = 32;
-
 inline bool QueueIdInRange(tOsQueueId queueId) { return queueId >= 1 && queueId <= OS_MAX_QUEUES; }
 
 // True for an id that names a queue in existence right now; send and receive take no table lock.
@@ -17,9 +15,6 @@ inline bool QueueIsLive(tOsQueueId queueId) {
     return QueueIdInRange(queueId) &&
            LoadAcquire(OWData.qcbArray[queueId - 1].busy) == eOS_BOOL_TRUE;
 }
-
-// Addresses are reported by their low 32 bits.
-inline uint32 Addr32(const void *p) { return static_cast<uint32>(reinterpret_cast<uintptr_t>(p)); }
 
 inline tMsgBlock *HeaderOf(tOsMsg msg) { return static_cast<tMsgBlock *>(msg) - 1; }
 

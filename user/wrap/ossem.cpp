@@ -8,8 +8,6 @@
 
 namespace {
 
-constexpr int kDumpChunk = 32;
-
 inline bool SemIdInRange(tOsSemId semId) { return semId >= 1 && semId <= OS_MAX_SEMAPHORES; }
 
 // True for an id that names a semaphore in existence right now.

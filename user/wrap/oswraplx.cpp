@@ -18,8 +18,6 @@ pthread_mutex_t initMutex = PTHREAD_MUTEX_INITIALIZER;
 int initMutexesMade = 0; // how many of the four global mutexes exist
 bool initDone = false;
 
-constexpr int kDumpChunk = 32; // rows copied per pass of a dump
-
 inline tOsTaskId LowId(pthread_t thread) { return static_cast<tOsTaskId>(thread); }
 
 void *CommonEntryPoint(void *arg) {

@@ -4,6 +4,7 @@
 #define RELAYKIT_OSWRAPLX_H
 
 #include <pthread.h>
+#include <stdint.h>
 #include <time.h>
 
 #include <atomic>
@@ -106,6 +107,13 @@ template <typename T> inline T LoadAcquire(T &value) {
 template <typename T> inline void StoreRelease(T &value, T newValue) {
     std::atomic_ref<T>(value).store(newValue, std::memory_order_release);
 }
+
+// The table dumps copy this many rows under the table's lock, print them after releasing it, and
+// go on with the next rows.
+constexpr int kDumpChunk = 32;
+
+// Addresses are reported by their low 32 bits ("0x%x").
+inline uint32 Addr32(const void *p) { return static_cast<uint32>(reinterpret_cast<uintptr_t>(p)); }
 
 // Copies at most 30 characters of srcP into a 31-byte name, always terminated.
 void OsCopyName(char *dstP, const char *srcP);
