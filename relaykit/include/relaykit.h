@@ -15,6 +15,9 @@
 #include "zqtypes.h"
 #include "zqsysconfig.h"
 #include "zqcmtrace.h"
+#include "zqconfig.h"
+#include "zqcommon.h"
+#include "zqcmapi.h"
 #include "zqcommunicator.h"
 
 #ifdef __cplusplus

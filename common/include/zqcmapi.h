@@ -1,0 +1,160 @@
+/* zqcmapi.h - the CM client API: requests to the OLT manager (create, delete, set, get, walks,
+ * instance count), the synchronous and asynchronous modes with their response callbacks, alarm
+ * registration, and the start of the CM channel.
+ *
+ * Threads: any host task may call the requests. In synchronous mode (the default) a request
+ * sends one datagram and waits for the response with its transaction id; synchronous exchanges of
+ * several threads are serialised by one lock held from the send until the matching response or
+ * the failure, so a thread waits its turn and never takes another's answer. Each wait for a
+ * datagram is bounded by the receive time-out (60 s), and the whole wait of one request too: a
+ * stream of stray datagrams cannot hold a caller longer. A host task deleted while it waits
+ * releases the lock. In asynchronous mode a request returns right after its send and the receive
+ * task "CommunicatorRxTask" hands the response to the callback of its operation.
+ *
+ * Results: 0 eOS_RET_SUCCESS; 1 eOS_RET_FAILURE (send failed, record pointer missing in create or
+ * set, mode refused, no registration answer); 2 eOS_RET_INVALID_ARG (out-pointer missing in a
+ * synchronous get); 5 eOS_RET_TIME_OUT (no response within the receive time-out); any other value
+ * is the OLT manager's ret, passed through unchanged. Records are copied back whatever ret says.
+ *
+ * Buffers: rcP holds a whole uZqCmRes (1072 bytes), or for the extended ids 36, 38 and 104 the
+ * record itself (804, 372 or 120 bytes) where the call treats the id as extended. The caller owns
+ * every key and record it passes. Transaction ids are the caller's to choose. */
+#ifndef RELAYKIT_ZQCMAPI_H
+#define RELAYKIT_ZQCMAPI_H
+
+#include "ostypes.h"
+#include "zqcommon.h"
+#include "zqconfig.h"
+#include "zqtypes.h"
+
+#ifdef __cplusplus
+extern "C" {
+#endif
+
+/* ---- modes and response callbacks ------------------------------------------------------------ */
+
+typedef enum {
+    eZQ_CMAPI_MODE_MIN = 0,
+    eZQ_CMAPI_MODE_SYNC = 0,
+    eZQ_CMAPI_MODE_ASYNC = 1,
+    eZQ_CMAPI_MODE_MAX = 2
+} eZqCmApiMode;
+
+/* Record form: transaction id, resource type and id, the response's key (a copy), a pointer to
+ * the response's record (valid only during the call; for ids 36, 38 and 104 the record itself lies
+ * 1544 bytes behind it, at offset 1640 of the datagram) and the OLT manager's result. */
+typedef eOsRet (*tZqCmApi__CreateRsp)(uint16 transactionId, eZqCmApiResType resType,
+                                      eZqCmApiResId resId, uZqCmKey key, void *resP, eOsRet ret);
+typedef tZqCmApi__CreateRsp tZqCmApi__SetRsp;
+typedef tZqCmApi__CreateRsp tZqCmApi__GetRsp;
+typedef tZqCmApi__CreateRsp tZqCmApi__GetFirstRsp;
+typedef tZqCmApi__CreateRsp tZqCmApi__GetNextRsp;
+typedef tZqCmApi__CreateRsp tZqCmApi__GetFirstWithKeyRsp;
+typedef tZqCmApi__CreateRsp tZqCmApi__GetNextWithKeyRsp;
+typedef eOsRet (*tZqCmApi__DeleteRsp)(uint16 transactionId, eZqCmApiResType resType,
+                                      eZqCmApiResId resId, uZqCmKey key, eOsRet ret);
+/* The count, or -1 when the OLT manager's result was not 0. */
+typedef eOsRet (*tZqCmApi__GetNumOfInstanceRsp)(uint16 transactionId, eZqCmApiResType resType,
+                                                eZqCmApiResId resId, sint16 num);
+/* Answers to alarm registration and unregistration (asynchronous mode). */
+typedef eOsRet (*tZqCmApi__AlarmRegisterRsp)(uint16 transactionId, tZqCmAlarmRegInfo regInfo,
+                                             eOsRet ret);
+typedef tZqCmApi__AlarmRegisterRsp tZqCmApi__AlarmUnRegisterRsp;
+
+typedef struct {
+    tZqCmApi__CreateRsp createRsp;
+    tZqCmApi__DeleteRsp deleteRsp;
+    tZqCmApi__SetRsp setRsp;
+    tZqCmApi__GetRsp getRsp;
+    tZqCmApi__GetFirstRsp getFirstRsp;
+    tZqCmApi__GetNextRsp getNextRsp;
+    tZqCmApi__GetFirstWithKeyRsp getFirstWithKeyRsp;
+    tZqCmApi__GetNextWithKeyRsp getNextWithKeyRsp;
+    tZqCmApi__GetNumOfInstanceRsp getNumInstanceRsp;
+    tZqCmApi__AlarmRegisterRsp alarmRegisterRsp;
+    tZqCmApi__AlarmUnRegisterRsp alarmUnregisterRsp;
+} tZqCmApiCallback;
+
+/* The current mode and table; changed only by ZqCmApi__SetMode. */
+RELAYKIT_API extern eZqCmApiMode ZqCmApiMode;
+RELAYKIT_API extern tZqCmApiCallback ZqCmApiCallback;
+
+/* Sets the mode; the table is copied. SYNC clears the table (callbackP may be null). ASYNC needs
+ * createRsp, deleteRsp, setRsp, getRsp, getFirstRsp, getNextRsp and getNumInstanceRsp; a table
+ * without one of them is refused (1) after the mode has turned asynchronous, keeping the old
+ * table. Null alarm answer slots are only warned about. A null table with ASYNC, or a mode other
+ * than 0 and 1, is refused (1) and changes nothing. The receive task follows at once. */
+RELAYKIT_API eOsRet ZqCmApi__SetMode(eZqCmApiMode mode, tZqCmApiCallback *callbackP);
+RELAYKIT_API eZqCmApiMode ZqCmApi__GetMode(void);
+
+/* ---- counters (never reset) ------------------------------------------------------------------ */
+RELAYKIT_API extern uint32 CmApiUdpSentCnt;     /* requests the transport accepted */
+RELAYKIT_API extern uint32 CmApiUdpRcvCnt;      /* datagrams read while waiting, matching or not */
+RELAYKIT_API extern uint32 CmApiUdpSentFailCnt; /* requests the transport refused */
+RELAYKIT_API extern uint32 CmApiUdpRcvFailCnt;  /* waits that ended without a response */
+
+/* ---- requests -------------------------------------------------------------------------------- */
+
+RELAYKIT_API eOsRet ZqCmApi__CreateReq(uint16 transactionId, eZqCmApiResType resType,
+                                       eZqCmApiResId resId, uZqCmKey resKey, void *rcP);
+RELAYKIT_API eOsRet ZqCmApi__DeleteReq(uint16 transactionId, eZqCmApiResType resType,
+                                       eZqCmApiResId resId, uZqCmKey resKey);
+RELAYKIT_API eOsRet ZqCmApi__SetReq(uint16 transactionId, eZqCmApiResType resType,
+                                    eZqCmApiResId resId, uZqCmKey resKey, void *rcP);
+/* rcP is sent too (its bitMask names the wanted fields) and receives the returned record. */
+RELAYKIT_API eOsRet ZqCmApi__GetReq(uint16 transactionId, eZqCmApiResType resType,
+                                    eZqCmApiResId resId, uZqCmKey resKey, void *rcP);
+/* The ONU configuration whose serial number the record in rcP carries; key and record come back.
+ * A null rcP is refused (2) in either mode. */
+RELAYKIT_API eOsRet ZqCmApi__GetReqBySerNum(uint16 transactionId, eZqCmApiResType resType,
+                                            eZqCmApiResId resId, uZqCmKey *resKeyP, void *rcP);
+RELAYKIT_API eOsRet ZqCmApi__GetFirstReq(uint16 transactionId, eZqCmApiResType resType,
+                                         eZqCmApiResId resId, uZqCmKey *resKeyP, void *rcP);
+RELAYKIT_API eOsRet ZqCmApi__GetFirstReqWithKey(uint16 transactionId, eZqCmApiResType resType,
+                                                eZqCmApiResId resId, uZqCmKey resKey,
+                                                uZqCmKey *firstResKeyP, void *rcP);
+RELAYKIT_API eOsRet ZqCmApi__GetNextReq(uint16 transactionId, eZqCmApiResType resType,
+                                        eZqCmApiResId resId, uZqCmKey resKey,
+                                        uZqCmKey *nextResKeyP, void *rcP);
+RELAYKIT_API eOsRet ZqCmApi__GetNextReqWithKey(uint16 transactionId, eZqCmApiResType resType,
+                                               eZqCmApiResId resId, uZqCmKey resKey,
+                                               uZqCmKey *nextResKeyP, void *rcP);
+/* The number of instances; -1 on any failure or a non-zero ret, 0 in asynchronous mode. */
+RELAYKIT_API sint16 ZqCmApi__GetNumOfInstance(uint16 transactionId, eZqCmApiResType resType,
+                                              eZqCmApiResId resId);
+/* Not supported: prints so and returns -1 without sending. */
+RELAYKIT_API eOsRet ZqCmApi__GetInstanceByKey(uint16 transactionId, uZqCmKey *keyP,
+                                              uZqCmRes *resP, eZqCmApiResId resId);
+/* Fire and forget, in either mode: async = 1 in the header, no response awaited. */
+RELAYKIT_API eOsRet ZqCmApi__DeleteReq_Async(uint16 transactionId, eZqCmApiResType resType,
+                                             eZqCmApiResId resId, uZqCmKey resKey);
+RELAYKIT_API eOsRet ZqCmApi__SetReq_Async(uint16 transactionId, eZqCmApiResType resType,
+                                          eZqCmApiResId resId, uZqCmKey resKey, void *rcP);
+
+/* ---- alarm registration ---------------------------------------------------------------------- */
+
+/* Sends the caller's managerId, ipAddress, port and filter from the alarm socket (the header and
+ * regType are built here). In synchronous mode it then takes the first datagram of up to three
+ * receive waits as the answer and returns its ret (1 when none came); in asynchronous mode it
+ * returns 0 after the send and the answer goes to alarmRegisterRsp / alarmUnregisterRsp. */
+RELAYKIT_API eOsRet ZqCmApi__AlarmRegister(uint16 transactionId, tZqCmAlarmRegInfo alarmRegInfo);
+RELAYKIT_API eOsRet ZqCmApi__AlarmUnRegister(uint16 transactionId, tZqCmAlarmRegInfo alarmRegInfo);
+
+/* ---- module ids of the header ---------------------------------------------------------------- */
+RELAYKIT_API eZqOltModuleId GetModuleIdByResId(eZqCmApiResId resId);  /* always 13 (SVC) */
+RELAYKIT_API eZqOltModuleId GetModuleIdByTaskId(tOsTaskId taskId);    /* always 1 (EXT_SNMP) */
+
+/* ---- the CM channel -------------------------------------------------------------------------- */
+
+/* Brings the CM channel up, once per process, after OsWrap__Init, SvcInit and InitTrace and after
+ * the endpoint variables are set: board detection, the two sockets, the receive and alarm tasks,
+ * then the readiness poll of the OLT manager (three waiting lines of 5 s, then up to 48 polls 5 s
+ * apart). Returns the start's result; a second call while the channel is up changes nothing and
+ * returns eOS_RET_INVALID_STATE. */
+RELAYKIT_API eOsRet ZqCmApi__InitCommunicationChannel(void);
+
+#ifdef __cplusplus
+}
+#endif
+
+#endif /* RELAYKIT_ZQCMAPI_H */
