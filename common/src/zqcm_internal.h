@@ -1,0 +1,97 @@
+// zqcm_internal.h - internal to the CM client: what its request, transport, dispatch and alarm
+// units share, and the test hooks that shorten its waits. Nothing here is exported.
+#ifndef RELAYKIT_ZQCM_INTERNAL_H
+#define RELAYKIT_ZQCM_INTERNAL_H
+
+#include <netinet/in.h>
+
+#include <atomic>
+#include <cstdint>
+
+#include "zqcmapi.h"
+#include "zqcmtrace.h"
+#include "zqcommon.h"
+#include "zqcommunicator.h"
+#include "zqsysconfig.h"
+
+// ---- waits ------------------------------------------------------------------------------------
+
+// The CM client's waits, in milliseconds. The defaults are the line card's; tests shorten them
+// with ZqCmSetTimingsForTest before the channel starts.
+struct tZqCmTimings {
+    uint32 receiveTimeoutMs = 60000; // one wait for a datagram
+    uint32 alarmTaskLookMs = 1000;   // between the start-up's looks for the alarm task (10 looks)
+    uint32 waitingLineMs = 5000;     // after each of the three "Waiting for OLT MGR" lines
+    uint32 pollIntervalMs = 5000;    // after each readiness poll that did not find it ready
+    uint32 pollAttempts = 48;        // readiness polls before start-up gives up
+};
+void ZqCmSetTimingsForTest(const tZqCmTimings &timings);
+tZqCmTimings ZqCmTimings();
+
+// Points GetBoardTypeFromHW at another file; null restores "/tmp/get_board_id".
+void ZqCmSetBoardFileForTest(const char *pathP);
+
+// Milliseconds of the monotonic clock, for deadlines.
+int64_t ZqCmNowMs();
+
+// ---- counters ---------------------------------------------------------------------------------
+
+inline void CmCount(uint32 &counter) {
+    std::atomic_ref<uint32>(counter).fetch_add(1, std::memory_order_relaxed);
+}
+inline uint32 CmCounter(const uint32 &counter) {
+    return std::atomic_ref<uint32>(const_cast<uint32 &>(counter)).load(std::memory_order_relaxed);
+}
+
+// ---- the request/response exchange ------------------------------------------------------------
+
+// One lock serialises synchronous exchanges (from the send until the matching answer or the
+// failure) and the receive task's reads, so exactly one reader takes datagrams from the
+// request/response socket at a time. Lock it through CmExchangeLock and release it with
+// pthread_cleanup_push(CmExchangeUnlockCleanup, nullptr) ... pthread_cleanup_pop(1), so that a task
+// deleted while it waits gives the lock back.
+void CmExchangeLock();
+void CmExchangeUnlockCleanup(void *);
+
+// The mode as the receive task and the requests read it.
+inline bool CmApiIsAsync() {
+    return std::atomic_ref<eZqCmApiMode>(ZqCmApiMode).load(std::memory_order_acquire) ==
+           eZQ_CMAPI_MODE_ASYNC;
+}
+
+// ---- receiving --------------------------------------------------------------------------------
+
+enum class tCmRx { kDatagram, kTimeOut, kError };
+
+// Waits until deadlineMs (monotonic) for one datagram of at most len bytes on the socket. On
+// kDatagram *byteCountP is its length (0 for an empty one) and *fromP its sender. Errors are
+// printed as UdpReceive prints them. Does not clear the buffer. Cancellation point.
+tCmRx CmUdpReceive(int socketFd, uint32 len, char *msgP, sockaddr_in *fromP, int64_t deadlineMs,
+                   int *byteCountP);
+
+// True when the sender may speak for the OLT manager: OltMgrHostAddr is 0 or is the sender's
+// address. A datagram from anyone else is traced here and must be dropped.
+bool CmFromManager(const sockaddr_in &from, int socketFd);
+
+// Wakes the receive task so that it looks at the mode at once.
+void CmWakeReceiveTask();
+// Creates the receive task's wake-up signal (start-up, before the task).
+bool CmCreateWakeSignal();
+
+// Dispatches one datagram of byteCount bytes read by the receive task to the response callbacks.
+void PackageParse(const uZqCmApiMsg *msgP, int byteCount);
+// Hands one datagram of the alarm socket to the alarm handler, the registration answer callbacks,
+// or forwards a registration answer to the request/response socket.
+void AlarmRxHandleDatagram(uZqCmMsg *msgP, int byteCount);
+
+// The receive task and alarm task bodies, and the board detection of the start-up.
+void CommunicatorRxTask(void);
+void OMApi_AlarmRxTask(void);
+eOsRet OltSysInfoInit(void);
+
+// Set by the alarm task when it begins (0 to 1, once).
+extern std::atomic<unsigned int> almRxTaskStarted;
+extern tOsTaskId ComunicatorRxTaskId;
+extern tOsTaskId OMApi_AlarmTaskId;
+
+#endif // RELAYKIT_ZQCM_INTERNAL_H

@@ -1,0 +1,396 @@
+// zqcmapi.cpp - the CM requests: each builds one request message, sends it to the OLT manager and,
+// in synchronous mode, waits for the response with its transaction id and copies back its key
+// and record. The members differ only in the shape told by their row of the member table.
+#include <pthread.h>
+#include <sys/socket.h>
+
+#include <cstring>
+
+#include "oswrap.h"
+#include "svc.h"
+#include "zqcm_internal.h"
+
+extern "C" {
+uint32 CmApiUdpSentCnt = 0;
+uint32 CmApiUdpRcvCnt = 0;
+uint32 CmApiUdpSentFailCnt = 0;
+uint32 CmApiUdpRcvFailCnt = 0;
+}
+
+namespace {
+
+// Which resource ids a member treats as extended (record at offset 1640, datagram of 2448 bytes).
+enum class tExtIds { kNone, kOnly36, kAll };
+
+bool IsExtended(tExtIds ids, uint32 resId) {
+    switch (ids) {
+    case tExtIds::kNone:
+        return false;
+    case tExtIds::kOnly36:
+        return resId == eZQ_CMAPI_RES_ID_SERV_ONU_UPGRADE_TASK_AND_RESULT;
+    case tExtIds::kAll:
+        return resId == eZQ_CMAPI_RES_ID_SERV_ONU_UPGRADE_TASK_AND_RESULT ||
+               resId == eZQ_CMAPI_RES_ID_SERV_ONU_ONUCONFIG_FILE ||
+               resId == eZQ_CMAPI_RES_ID_TOD_REQ_MSG;
+    }
+    return false;
+}
+
+// Bytes of the extended record of an id (0 for an ordinary id).
+size_t ExtendedRecordSize(uint32 resId) {
+    switch (resId) {
+    case eZQ_CMAPI_RES_ID_SERV_ONU_UPGRADE_TASK_AND_RESULT:
+        return sizeof(tZqCmOnuUpgradeTaskAndResult);
+    case eZQ_CMAPI_RES_ID_SERV_ONU_ONUCONFIG_FILE:
+        return sizeof(tZqCmOnuUpgradeConfigFileTask);
+    case eZQ_CMAPI_RES_ID_TOD_REQ_MSG:
+        return sizeof(tZqCmTodCfg);
+    default:
+        return 0;
+    }
+}
+
+// One row of the member table.
+struct tMember {
+    const char *nameP;
+    eZqCmOperType operType;
+    bool sendsKey;
+    bool sendsRecord;      // the caller's record goes out (placed by recordExt)
+    tExtIds recordExt;     // ids whose record travels in the extended area
+    tExtIds lengthExt;     // without a record: ids that still go out as 2448 bytes
+    bool copiesKey;        // the response's key goes to the key out-pointer
+    bool copiesRecord;     // the response's record goes to rcP
+    tExtIds copyExt;       // ids whose returned record is read from the extended area
+    uint16 async;
+};
+
+constexpr tMember kCreate = {"ZqCmApi__CreateReq", eZQ_CM_OPER_TYPE_CREATE, true, true,
+                             tExtIds::kAll, tExtIds::kNone, false, false, tExtIds::kNone, 0};
+constexpr tMember kDelete = {"ZqCmApi__DeleteReq", eZQ_CM_OPER_TYPE_DELETE, true, false,
+                             tExtIds::kNone, tExtIds::kNone, false, false, tExtIds::kNone, 0};
+constexpr tMember kSet = {"ZqCmApi__SetReq", eZQ_CM_OPER_TYPE_SET, true, true,
+                          tExtIds::kAll, tExtIds::kNone, false, false, tExtIds::kNone, 0};
+constexpr tMember kGet = {"ZqCmApi__GetReq", eZQ_CM_OPER_TYPE_GET, true, true,
+                          tExtIds::kAll, tExtIds::kNone, false, true, tExtIds::kAll, 0};
+constexpr tMember kGetBySerNum = {"ZqCmApi__GetReqBySerNum", eZQ_CM_OPER_TYPE_GET_CFG_BY_SERNUMBER,
+                                  false, true, tExtIds::kOnly36, tExtIds::kNone, true, true,
+                                  tExtIds::kOnly36, 0};
+constexpr tMember kGetFirst = {"ZqCmApi__GetFirstReq", eZQ_CM_OPER_TYPE_GETFIRST, false, false,
+                               tExtIds::kNone, tExtIds::kNone, true, true, tExtIds::kAll, 0};
+constexpr tMember kGetFirstWithKey = {"ZqCmApi__GetFirstReqWithKey",
+                                      eZQ_CM_OPER_TYPE_GETFIRST_WITHKEY, true, false,
+                                      tExtIds::kNone, tExtIds::kNone, true, true,
+                                      tExtIds::kOnly36, 0};
+constexpr tMember kGetNext = {"ZqCmApi__GetNextReq", eZQ_CM_OPER_TYPE_GETNEXT, true, false,
+                              tExtIds::kNone, tExtIds::kAll, true, true, tExtIds::kAll, 0};
+constexpr tMember kGetNextWithKey = {"ZqCmApi__GetNextReqWithKey",
+                                     eZQ_CM_OPER_TYPE_GETNEXT_WITHKEY, true, false, tExtIds::kNone,
+                                     tExtIds::kOnly36, true, true, tExtIds::kOnly36, 0};
+constexpr tMember kGetNumOfInstance = {"ZqCmApi__GetNumOfInstance",
+                                       eZQ_CM_OPER_TYPE_GET_INSTANCE_NUM, false, false,
+                                       tExtIds::kNone, tExtIds::kNone, false, false,
+                                       tExtIds::kNone, 0};
+constexpr tMember kDeleteAsync = {"ZqCmApi__DeleteReq_Async", eZQ_CM_OPER_TYPE_DELETE, true, false,
+                                  tExtIds::kNone, tExtIds::kNone, false, false, tExtIds::kNone, 1};
+constexpr tMember kSetAsync = {"ZqCmApi__SetReq_Async", eZQ_CM_OPER_TYPE_SET, true, true,
+                               tExtIds::kAll, tExtIds::kNone, false, false, tExtIds::kNone, 1};
+
+// An API trace of this unit: module EXT_CML_API, mask API, under the member's name.
+#define API_TRACE(nameP, ...)                                                                    \
+    do {                                                                                         \
+        if (ZQ_TRACE_SUM_ON(CmTraceMaskSum))                                                     \
+            CmTraceInterface(__FILE__, __LINE__, (nameP), eZQ_OLT_MAN_MODULE_EXT_CML_API,        \
+                             eZQ_CM_TM_API, __VA_ARGS__);                                        \
+    } while (0)
+
+void PrintCounters(const char *nameP, int line) {
+    SvcPrintf("%s, %d, CmApiUdpSentCnt %d, CmApiUdpRcvCnt %d, CmApiUdpSentFailCnt %d, "
+              "CmApiUdpRcvFailCnt %d\n",
+              nameP, line, CmCounter(CmApiUdpSentCnt), CmCounter(CmApiUdpRcvCnt),
+              CmCounter(CmApiUdpSentFailCnt), CmCounter(CmApiUdpRcvFailCnt));
+}
+
+// Builds the request of a member into the zero-filled buffer; returns the length to send.
+uint16 BuildRequest(const tMember &member, uZqCmApiMsg &msg, uint16 transactionId,
+                    eZqCmApiResType resType, eZqCmApiResId resId, const uZqCmKey &resKey,
+                    const void *rcP) {
+    memset(&msg.commonMsg, 0, sizeof msg.commonMsg);
+    tZqCmReqMsg &req = msg.commonMsg.reqMsg;
+    tOsTaskId taskId = OsWrap__TaskId();
+    req.msgHdr.srcModuleId = GetModuleIdByTaskId(taskId);
+    req.msgHdr.dstModuleId = GetModuleIdByResId(resId);
+    req.msgHdr.srcTaskId = taskId;
+    req.msgHdr.dstTaskId = OS_TASK_ID_INVALID;
+    req.msgHdr.msgType = eZQ_CM_MSG_TYPE_REQ;
+    req.msgHdr.transactionId = transactionId;
+    req.msgHdr.async = member.async;
+    req.operType = member.operType;
+    req.resType = resType;
+    req.resId = resId;
+    if (member.sendsKey) memcpy(&req.dbKey, &resKey, sizeof req.dbKey);
+
+    uint8 *extendedP = reinterpret_cast<uint8 *>(&msg) + ZQ_CM_EXT_OFFSET;
+    uint32 id = static_cast<uint32>(resId);
+    if (member.sendsRecord) {
+        if (IsExtended(member.recordExt, id)) {
+            // res only marks the record with the sender's address of the extended area.
+            void *areaP = extendedP;
+            memcpy(&req.res, &areaP, sizeof areaP);
+            memcpy(extendedP, rcP, ExtendedRecordSize(id));
+            return ZQ_CM_API_MSG_LEN;
+        }
+        memcpy(&req.res, rcP, sizeof req.res);
+        return ZQ_CM_MSG_LEN;
+    }
+    return IsExtended(member.lengthExt, id) ? ZQ_CM_API_MSG_LEN : ZQ_CM_MSG_LEN;
+}
+
+void TraceRequest(const tMember &member, const tZqCmReqMsg &req) {
+    if (member.operType == eZQ_CM_OPER_TYPE_DELETE) {
+        API_TRACE(member.nameP,
+                  "transactionId: %u, srcModuleId %d, dstModuleId %d, srcTaskId %x msgType %d, "
+                  "operType %d, resType %d\r\n",
+                  req.msgHdr.transactionId, req.msgHdr.srcModuleId, req.msgHdr.dstModuleId,
+                  req.msgHdr.srcTaskId, req.msgHdr.msgType, req.operType, req.resType);
+        return;
+    }
+    API_TRACE(member.nameP, "%s():resId = %d\r\n", member.nameP, req.resId);
+    API_TRACE(member.nameP,
+              "srcModuleId %d, dstModuleId %d, srcTaskId %x msgType %d, operType %d, "
+              "resType %d\r\n",
+              req.msgHdr.srcModuleId, req.msgHdr.dstModuleId, req.msgHdr.srcTaskId,
+              req.msgHdr.msgType, req.operType, req.resType);
+}
+
+// Waits, with the exchange lock held, for the response with the transaction id; the whole wait
+// is bounded by one receive time-out. Every datagram read is counted; those from foreign senders,
+// too short to be a response, or of another transaction are dropped.
+eOsRet AwaitResponse(const char *nameP, uZqCmApiMsg &msg, uint16 transactionId) {
+    int rcvSocket = std::atomic_ref<int>(CmReqRspSocket).load();
+    int64_t deadline = ZqCmNowMs() + ZqCmTimings().receiveTimeoutMs;
+    for (;;) {
+        memset(&msg, 0, sizeof msg);
+        sockaddr_in sender;
+        int byteCount = 0;
+        tCmRx got = CmUdpReceive(rcvSocket, sizeof msg, reinterpret_cast<char *>(&msg), &sender,
+                                 deadline, &byteCount);
+        if (got != tCmRx::kDatagram) {
+            CmCount(CmApiUdpRcvFailCnt);
+            PrintCounters(nameP, __LINE__);
+            return got == tCmRx::kTimeOut ? eOS_RET_TIME_OUT : eOS_RET_FAILURE;
+        }
+        CmCount(CmApiUdpRcvCnt);
+        if (!CmFromManager(sender, rcvSocket)) continue;
+        if (byteCount < ZQ_CM_RSP_MIN_LEN) {
+            API_TRACE(nameP, "%s(): dropped a datagram too short for a response: L%d.\r\n",
+                      nameP, byteCount);
+            continue;
+        }
+        if (msg.commonMsg.rspMsg.msgHdr.transactionId == transactionId) return eOS_RET_SUCCESS;
+    }
+}
+
+// Sends the built request and counts the outcome.
+eOsRet SendCounted(const tMember &member, uZqCmApiMsg &msg, uint16 length) {
+    eOsRet result = ZqCmMsgSend(&msg.commonMsg, length);
+    if (result != eOS_RET_SUCCESS) {
+        CmCount(CmApiUdpSentFailCnt);
+        PrintCounters(member.nameP, __LINE__);
+        return result;
+    }
+    CmCount(CmApiUdpSentCnt);
+    return result;
+}
+
+// Sends the built request and, in synchronous mode, waits for its response under the exchange
+// lock. *waitedP tells whether a response is in msg. The _Async members never wait.
+eOsRet SendAndAwait(const tMember &member, uZqCmApiMsg &msg, uint16 length, bool *waitedP) {
+    *waitedP = false;
+    if (member.async != 0) return SendCounted(member, msg, length);
+    eOsRet result;
+    CmExchangeLock();
+    pthread_cleanup_push(CmExchangeUnlockCleanup, nullptr);
+    result = SendCounted(member, msg, length);
+    if (result == eOS_RET_SUCCESS && !CmApiIsAsync()) {
+        result = AwaitResponse(member.nameP, msg, msg.commonMsg.reqMsg.msgHdr.transactionId);
+        *waitedP = result == eOS_RET_SUCCESS;
+    }
+    pthread_cleanup_pop(1);
+    return result;
+}
+
+// The shared procedure: build, trace, send, wait, copy back, return the response's ret.
+eOsRet Request(const tMember &member, uint16 transactionId, eZqCmApiResType resType,
+               eZqCmApiResId resId, const uZqCmKey &resKey, void *rcP, uZqCmKey *keyOutP) {
+    uZqCmApiMsg msg;
+    memset(&msg, 0, sizeof msg);
+    uint16 length = BuildRequest(member, msg, transactionId, resType, resId, resKey, rcP);
+    TraceRequest(member, msg.commonMsg.reqMsg);
+
+    bool waited = false;
+    eOsRet result = SendAndAwait(member, msg, length, &waited);
+    if (!waited) return result;
+
+    const tZqCmRspMsg &rsp = msg.commonMsg.rspMsg;
+    if (member.copiesKey) memcpy(keyOutP, &rsp.dbKey, sizeof *keyOutP);
+    if (member.copiesRecord) {
+        uint32 id = static_cast<uint32>(rsp.resId);
+        if (IsExtended(member.copyExt, id))
+            memcpy(rcP, reinterpret_cast<uint8 *>(&msg) + ZQ_CM_EXT_OFFSET, ExtendedRecordSize(id));
+        else
+            memcpy(rcP, &rsp.res, sizeof rsp.res);
+    }
+    API_TRACE(member.nameP, "%s(): rspMsg.ret %d.\r\n", member.nameP, rsp.ret);
+    return rsp.ret;
+}
+
+const uZqCmKey kNoKey = {};
+
+// The synchronous get members refuse missing out-pointers (asynchronous mode writes none).
+bool OutPointersMissing(const char *nameP, const char *keyNameP, const void *keyP,
+                        const void *rcP) {
+    if (CmApiIsAsync()) return false;
+    if (keyP == nullptr) {
+        SvcPrintf("%s():%s is NULL\r\n", nameP, keyNameP);
+        return true;
+    }
+    if (rcP == nullptr) {
+        SvcPrintf("%s():rcP is NULL\r\n", nameP);
+        return true;
+    }
+    return false;
+}
+
+} // namespace
+
+extern "C" {
+
+eZqOltModuleId GetModuleIdByResId(eZqCmApiResId resId) {
+    (void)resId;
+    return eZQ_OLT_MAN_MODULE_SVC;
+}
+
+eZqOltModuleId GetModuleIdByTaskId(tOsTaskId taskId) {
+    (void)taskId;
+    return eZQ_OLT_MAN_MODULE_EXT_SNMP;
+}
+
+eOsRet ZqCmApi__CreateReq(uint16 transactionId, eZqCmApiResType resType, eZqCmApiResId resId,
+                          uZqCmKey resKey, void *rcP) {
+    if (rcP == nullptr) {
+        SvcPrintf("%s():rcP is NULL\r\n", kCreate.nameP);
+        return eOS_RET_FAILURE;
+    }
+    return Request(kCreate, transactionId, resType, resId, resKey, rcP, nullptr);
+}
+
+eOsRet ZqCmApi__DeleteReq(uint16 transactionId, eZqCmApiResType resType, eZqCmApiResId resId,
+                          uZqCmKey resKey) {
+    return Request(kDelete, transactionId, resType, resId, resKey, nullptr, nullptr);
+}
+
+eOsRet ZqCmApi__SetReq(uint16 transactionId, eZqCmApiResType resType, eZqCmApiResId resId,
+                       uZqCmKey resKey, void *rcP) {
+    if (rcP == nullptr) {
+        API_TRACE(kSet.nameP, "%s():rcP is NULL\r\n", kSet.nameP);
+        return eOS_RET_FAILURE;
+    }
+    return Request(kSet, transactionId, resType, resId, resKey, rcP, nullptr);
+}
+
+eOsRet ZqCmApi__GetReq(uint16 transactionId, eZqCmApiResType resType, eZqCmApiResId resId,
+                       uZqCmKey resKey, void *rcP) {
+    if (rcP == nullptr) {
+        SvcPrintf("%s():rcP is NULL\r\n", kGet.nameP);
+        return eOS_RET_INVALID_ARG;
+    }
+    return Request(kGet, transactionId, resType, resId, resKey, rcP, nullptr);
+}
+
+eOsRet ZqCmApi__GetReqBySerNum(uint16 transactionId, eZqCmApiResType resType, eZqCmApiResId resId,
+                               uZqCmKey *resKeyP, void *rcP) {
+    API_TRACE(kGetBySerNum.nameP, "Enter ZqCmApi__GetReqBySerNum()\n");
+    if (OutPointersMissing(kGetBySerNum.nameP, "resKeyP", resKeyP, rcP)) return eOS_RET_INVALID_ARG;
+    // The serial number travels in the caller's record: without one there is nothing to send.
+    if (rcP == nullptr) {
+        SvcPrintf("%s():rcP is NULL\r\n", kGetBySerNum.nameP);
+        return eOS_RET_INVALID_ARG;
+    }
+    return Request(kGetBySerNum, transactionId, resType, resId, kNoKey, rcP, resKeyP);
+}
+
+eOsRet ZqCmApi__GetFirstReq(uint16 transactionId, eZqCmApiResType resType, eZqCmApiResId resId,
+                            uZqCmKey *resKeyP, void *rcP) {
+    API_TRACE(kGetFirst.nameP, "Enter ZqCmApi__GetFirstReq()\n");
+    if (OutPointersMissing(kGetFirst.nameP, "resKeyP", resKeyP, rcP)) return eOS_RET_INVALID_ARG;
+    return Request(kGetFirst, transactionId, resType, resId, kNoKey, rcP, resKeyP);
+}
+
+eOsRet ZqCmApi__GetFirstReqWithKey(uint16 transactionId, eZqCmApiResType resType,
+                                   eZqCmApiResId resId, uZqCmKey resKey, uZqCmKey *firstResKeyP,
+                                   void *rcP) {
+    API_TRACE(kGetFirstWithKey.nameP, "Enter ZqCmApi__GetFirstWithKeyReq()\n");
+    if (OutPointersMissing(kGetFirstWithKey.nameP, "firstResKeyP", firstResKeyP, rcP))
+        return eOS_RET_INVALID_ARG;
+    return Request(kGetFirstWithKey, transactionId, resType, resId, resKey, rcP, firstResKeyP);
+}
+
+eOsRet ZqCmApi__GetNextReq(uint16 transactionId, eZqCmApiResType resType, eZqCmApiResId resId,
+                           uZqCmKey resKey, uZqCmKey *nextResKeyP, void *rcP) {
+    if (OutPointersMissing(kGetNext.nameP, "nextResKeyP", nextResKeyP, rcP))
+        return eOS_RET_INVALID_ARG;
+    return Request(kGetNext, transactionId, resType, resId, resKey, rcP, nextResKeyP);
+}
+
+eOsRet ZqCmApi__GetNextReqWithKey(uint16 transactionId, eZqCmApiResType resType,
+                                  eZqCmApiResId resId, uZqCmKey resKey, uZqCmKey *nextResKeyP,
+                                  void *rcP) {
+    if (OutPointersMissing(kGetNextWithKey.nameP, "nextResKeyP", nextResKeyP, rcP))
+        return eOS_RET_INVALID_ARG;
+    return Request(kGetNextWithKey, transactionId, resType, resId, resKey, rcP, nextResKeyP);
+}
+
+sint16 ZqCmApi__GetNumOfInstance(uint16 transactionId, eZqCmApiResType resType,
+                                 eZqCmApiResId resId) {
+    uZqCmApiMsg msg;
+    memset(&msg, 0, sizeof msg);
+    uint16 length = BuildRequest(kGetNumOfInstance, msg, transactionId, resType, resId, kNoKey,
+                                 nullptr);
+    TraceRequest(kGetNumOfInstance, msg.commonMsg.reqMsg);
+    bool waited = false;
+    eOsRet result = SendAndAwait(kGetNumOfInstance, msg, length, &waited);
+    if (result != eOS_RET_SUCCESS) return -1;
+    if (!waited) return 0; // asynchronous mode: the count goes to getNumInstanceRsp
+    const tZqCmRspMsg &rsp = msg.commonMsg.rspMsg;
+    API_TRACE(kGetNumOfInstance.nameP, "%s(): rspMsg.ret %d.\r\n", kGetNumOfInstance.nameP,
+              rsp.ret);
+    if (rsp.ret != eOS_RET_SUCCESS) return -1;
+    return static_cast<sint16>(rsp.res.resInstance.instanceNum);
+}
+
+eOsRet ZqCmApi__GetInstanceByKey(uint16 transactionId, uZqCmKey *keyP, uZqCmRes *resP,
+                                 eZqCmApiResId resId) {
+    (void)transactionId, (void)keyP, (void)resP, (void)resId;
+    SvcPrintf("%s(): not supported.\n", "ZqCmApi__GetInstanceByKey");
+    // -1 has no enumerator: it is handed over as the 32-bit value a C caller reads.
+    int32_t minusOne = -1;
+    eOsRet result;
+    memcpy(&result, &minusOne, sizeof result);
+    return result;
+}
+
+eOsRet ZqCmApi__DeleteReq_Async(uint16 transactionId, eZqCmApiResType resType,
+                                eZqCmApiResId resId, uZqCmKey resKey) {
+    return Request(kDeleteAsync, transactionId, resType, resId, resKey, nullptr, nullptr);
+}
+
+eOsRet ZqCmApi__SetReq_Async(uint16 transactionId, eZqCmApiResType resType, eZqCmApiResId resId,
+                             uZqCmKey resKey, void *rcP) {
+    if (rcP == nullptr) {
+        API_TRACE(kSetAsync.nameP, "%s():rcP is NULL\r\n", kSetAsync.nameP);
+        return eOS_RET_FAILURE;
+    }
+    return Request(kSetAsync, transactionId, resType, resId, resKey, rcP, nullptr);
+}
+
+} // extern "C"

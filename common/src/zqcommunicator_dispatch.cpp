@@ -1,0 +1,183 @@
+// zqcommunicator_dispatch.cpp - the receive task "CommunicatorRxTask": in asynchronous mode it
+// reads the request/response socket and hands each response to the callback of its operation;
+// in synchronous mode it stays off the socket. A change of mode wakes it at once.
+#include <poll.h>
+#include <pthread.h>
+#include <sys/eventfd.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
+#include <atomic>
+#include <cerrno>
+#include <cstring>
+
+#include "zqcm_internal.h"
+
+namespace {
+
+std::atomic<int> wakeFd{-1};
+
+template <typename F> F LoadSlot(const F &slot) {
+    return std::atomic_ref<F>(const_cast<F &>(slot)).load(std::memory_order_acquire);
+}
+
+// Reads one datagram if the API is (still) asynchronous, holding the exchange lock so that no
+// synchronous request waits on the socket at the same time. Returns its length, or -1 when
+// nothing was read. Cancellation stays off while the lock is held.
+int ReadIfAsync(int socketFd, uZqCmApiMsg &msg, sockaddr_in &sender) {
+    int oldState;
+    pthread_setcancelstate(PTHREAD_CANCEL_DISABLE, &oldState);
+    CmExchangeLock();
+    int byteCount = -1;
+    if (CmApiIsAsync()) {
+        memset(&msg, 0, sizeof msg);
+        socklen_t length = sizeof sender;
+        ssize_t got;
+        do {
+            got = recvfrom(socketFd, &msg, sizeof msg, MSG_DONTWAIT,
+                           reinterpret_cast<sockaddr *>(&sender), &length);
+        } while (got < 0 && errno == EINTR);
+        byteCount = got < 0 ? -1 : static_cast<int>(got);
+    }
+    CmExchangeUnlockCleanup(nullptr);
+    pthread_setcancelstate(oldState, nullptr);
+    return byteCount;
+}
+
+void DrainWakeSignal(int fd) {
+    uint64_t count;
+    while (read(fd, &count, sizeof count) > 0) {
+    }
+}
+
+// The record form of the table's slots, with their lines.
+struct tRecordSlot {
+    tZqCmApi__CreateRsp tZqCmApiCallback::*slot;
+    const char *nullLineP;
+    const char *failLineP;
+};
+
+const tRecordSlot *RecordSlotOf(uint32 operType) {
+    static constexpr tRecordSlot kSlots[] = {
+        {&tZqCmApiCallback::createRsp, "NULL createRsp: T%d, R%d:%d.\n",
+         "createRsp() failed: T%d, R%d:%d, E%d.\n"},
+        {nullptr, nullptr, nullptr}, // delete has a form of its own
+        {&tZqCmApiCallback::setRsp, "NULL setRsp: T%d, R%d:%d.\n",
+         "setRsp() failed: T%d, R%d:%d, E%d.\n"},
+        {&tZqCmApiCallback::getRsp, "NULL getRsp: T%d, R%d:%d.\n",
+         "getRsp() failed: T%d, R%d:%d, E%d.\n"},
+        {&tZqCmApiCallback::getFirstRsp, "NULL getFirstRsp: T%d, R%d:%d.\n",
+         "getFirstRsp() failed: T%d, R%d:%d, E%d.\n"},
+        {&tZqCmApiCallback::getNextRsp, "NULL getNextRsp: T%d, R%d:%d.\n",
+         "getNextRsp() failed: T%d, R%d:%d, E%d.\n"},
+        {nullptr, nullptr, nullptr}, // the instance count has a form of its own
+        {&tZqCmApiCallback::getFirstWithKeyRsp, "NULL getFirstWithKeyRsp: T%d, R%d:%d.\n",
+         "getFirstWithKeyRsp() failed: T%d, R%d:%d, E%d.\n"},
+        {&tZqCmApiCallback::getNextWithKeyRsp, "NULL getNextWithKeyRsp: T%d, R%d:%d.\n",
+         "getNextWithKeyRsp() failed: T%d, R%d:%d, E%d.\n"},
+    };
+    if (operType < eZQ_CM_OPER_TYPE_CREATE || operType > eZQ_CM_OPER_TYPE_GETNEXT_WITHKEY)
+        return nullptr;
+    const tRecordSlot *slotP = &kSlots[operType - eZQ_CM_OPER_TYPE_CREATE];
+    return slotP->slot == nullptr ? nullptr : slotP;
+}
+
+} // namespace
+
+bool CmCreateWakeSignal() {
+    if (wakeFd.load() >= 0) return true;
+    int fd = eventfd(0, EFD_NONBLOCK | EFD_CLOEXEC);
+    if (fd < 0) return false;
+    int expected = -1;
+    if (!wakeFd.compare_exchange_strong(expected, fd)) close(fd);
+    return true;
+}
+
+void CmWakeReceiveTask() {
+    int fd = wakeFd.load();
+    if (fd < 0) return;
+    uint64_t one = 1;
+    ssize_t written = write(fd, &one, sizeof one);
+    (void)written; // a full counter already wakes the task
+}
+
+void PackageParse(const uZqCmApiMsg *msgP, int byteCount) {
+    const tZqCmRspMsg &rsp = msgP->commonMsg.rspMsg;
+    if (rsp.msgHdr.msgType != eZQ_CM_MSG_TYPE_RSP) {
+        MajorLog("Unknown message: M%d.\n", rsp.msgHdr.msgType);
+        return;
+    }
+    if (byteCount < ZQ_CM_RSP_MIN_LEN) {
+        MajorLog("Unknown message: M%d, L%d.\n", rsp.msgHdr.msgType, byteCount);
+        return;
+    }
+    int t = rsp.msgHdr.transactionId;
+    int r = rsp.resType;
+    int i = rsp.resId;
+    eOsRet e = rsp.ret;
+    uint16 n = rsp.res.resInstance.instanceNum;
+    uZqCmKey key;
+    memcpy(&key, &rsp.dbKey, sizeof key);
+    void *resP = const_cast<uZqCmRes *>(&rsp.res);
+    uint32 operType = rsp.operType;
+
+    if (operType == eZQ_CM_OPER_TYPE_DELETE) {
+        tZqCmApi__DeleteRsp callback = LoadSlot(ZqCmApiCallback.deleteRsp);
+        if (callback == nullptr) {
+            MajorLog("NULL deleteRsp: T%d, R%d:%d.\n", t, r, i);
+            return;
+        }
+        eOsRet result = callback(rsp.msgHdr.transactionId, rsp.resType, rsp.resId, key, e);
+        if (result != eOS_RET_SUCCESS) MajorLog("deleteRsp() failed: T%d, R%d:%d, E%d.\n", t, r, i, result);
+        return;
+    }
+    if (operType == eZQ_CM_OPER_TYPE_GET_INSTANCE_NUM) {
+        tZqCmApi__GetNumOfInstanceRsp callback = LoadSlot(ZqCmApiCallback.getNumInstanceRsp);
+        if (callback == nullptr) {
+            MajorLog("NULL getNumInstanceRsp: T%d, R%d:%d, N%d.\n", t, r, i, n);
+            return;
+        }
+        sint16 count = e != eOS_RET_SUCCESS ? static_cast<sint16>(-1) : static_cast<sint16>(n);
+        eOsRet result = callback(rsp.msgHdr.transactionId, rsp.resType, rsp.resId, count);
+        if (result != eOS_RET_SUCCESS)
+            MajorLog("getNumInstanceRsp() failed: T%d, R%d:%d, N%d, E%d.\n", t, r, i, n, result);
+        return;
+    }
+    const tRecordSlot *slotP = RecordSlotOf(operType);
+    if (slotP == nullptr) {
+        MajorLog("Unknown operType: O%d, T%d, R%d:%d, N%d.\n", operType, t, r, i, n);
+        return;
+    }
+    tZqCmApi__CreateRsp callback = LoadSlot(ZqCmApiCallback.*(slotP->slot));
+    if (callback == nullptr) {
+        MajorLog(slotP->nullLineP, t, r, i);
+        return;
+    }
+    eOsRet result = callback(rsp.msgHdr.transactionId, rsp.resType, rsp.resId, key, resP, e);
+    if (result != eOS_RET_SUCCESS) MajorLog(slotP->failLineP, t, r, i, result);
+}
+
+void CommunicatorRxTask(void) {
+    uZqCmApiMsg msg;
+    for (;;) {
+        int socketFd = std::atomic_ref<int>(CmReqRspSocket).load();
+        bool async = CmApiIsAsync();
+        pollfd waiters[2] = {{wakeFd.load(), POLLIN, 0}, {socketFd, POLLIN, 0}};
+        // In synchronous mode only the wake-up signal is watched: the socket belongs to the
+        // synchronous requests then.
+        int ready = poll(waiters, async ? 2 : 1, static_cast<int>(ZqCmTimings().receiveTimeoutMs));
+        if (ready <= 0) {
+            if (async) CmTrace(eZQ_OLT_MAN_MODULE_EXT_COMMUNICATION, eZQ_CM_TM_API,
+                               "UdpReceive() error: rcvByte %d\n", ready == 0 ? -1 : 0);
+            continue;
+        }
+        if (waiters[0].revents & POLLIN) DrainWakeSignal(waiters[0].fd);
+        if (!async || (waiters[1].revents & POLLIN) == 0) continue;
+        sockaddr_in sender;
+        int byteCount = ReadIfAsync(socketFd, msg, sender);
+        if (byteCount < 0 || !CmFromManager(sender, socketFd)) continue;
+        CmTrace(eZQ_OLT_MAN_MODULE_EXT_COMMUNICATION, eZQ_CM_TM_API,
+                "CommunicatorRxTask(): received %d bytes.\n", byteCount);
+        PackageParse(&msg, byteCount);
+    }
+}

@@ -1,0 +1,125 @@
+// zqcommunicator_start.cpp - the start of the CM channel: board detection, the two sockets, the
+// receive and alarm tasks, then the readiness poll of the OLT manager.
+#include <atomic>
+#include <cstring>
+
+#include "oswrap.h"
+#include "svc.h"
+#include "zqcm_internal.h"
+
+tOsTaskId ComunicatorRxTaskId = 0;
+tOsTaskId OMApi_AlarmTaskId = 0;
+
+namespace {
+
+// Set while a start runs or after one succeeded: the channel is started once per process.
+std::atomic<bool> channelUp{false};
+
+constexpr int kAlarmTaskLooks = 10;
+constexpr int kWaitingLines = 3;
+
+// One readiness poll: a get of the OLT manager's start-up state. True when it answered and is
+// ready (or asynchronous mode leaves the state unknown); *answeredP tells whether it answered.
+bool PollReady(uint16 transactionId, bool *answeredP) {
+    uZqCmKey key;
+    memset(&key, 0, sizeof key);
+    key.resType = eZQ_CMAPI_RES_TYPE_SYSTEM;
+    uZqCmRes record;
+    memset(&record, 0, sizeof record);
+    record.gponSysConfig.bitMask = fCMAPI_GPON_SYS_CONFIG_MASK_INIT_STATUS;
+    eOsRet result = ZqCmApi__GetReq(transactionId, eZQ_CMAPI_RES_TYPE_SYSTEM,
+                                    eZQ_CMAPI_RES_ID_EQPT_OLT_INIT_STATUS, key, &record);
+    *answeredP = result == eOS_RET_SUCCESS;
+    if (!*answeredP) return false;
+    switch (static_cast<uint32>(record.gponSysConfig.oltInitStatus)) {
+    case eZQ_CM_OLT_STATUS_NOT_INIT:
+        SvcPrintf("OLT MGR is not initialized.\n");
+        return false;
+    case eZQ_CM_OLT_STATUS_BUSY:
+        SvcPrintf("OLT MGR is initializing.\n");
+        return false;
+    default:
+        SvcPrintf("OLT MGR is initialized.\n");
+        return true;
+    }
+}
+
+// Opens both sockets and starts both tasks; the failure's result otherwise.
+eOsRet OpenChannel() {
+    eOsRet result = InitUdpSocket(&CmReqRspSocket, extEntityReqRspUdpPort);
+    if (result != eOS_RET_SUCCESS) {
+        SvcPrintf("ZqCmCommunicatorStart(): InitUdpSocket(): CmReqRspSocket failed.\r\n");
+        return result;
+    }
+    result = InitUdpSocket(&CmAlarmSocket, extEntityAlarmUdpPort);
+    if (result != eOS_RET_SUCCESS) {
+        SvcPrintf("ZqCmCommunicatorStart(): InitUdpSocket(): CmAlarmSocket failed.\r\n");
+        return result;
+    }
+    if (!CmCreateWakeSignal()) {
+        SvcPrintf("Failed to create CommunicatorRxTask.\n");
+        return eOS_RET_FAILURE;
+    }
+    result = OsWrap__TaskCreate(const_cast<char *>("CommunicatorRxTask"), CommunicatorRxTask,
+                                eOS_PRI_LOW, 0x20000, &ComunicatorRxTaskId);
+    if (result != eOS_RET_SUCCESS) {
+        SvcPrintf("Failed to create CommunicatorRxTask.\n");
+        return result;
+    }
+    CmTrace(eZQ_OLT_MAN_MODULE_EXT_COMMUNICATION, eZQ_CM_TM_API,
+            "ZqCmCommunicatorStart(): CmReqRspSocket %d, extEntityReqRspUdpPort %d CmAlarmSocket "
+            "%d, extEntityAlarmUdpPort %d.\n",
+            CmReqRspSocket, extEntityReqRspUdpPort, CmAlarmSocket, extEntityAlarmUdpPort);
+    if (OMApi_AlarmTaskId == 0)
+        OsWrap__TaskCreate(const_cast<char *>("AlarmRxTask"), OMApi_AlarmRxTask, eOS_PRI_MEDIUM,
+                           0x20000, &OMApi_AlarmTaskId);
+    return eOS_RET_SUCCESS;
+}
+
+} // namespace
+
+extern "C" {
+
+eOsRet ZqCmCommunicatorStart(void) {
+    tZqCmTimings waits = ZqCmTimings();
+    OltMgrInsMap[0].port = oltMgrUdpPort;
+    OltMgrInsMap[0].ipAddress = OltMgrHostAddr;
+
+    eOsRet result = OpenChannel();
+    if (result != eOS_RET_SUCCESS) return result;
+
+    for (int look = 0; almRxTaskStarted.load() == 0 && look < kAlarmTaskLooks; ++look)
+        SvcSleep(waits.alarmTaskLookMs);
+    SvcPrintf(almRxTaskStarted.load() != 0 ? "Alarm Rx task successfully started.\n"
+                                           : "Failed to create Alarm Rx task.\n");
+    for (int line = 0; line < kWaitingLines; ++line) {
+        SvcPrintf("Waiting for OLT MGR to be ready...\n");
+        SvcSleep(waits.waitingLineMs);
+    }
+
+    // The transaction id advances only with an answer; the manager is not told apart from a
+    // silent one after the last attempt.
+    uint16 transactionId = 0;
+    for (uint32 attempt = 0; attempt < waits.pollAttempts;) {
+        bool answered = false;
+        if (PollReady(transactionId, &answered)) return eOS_RET_SUCCESS;
+        if (answered) ++transactionId;
+        SvcSleep(waits.pollIntervalMs);
+        ++attempt;
+    }
+    return eOS_RET_SUCCESS;
+}
+
+eOsRet ZqCmApi__InitCommunicationChannel(void) {
+    if (channelUp.exchange(true)) {
+        SvcPrintf("ZqCmApi__InitCommunicationChannel(): the CM channel is already up.\n");
+        return eOS_RET_INVALID_STATE;
+    }
+    OltSysInfoInit();
+    eOsRet result = ZqCmCommunicatorStart();
+    // A start that could not open its sockets or tasks may be tried again.
+    if (result != eOS_RET_SUCCESS) channelUp.store(false);
+    return result;
+}
+
+} // extern "C"

@@ -1,0 +1,237 @@
+// zqcommunicator_transport.cpp - the UDP transport of the CM client: the endpoints, the two
+// sockets, sending to and receiving from the OLT manager, and the lock of the exchange.
+#include <arpa/inet.h>
+#include <poll.h>
+#include <pthread.h>
+#include <sys/socket.h>
+#include <time.h>
+#include <unistd.h>
+
+#include <atomic>
+#include <cerrno>
+#include <cstring>
+
+#include "svc.h"
+#include "zqcm_internal.h"
+
+extern "C" {
+
+uint32 OltMgrHostAddr = 0;
+uint16 oltMgrUdpPort = 0;
+uint16 extEntityReqRspUdpPort = 0;
+uint16 extEntityAlarmUdpPort = 0;
+int CmReqRspSocket = 0;
+int CmAlarmSocket = 0;
+tZqOltMgrInstanceMap OltMgrInsMap[ZQ_OLT_MGR_INSTANCE_NUM];
+tZqOltMgrExtEntityMap OltMgrExtEntityMap[ZQ_OLT_MGR_INSTANCE_NUM];
+
+} // extern "C"
+
+namespace {
+
+pthread_mutex_t exchangeMutex = PTHREAD_MUTEX_INITIALIZER;
+
+struct {
+    std::atomic<uint32> receiveTimeoutMs{tZqCmTimings{}.receiveTimeoutMs};
+    std::atomic<uint32> alarmTaskLookMs{tZqCmTimings{}.alarmTaskLookMs};
+    std::atomic<uint32> waitingLineMs{tZqCmTimings{}.waitingLineMs};
+    std::atomic<uint32> pollIntervalMs{tZqCmTimings{}.pollIntervalMs};
+    std::atomic<uint32> pollAttempts{tZqCmTimings{}.pollAttempts};
+} timings;
+
+sockaddr_in IpV4Address(uint32 ipAddr, uint32 port) {
+    sockaddr_in address;
+    memset(&address, 0, sizeof address);
+    address.sin_family = AF_INET;
+    address.sin_port = htons(static_cast<uint16>(port));
+    address.sin_addr.s_addr = htonl(ipAddr);
+    return address;
+}
+
+int SocketOf(int descriptor) { return std::atomic_ref<int>(descriptor).load(); }
+
+} // namespace
+
+// ---- waits and the exchange lock --------------------------------------------------------------
+
+void ZqCmSetTimingsForTest(const tZqCmTimings &newTimings) {
+    timings.receiveTimeoutMs.store(newTimings.receiveTimeoutMs);
+    timings.alarmTaskLookMs.store(newTimings.alarmTaskLookMs);
+    timings.waitingLineMs.store(newTimings.waitingLineMs);
+    timings.pollIntervalMs.store(newTimings.pollIntervalMs);
+    timings.pollAttempts.store(newTimings.pollAttempts);
+}
+
+tZqCmTimings ZqCmTimings() {
+    tZqCmTimings current;
+    current.receiveTimeoutMs = timings.receiveTimeoutMs.load();
+    current.alarmTaskLookMs = timings.alarmTaskLookMs.load();
+    current.waitingLineMs = timings.waitingLineMs.load();
+    current.pollIntervalMs = timings.pollIntervalMs.load();
+    current.pollAttempts = timings.pollAttempts.load();
+    return current;
+}
+
+int64_t ZqCmNowMs() {
+    timespec now;
+    clock_gettime(CLOCK_MONOTONIC, &now);
+    return static_cast<int64_t>(now.tv_sec) * 1000 + now.tv_nsec / 1000000;
+}
+
+void CmExchangeLock() { pthread_mutex_lock(&exchangeMutex); }
+void CmExchangeUnlockCleanup(void *) { pthread_mutex_unlock(&exchangeMutex); }
+
+// ---- receiving --------------------------------------------------------------------------------
+
+tCmRx CmUdpReceive(int socketFd, uint32 len, char *msgP, sockaddr_in *fromP, int64_t deadlineMs,
+                   int *byteCountP) {
+    *byteCountP = 0;
+    for (;;) {
+        int64_t remaining = deadlineMs - ZqCmNowMs();
+        if (remaining < 0) remaining = 0;
+        pollfd waiter = {socketFd, POLLIN, 0};
+        int ready = poll(&waiter, 1, static_cast<int>(remaining));
+        if (ready < 0 && errno == EINTR) continue;
+        if (ready < 0) {
+            SvcPrintf("UdpReceive(): socketCount -1, select() error: E0x%X.\n", errno);
+            return tCmRx::kError;
+        }
+        if (ready == 0) return tCmRx::kTimeOut;
+        if ((waiter.revents & POLLIN) == 0) {
+            SvcPrintf("UdpReceive(): select() error: E0x%X.\n", errno);
+            return tCmRx::kError;
+        }
+        socklen_t fromLength = sizeof *fromP;
+        ssize_t got;
+        do {
+            got = recvfrom(socketFd, msgP, len, MSG_DONTWAIT, reinterpret_cast<sockaddr *>(fromP),
+                           &fromLength);
+        } while (got < 0 && errno == EINTR);
+        // Another reader took the datagram first: wait again for the rest of the time.
+        if (got < 0 && (errno == EAGAIN || errno == EWOULDBLOCK)) continue;
+        if (got < 0) {
+            SvcPrintf("UdpReceive(): recv() failed on rcvSocket %d: B%d, E%d.\n", socketFd,
+                      static_cast<int>(got), errno);
+            return tCmRx::kError;
+        }
+        *byteCountP = static_cast<int>(got);
+        CmTrace(eZQ_OLT_MAN_MODULE_EXT_COMMUNICATION, eZQ_CM_TM_API,
+                "UdpReceive(): recv() byteCount: %d, len %d, ipaddr %x(%x), port %d (%d).\n",
+                *byteCountP, len, fromP->sin_addr.s_addr, htonl(fromP->sin_addr.s_addr),
+                fromP->sin_port, htons(fromP->sin_port));
+        return tCmRx::kDatagram;
+    }
+}
+
+bool CmFromManager(const sockaddr_in &from, int socketFd) {
+    uint32 manager = std::atomic_ref<uint32>(OltMgrHostAddr).load(std::memory_order_relaxed);
+    uint32 sender = ntohl(from.sin_addr.s_addr);
+    if (manager == 0 || sender == manager) return true;
+    CmTrace(eZQ_OLT_MAN_MODULE_EXT_COMMUNICATION, eZQ_CM_TM_API,
+            "Dropped datagram from a foreign sender on socket %d: ip %x, port %d.\n", socketFd,
+            sender, ntohs(from.sin_port));
+    return false;
+}
+
+extern "C" {
+
+eOsRet InitUdpSocket(int *localSocket, int localPort) {
+    if (localSocket == nullptr) {
+        SvcPrintf("InitUdpSocket(): NULL localSocket.\n");
+        return eOS_RET_FAILURE;
+    }
+    int descriptor = socket(AF_INET, SOCK_DGRAM, 0);
+    if (descriptor < 0) {
+        SvcPrintf("InitUdpSocket(): socket Error: %d\n", errno);
+        *localSocket = 0;
+        return eOS_RET_FAILURE;
+    }
+    sockaddr_in address = IpV4Address(INADDR_ANY, static_cast<uint32>(localPort));
+    int reuse = 1;
+    if (setsockopt(descriptor, SOL_SOCKET, SO_REUSEADDR, &reuse, sizeof reuse) != 0) {
+        SvcPrintf("InitUdpSocket(): setsockopt Error: %d\n", errno);
+        close(descriptor);
+        *localSocket = 0;
+        return eOS_RET_FAILURE;
+    }
+    if (bind(descriptor, reinterpret_cast<sockaddr *>(&address), sizeof address) != 0) {
+        SvcPrintf("InitUdpSocket(): Bind Error: %d\n", errno);
+        close(descriptor);
+        *localSocket = 0;
+        return eOS_RET_FAILURE;
+    }
+    std::atomic_ref<int>(*localSocket).store(descriptor);
+    return eOS_RET_SUCCESS;
+}
+
+eOsRet UdpSend(int sendSocket, uint32 port, uint32 ipAddr, uint32 len, char *msgP) {
+    sockaddr_in address = IpV4Address(ipAddr, port);
+    ssize_t sent;
+    do {
+        sent = sendto(sendSocket, msgP, len, 0, reinterpret_cast<sockaddr *>(&address),
+                      sizeof address);
+    } while (sent < 0 && errno == EINTR);
+    CmTrace(eZQ_OLT_MAN_MODULE_EXT_COMMUNICATION, eZQ_CM_TM_API,
+            "UdpSend(): sendto() sendSocket %d ret %d\r\n", sendSocket, static_cast<int>(sent));
+    if (sent < 0) {
+        MajorLog("UdpSend(): sendto() Error:%d\n", errno);
+        return eOS_RET_FAILURE;
+    }
+    return eOS_RET_SUCCESS;
+}
+
+int UdpReceive(int rcvSocket, uint32 len, char *msgP, struct sockaddr_in *remoteAddr) {
+    sockaddr_in sender;
+    if (remoteAddr == nullptr) remoteAddr = &sender;
+    int byteCount = 0;
+    int64_t deadline = ZqCmNowMs() + timings.receiveTimeoutMs.load();
+    switch (CmUdpReceive(rcvSocket, len, msgP, remoteAddr, deadline, &byteCount)) {
+    case tCmRx::kTimeOut:
+        return -1;
+    case tCmRx::kError:
+        return 0;
+    case tCmRx::kDatagram:
+        break;
+    }
+    if (byteCount == 0)
+        SvcPrintf("UdpReceive(): recv() failed on rcvSocket %d: B%d, E%d.\n", rcvSocket, 0, 0);
+    return byteCount;
+}
+
+eOsRet ZqCmMsgSend(uZqCmMsg *msgP, uint16 len) {
+    if (msgP == nullptr) return eOS_RET_FAILURE;
+    int sendSocket = msgP->reqMsg.msgHdr.msgType == eZQ_CM_MSG_TYPE_ALM_REG
+                         ? SocketOf(CmAlarmSocket)
+                         : SocketOf(CmReqRspSocket);
+    CmTrace(eZQ_OLT_MAN_MODULE_EXT_COMMUNICATION, eZQ_CM_TM_API,
+            "ZqCmMsgSend(): sendSocket %d, port %d, ip %x, msgP %p, len %d.\n", sendSocket,
+            OltMgrInsMap[0].port, OltMgrInsMap[0].ipAddress, static_cast<void *>(msgP), len);
+    return UdpSend(sendSocket, OltMgrInsMap[0].port, OltMgrInsMap[0].ipAddress, len,
+                   reinterpret_cast<char *>(msgP));
+}
+
+eOsRet ZqCmMsgReceive(uZqCmApiMsg *msgP, eZqCmMsgType msgType) {
+    (void)msgType; // every answer, registration answers included, arrives on this socket
+    if (msgP == nullptr) return eOS_RET_FAILURE;
+    int rcvSocket = SocketOf(CmReqRspSocket);
+    int64_t deadline = ZqCmNowMs() + timings.receiveTimeoutMs.load();
+    eOsRet result;
+    int byteCount = 0;
+    for (;;) {
+        memset(msgP, 0, sizeof *msgP);
+        sockaddr_in sender;
+        tCmRx got = CmUdpReceive(rcvSocket, sizeof *msgP, reinterpret_cast<char *>(msgP), &sender,
+                                 deadline, &byteCount);
+        if (got == tCmRx::kDatagram && !CmFromManager(sender, rcvSocket)) continue;
+        result = got == tCmRx::kTimeOut ? eOS_RET_TIME_OUT
+                 : got == tCmRx::kError || byteCount == 0 ? eOS_RET_FAILURE
+                                                          : eOS_RET_SUCCESS;
+        if (got == tCmRx::kTimeOut) byteCount = -1;
+        break;
+    }
+    CmTrace(eZQ_OLT_MAN_MODULE_EXT_COMMUNICATION, eZQ_CM_TM_API,
+            "ZqCmMsgReceive() rcvByte %d at rcvSocket %d, ret %d\n", byteCount, rcvSocket, result);
+    return result;
+}
+
+} // extern "C"
