@@ -1,0 +1,110 @@
+// cm_fixture.h - what the CM client tests share: a host started in the usual order with the CM
+// waits shortened, the endpoint variables pointed at a loopback OLT manager peer, helpers to read
+// and write fields of datagrams, and the channel brought up against the peer.
+#ifndef RELAYKIT_TESTS_CM_FIXTURE_H
+#define RELAYKIT_TESTS_CM_FIXTURE_H
+
+#include <gtest/gtest.h>
+#include <arpa/inet.h>
+#include <netinet/in.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <cstring>
+#include <string>
+#include <vector>
+
+#include "oltmgr_peer.h"
+#include "trace_support.h"
+#include "zqcm_internal.h"
+
+namespace cmtest {
+
+using Bytes = std::vector<uint8_t>;
+using namespace std::chrono_literals;
+
+// A free UDP port on loopback, found by binding port 0.
+inline uint16_t FreePort() {
+    int probe = socket(AF_INET, SOCK_DGRAM, 0);
+    sockaddr_in address = {};
+    address.sin_family = AF_INET;
+    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    socklen_t length = sizeof address;
+    bind(probe, reinterpret_cast<sockaddr *>(&address), sizeof address);
+    getsockname(probe, reinterpret_cast<sockaddr *>(&address), &length);
+    close(probe);
+    return ntohs(address.sin_port);
+}
+
+template <typename T> T Field(const Bytes &bytes, size_t offset) {
+    T value{};
+    if (offset + sizeof value <= bytes.size()) memcpy(&value, bytes.data() + offset, sizeof value);
+    return value;
+}
+template <typename T> void SetField(Bytes &bytes, size_t offset, T value) {
+    if (bytes.size() < offset + sizeof value) bytes.resize(offset + sizeof value);
+    memcpy(bytes.data() + offset, &value, sizeof value);
+}
+// n bytes of a recognisable pattern starting at seed.
+inline Bytes Pattern(size_t n, uint8_t seed) {
+    Bytes bytes(n);
+    for (size_t i = 0; i < n; ++i) bytes[i] = static_cast<uint8_t>(seed + i * 7);
+    return bytes;
+}
+
+// Offsets of the wire format the tests read.
+constexpr size_t kTransactionId = 24, kAsync = 26, kOperType = 28, kResType = 32, kResId = 36,
+                 kKey = 40, kRes = 96, kRet = 1168, kExt = 1640;
+
+// The response the peer's store would give, with the request's transaction id and fields.
+inline Bytes ResponseTo(const Bytes &request, eOsRet ret = eOS_RET_SUCCESS, size_t length = 1640) {
+    Bytes response(length, 0);
+    memcpy(response.data(), request.data(), std::min<size_t>(kRes, request.size()));
+    SetField<uint32_t>(response, 16, eZQ_CM_MSG_TYPE_RSP);
+    SetField<uint32_t>(response, kRet, ret);
+    response.resize(length);
+    return response;
+}
+
+inline oltmgr::Reply Now(Bytes bytes) {
+    oltmgr::Reply reply;
+    reply.bytes = std::move(bytes);
+    return reply;
+}
+
+class CmTest : public ::testing::Test {
+  protected:
+    void SetUp() override {
+        ASSERT_TRUE(peer_.Ok());
+        rktest::StartTrace();
+        tZqCmTimings waits;
+        waits.receiveTimeoutMs = 400;
+        waits.alarmTaskLookMs = 10;
+        waits.waitingLineMs = 1;
+        waits.pollIntervalMs = 1;
+        ZqCmSetTimingsForTest(waits);
+        OltMgrHostAddr = INADDR_LOOPBACK;
+        oltMgrUdpPort = peer_.Port();
+        extEntityReqRspUdpPort = FreePort();
+        extEntityAlarmUdpPort = FreePort();
+        ZqCmSetBoardFileForTest("/nonexistent/board-file");
+    }
+    void TearDown() override { rktest::QuiesceTrace(); }
+
+    // Brings the channel up against the peer (which answers READY by default).
+    void StartChannel() {
+        ASSERT_EQ(ZqCmApi__InitCommunicationChannel(), eOS_RET_SUCCESS);
+        peer_.WaitForRequests(1, 2s);
+        peer_.ClearRequests();
+    }
+
+    static size_t Printed(const std::string &text) { return rktest::HandlerTexts().Count(text); }
+    static bool Logged(const std::string &text) { return rktest::SyslogLines().WaitFor(text, 3s); }
+
+    oltmgr::Peer peer_;
+};
+
+} // namespace cmtest
+
+#endif // RELAYKIT_TESTS_CM_FIXTURE_H

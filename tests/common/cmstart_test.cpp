@@ -1,0 +1,125 @@
+// cmstart_test.cpp - bringing the CM channel up: the readiness poll, its bound, the sockets each
+// message leaves from, the transport's receive results, a second start, and board detection.
+#include <fstream>
+
+#include "cm_fixture.h"
+
+namespace {
+
+using namespace cmtest;
+
+TEST_F(CmTest, StartUpPollsUntilTheManagerIsReadyAdvancingTheTransactionId) {
+    peer_.GetStore().SetInitStatusSequence(
+        {eZQ_CM_OLT_STATUS_NOT_INIT, eZQ_CM_OLT_STATUS_BUSY, eZQ_CM_OLT_STATUS_READY});
+    ASSERT_EQ(ZqCmApi__InitCommunicationChannel(), eOS_RET_SUCCESS);
+    std::vector<oltmgr::Datagram> polls = peer_.Requests();
+    ASSERT_EQ(polls.size(), 3u);
+    for (uint16_t i = 0; i < 3; ++i) {
+        EXPECT_EQ(Field<uint16_t>(polls[i].bytes, kTransactionId), i);
+        EXPECT_EQ(ntohs(polls[i].from.sin_port), extEntityReqRspUdpPort) << "requests leave the request socket";
+    }
+    std::vector<std::string> lines;
+    for (const std::string &t : rktest::HandlerTexts().Texts())
+        if (t.find("OLT MGR") != std::string::npos || t.find("Alarm Rx task") != std::string::npos) lines.push_back(t);
+    std::vector<std::string> expected = {"Alarm Rx task successfully started.\n",
+                                         "Waiting for OLT MGR to be ready...\n",
+                                         "Waiting for OLT MGR to be ready...\n",
+                                         "Waiting for OLT MGR to be ready...\n",
+                                         "OLT MGR is not initialized.\n",
+                                         "OLT MGR is initializing.\n",
+                                         "OLT MGR is initialized.\n"};
+    EXPECT_EQ(lines, expected);
+    EXPECT_EQ(ZqCmApi__InitCommunicationChannel(), eOS_RET_INVALID_STATE);
+    EXPECT_EQ(Printed("already up"), 1u);
+    EXPECT_EQ(peer_.Requests().size(), 3u) << "a second start sends nothing";
+}
+
+TEST_F(CmTest, AnUnansweredPollGivesUpAfterFortyEightAttemptsWithTheSameTransactionId) {
+    tZqCmTimings waits = ZqCmTimings();
+    waits.receiveTimeoutMs = 10;
+    ZqCmSetTimingsForTest(waits);
+    peer_.SetResponder([](const oltmgr::Datagram &, oltmgr::Store &) { return std::vector<oltmgr::Reply>{}; });
+    ASSERT_EQ(ZqCmApi__InitCommunicationChannel(), eOS_RET_SUCCESS);
+    ASSERT_TRUE(peer_.WaitForRequests(48, 2s));
+    std::vector<oltmgr::Datagram> polls = peer_.Requests();
+    EXPECT_EQ(polls.size(), 48u);
+    for (const auto &poll : polls) EXPECT_EQ(Field<uint16_t>(poll.bytes, kTransactionId), 0);
+    EXPECT_EQ(Printed("OLT MGR is initialized"), 0u);
+}
+
+TEST_F(CmTest, AlarmRegistrationLeavesTheAlarmSocketAndRequestsTheOther) {
+    StartChannel();
+    tZqCmAlarmRegInfo info = {};
+    ZqCmApi__AlarmRegister(1, info);
+    uZqCmKey key = {};
+    ZqCmApi__DeleteReq(2, eZQ_CMAPI_RES_TYPE_ONU, eZQ_CMAPI_RES_ID_EQPT_ONU_CONFIG, key);
+    std::vector<oltmgr::Datagram> sent = peer_.Requests();
+    ASSERT_EQ(sent.size(), 2u);
+    EXPECT_EQ(ntohs(sent[0].from.sin_port), extEntityAlarmUdpPort);
+    EXPECT_EQ(ntohs(sent[1].from.sin_port), extEntityReqRspUdpPort);
+}
+
+TEST_F(CmTest, UdpReceiveReportsEmptyCutAndQuietDatagrams) {
+    int receiver = 0;
+    ASSERT_EQ(InitUdpSocket(&receiver, FreePort()), eOS_RET_SUCCESS);
+    sockaddr_in self = {};
+    socklen_t length = sizeof self;
+    getsockname(receiver, reinterpret_cast<sockaddr *>(&self), &length);
+    Bytes big(3000, 0x5A);
+    char buffer[2448];
+    sockaddr_in from;
+    ASSERT_TRUE(peer_.SendTo(ntohs(self.sin_port), big.data(), 0));
+    EXPECT_EQ(UdpReceive(receiver, sizeof buffer, buffer, &from), 0);
+    EXPECT_EQ(Printed("recv() failed on rcvSocket"), 1u);
+    ASSERT_TRUE(peer_.SendTo(ntohs(self.sin_port), big.data(), big.size()));
+    EXPECT_EQ(UdpReceive(receiver, sizeof buffer, buffer, &from), 2448);
+    EXPECT_EQ(UdpReceive(receiver, sizeof buffer, buffer, &from), -1);
+    close(receiver);
+}
+
+// One row: what the board file holds, and what detection makes of it.
+struct Board {
+    const char *content; // null: no file
+    eOsRet result;
+    boardType_t type;
+    int links, gpon, xgpon;
+};
+
+TEST(BoardDetection, SetsTheLimitsOfTheModelTheFileBeginsWith) {
+    const Board rows[] = {
+        {"MYXv1.0.8\n", eOS_RET_SUCCESS, btMYX8, 8, 128, 256},
+        {"MYXv1.0.9\n", eOS_RET_FAILURE, btUndefined, 16, 128, 256},
+        {"KWN-rev-b", eOS_RET_SUCCESS, btKWN, 16, 128, 256},
+        {"MYL", eOS_RET_SUCCESS, btMYL, 32, 128, 256},
+        {"MYK\n", eOS_RET_SUCCESS, btMYK, 8, 128, 256},
+        {"MYQv1.0.4", eOS_RET_SUCCESS, btMYQ4, 4, 128, 256},
+        {"WU7", eOS_RET_SUCCESS, btWU7, 16, 128, 256},
+        {" MYL", eOS_RET_FAILURE, btUndefined, 16, 128, 256},
+        {"Undefined", eOS_RET_FAILURE, btUndefined, 16, 128, 256},
+        {"", eOS_RET_FAILURE, btUndefined, 16, 128, 256},
+        {"01234567890123456789012345678901234567MYL", eOS_RET_FAILURE, btUndefined, 16, 128, 256},
+        {nullptr, eOS_RET_FAILURE, static_cast<boardType_t>(77), 16, 128, 256},
+    };
+    ASSERT_EQ(OsWrap__Init(nullptr), eOS_RET_SUCCESS);
+    std::string path = testing::TempDir() + "board-" + std::to_string(getpid());
+    ZqCmSetBoardFileForTest(path.c_str());
+    for (const Board &row : rows) {
+        SCOPED_TRACE(row.content ? row.content : "(no file)");
+        unlink(path.c_str());
+        if (row.content) std::ofstream(path) << row.content;
+        zqSysLinkNumPerDev = 16;
+        zqSysOnuNumPerLink_GPON = 128;
+        zqSysOnuNumPerLink_XGPON = 256;
+        boardType_t type = static_cast<boardType_t>(77);
+        EXPECT_EQ(GetBoardTypeFromHW(&type), row.result);
+        EXPECT_EQ(type, row.type);
+        EXPECT_EQ(OltSysInfoInit(), row.result);
+        EXPECT_EQ(zqSysLinkNumPerDev, row.links);
+        EXPECT_EQ(zqSysOnuNumPerLink_GPON, row.gpon);
+        EXPECT_EQ(zqSysOnuNumPerLink_XGPON, row.xgpon);
+    }
+    unlink(path.c_str());
+    ZqCmSetBoardFileForTest(nullptr);
+}
+
+} // namespace
