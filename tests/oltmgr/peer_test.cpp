@@ -1,0 +1,458 @@
+// peer_test.cpp - the OLT manager peer as a client meets it: plain UDP sockets on loopback send
+// request and registration datagrams and read the answers and alarms, each wait with a deadline.
+#include <gtest/gtest.h>
+#include <arpa/inet.h>
+#include <poll.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
+#include <optional>
+#include <string>
+
+#include "oltmgr_peer.h"
+
+namespace {
+
+using namespace std::chrono_literals;
+using oltmgr::Bytes;
+using oltmgr::Datagram;
+using oltmgr::Peer;
+using oltmgr::ReadAt;
+using oltmgr::Reply;
+using oltmgr::Store;
+using oltmgr::WriteAt;
+
+constexpr auto kDeadline = 2s;
+
+// A client socket on 127.0.0.1 that sends to the peer and reads what comes back.
+class Client {
+  public:
+    Client() {
+        fd_ = socket(AF_INET, SOCK_DGRAM, 0);
+        sockaddr_in local{};
+        local.sin_family = AF_INET;
+        local.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+        socklen_t length = sizeof local;
+        EXPECT_EQ(bind(fd_, reinterpret_cast<sockaddr *>(&local), sizeof local), 0);
+        getsockname(fd_, reinterpret_cast<sockaddr *>(&local), &length);
+        port_ = ntohs(local.sin_port);
+    }
+    ~Client() { close(fd_); }
+    uint16_t Port() const { return port_; }
+
+    void Send(uint16_t port, const Bytes &bytes) {
+        sockaddr_in to{};
+        to.sin_family = AF_INET;
+        to.sin_port = htons(port);
+        to.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+        ASSERT_EQ(sendto(fd_, bytes.data(), bytes.size(), 0, reinterpret_cast<sockaddr *>(&to), sizeof to),
+                  static_cast<ssize_t>(bytes.size()));
+    }
+
+    std::optional<Datagram> Receive(std::chrono::milliseconds deadline = kDeadline) {
+        pollfd pfd{fd_, POLLIN, 0};
+        if (poll(&pfd, 1, static_cast<int>(deadline.count())) != 1) {
+            return std::nullopt;
+        }
+        Datagram datagram;
+        datagram.bytes.resize(65536);
+        socklen_t length = sizeof datagram.from;
+        ssize_t n = recvfrom(fd_, datagram.bytes.data(), datagram.bytes.size(), 0,
+                             reinterpret_cast<sockaddr *>(&datagram.from), &length);
+        datagram.bytes.resize(n < 0 ? 0 : static_cast<size_t>(n));
+        return datagram;
+    }
+
+    // Sends a request and returns the one answer (empty when none came before the deadline).
+    Bytes Exchange(const Peer &peer, const Bytes &request) {
+        Send(peer.Port(), request);
+        auto answer = Receive();
+        return answer ? answer->bytes : Bytes{};
+    }
+
+  private:
+    int fd_ = -1;
+    uint16_t port_ = 0;
+};
+
+uZqCmKey OnuKey(int onuId) {
+    uZqCmKey key{};
+    key.onuKey = {1, 0, 3, static_cast<uint16>(onuId)};
+    return key;
+}
+
+// An ONU configuration record filled with one byte, whose serial is derived from it.
+Bytes OnuRecord(int fill) {
+    Bytes record(sizeof(uZqCmRes), static_cast<uint8_t>(fill));
+    for (size_t i = 0; i < oltmgr::kSerialLen; ++i) {
+        record[oltmgr::kSerialAt + i] = static_cast<uint8_t>(i == 0 ? 'S' : fill);
+    }
+    return record;
+}
+
+constexpr size_t kRecordProbeAt = oltmgr::kResAt + 40; // a record byte outside the serial
+
+Bytes Request(eZqCmOperType operType, uint32_t resId, uZqCmKey key, Bytes record, uint16_t tid) {
+    return oltmgr::BuildRequest({operType, eZQ_CMAPI_RES_TYPE_ONU, resId, key, std::move(record), tid});
+}
+
+uint32_t Ret(const Bytes &answer) { return ReadAt<uint32_t>(answer, oltmgr::kRetAt); }
+
+class PeerTest : public ::testing::Test {
+  protected:
+    void SetUp() override { ASSERT_TRUE(peer.Ok()); }
+    Peer peer;
+    Client client;
+};
+
+TEST_F(PeerTest, StoreAnswersCreateGetSetWalkCountSerialAndDeleteInKeyOrder) {
+    constexpr int kNone = -1;
+    struct Step {
+        const char *what;
+        int operType;
+        uint32_t resId;
+        int keyOnu;   // key of the request, kNone: zero key
+        int fill;     // record of the request, kNone: none
+        uint32_t ret;
+        int wantKey;  // ONU id of the answer's key, kNone: not checked
+        int wantFill; // record byte of the answer, kNone: not checked
+        int wantCount;
+    };
+    const Step steps[] = {
+        {"create 2", eZQ_CM_OPER_TYPE_CREATE, 6, 2, 0xB2, eOS_RET_SUCCESS, kNone, kNone, kNone},
+        {"create 5", eZQ_CM_OPER_TYPE_CREATE, 6, 5, 0xB5, eOS_RET_SUCCESS, kNone, kNone, kNone},
+        {"create 1", eZQ_CM_OPER_TYPE_CREATE, 6, 1, 0xB1, eOS_RET_SUCCESS, kNone, kNone, kNone},
+        {"create in another resource", eZQ_CM_OPER_TYPE_CREATE, 7, 1, 0x71, eOS_RET_SUCCESS, kNone, kNone, kNone},
+        {"create an existing one", eZQ_CM_OPER_TYPE_CREATE, 6, 1, 0xEE, eOS_RET_OLT_INSTANCE_EXISTS, kNone, kNone, kNone},
+        {"get keeps the first record", eZQ_CM_OPER_TYPE_GET, 6, 1, kNone, eOS_RET_SUCCESS, 1, 0xB1, kNone},
+        {"get a missing one", eZQ_CM_OPER_TYPE_GET, 6, 9, 0x33, eOS_RET_OLT_NO_INSTANCE_EXISTS, 9, 0x33, kNone},
+        {"set replaces", eZQ_CM_OPER_TYPE_SET, 6, 1, 0xC1, eOS_RET_SUCCESS, kNone, kNone, kNone},
+        {"get after set", eZQ_CM_OPER_TYPE_GET, 6, 1, kNone, eOS_RET_SUCCESS, 1, 0xC1, kNone},
+        {"set a missing one", eZQ_CM_OPER_TYPE_SET, 6, 9, 0xC9, eOS_RET_OLT_NO_INSTANCE_EXISTS, kNone, kNone, kNone},
+        {"first", eZQ_CM_OPER_TYPE_GETFIRST, 6, kNone, kNone, eOS_RET_SUCCESS, 1, 0xC1, kNone},
+        {"next", eZQ_CM_OPER_TYPE_GETNEXT, 6, 1, kNone, eOS_RET_SUCCESS, 2, 0xB2, kNone},
+        {"next skips a gap", eZQ_CM_OPER_TYPE_GETNEXT, 6, 2, kNone, eOS_RET_SUCCESS, 5, 0xB5, kNone},
+        {"next from an absent key", eZQ_CM_OPER_TYPE_GETNEXT, 6, 3, kNone, eOS_RET_SUCCESS, 5, kNone, kNone},
+        {"next stays in its resource", eZQ_CM_OPER_TYPE_GETNEXT, 6, 5, kNone, eOS_RET_OLT_NO_INSTANCE_EXISTS, 5, kNone, kNone},
+        {"first with key at the key", eZQ_CM_OPER_TYPE_GETFIRST_WITHKEY, 6, 2, kNone, eOS_RET_SUCCESS, 2, kNone, kNone},
+        {"first with key after it", eZQ_CM_OPER_TYPE_GETFIRST_WITHKEY, 6, 3, kNone, eOS_RET_SUCCESS, 5, kNone, kNone},
+        {"first with key past the end", eZQ_CM_OPER_TYPE_GETFIRST_WITHKEY, 6, 6, kNone, eOS_RET_OLT_NO_INSTANCE_EXISTS, kNone, kNone, kNone},
+        {"next with key", eZQ_CM_OPER_TYPE_GETNEXT_WITHKEY, 6, 2, kNone, eOS_RET_SUCCESS, 5, kNone, kNone},
+        {"first of an empty resource", eZQ_CM_OPER_TYPE_GETFIRST, 8, kNone, kNone, eOS_RET_OLT_NO_INSTANCE_EXISTS, kNone, kNone, kNone},
+        {"count", eZQ_CM_OPER_TYPE_GET_INSTANCE_NUM, 6, kNone, kNone, eOS_RET_SUCCESS, kNone, kNone, 3},
+        {"count of an empty resource", eZQ_CM_OPER_TYPE_GET_INSTANCE_NUM, 8, kNone, kNone, eOS_RET_SUCCESS, kNone, kNone, 0},
+        {"by serial", eZQ_CM_OPER_TYPE_GET_CFG_BY_SERNUMBER, 6, kNone, 0xB2, eOS_RET_SUCCESS, 2, 0xB2, kNone},
+        {"by unknown serial", eZQ_CM_OPER_TYPE_GET_CFG_BY_SERNUMBER, 6, kNone, 0x99, eOS_RET_OLT_NO_INSTANCE_EXISTS, kNone, kNone, kNone},
+        {"delete", eZQ_CM_OPER_TYPE_DELETE, 6, 2, kNone, eOS_RET_SUCCESS, kNone, kNone, kNone},
+        {"delete again", eZQ_CM_OPER_TYPE_DELETE, 6, 2, kNone, eOS_RET_OLT_NO_INSTANCE_EXISTS, kNone, kNone, kNone},
+        {"count after delete", eZQ_CM_OPER_TYPE_GET_INSTANCE_NUM, 6, kNone, kNone, eOS_RET_SUCCESS, kNone, kNone, 2},
+        {"get instance by key is unknown", eZQ_CM_OPER_TYPE_GET_INSTANCE_BY_KEY, 6, 1, kNone, eOS_RET_OLT_UNKNOWN_OPER, kNone, kNone, kNone},
+        {"operation 0", 0, 6, 1, kNone, eOS_RET_OLT_UNKNOWN_OPER, kNone, kNone, kNone},
+        {"operation 99", 99, 6, 1, kNone, eOS_RET_OLT_UNKNOWN_OPER, kNone, kNone, kNone},
+    };
+    uint16_t tid = 100;
+    for (const Step &step : steps) {
+        SCOPED_TRACE(step.what);
+        uZqCmKey key = step.keyOnu == kNone ? uZqCmKey{} : OnuKey(step.keyOnu);
+        Bytes record = step.fill == kNone ? Bytes{} : OnuRecord(step.fill);
+        Bytes answer = client.Exchange(peer, Request(static_cast<eZqCmOperType>(step.operType), step.resId, key,
+                                                     record, ++tid));
+        ASSERT_EQ(answer.size(), oltmgr::kMsgLen);
+        EXPECT_EQ(ReadAt<uint32_t>(answer, oltmgr::kMsgTypeAt), eZQ_CM_MSG_TYPE_RSP);
+        EXPECT_EQ(ReadAt<uint16_t>(answer, oltmgr::kTransactionIdAt), tid);
+        EXPECT_EQ(ReadAt<uint32_t>(answer, oltmgr::kOperTypeAt), static_cast<uint32_t>(step.operType));
+        EXPECT_EQ(ReadAt<uint32_t>(answer, oltmgr::kResTypeAt), eZQ_CMAPI_RES_TYPE_ONU);
+        EXPECT_EQ(ReadAt<uint32_t>(answer, oltmgr::kResIdAt), step.resId);
+        EXPECT_EQ(Ret(answer), step.ret);
+        if (step.wantKey != kNone) {
+            EXPECT_EQ(ReadAt<uZqCmKey>(answer, oltmgr::kKeyAt).onuKey.onuId, step.wantKey);
+        }
+        if (step.wantFill != kNone) {
+            EXPECT_EQ(answer[kRecordProbeAt], step.wantFill);
+        }
+        if (step.wantCount != kNone) {
+            EXPECT_EQ(ReadAt<uint16_t>(answer, oltmgr::kInstanceNumAt), step.wantCount);
+        }
+    }
+    EXPECT_EQ(peer.GetStore().Count(eZQ_CMAPI_RES_ID_EQPT_ONU_CONFIG), 2u);
+    EXPECT_EQ(peer.Requests().size(), std::size(steps));
+}
+
+TEST_F(PeerTest, AnswerGoesToTheSenderWithItsHeaderTurnedAround) {
+    Bytes request = Request(eZQ_CM_OPER_TYPE_GET, 80, uZqCmKey{}, {}, 7);
+    WriteAt<uint32_t>(request, oltmgr::kSrcTaskAt, 0x1234);
+    client.Send(peer.Port(), request);
+    auto answer = client.Receive();
+    ASSERT_TRUE(answer);
+    EXPECT_EQ(answer->from.sin_addr.s_addr, htonl(INADDR_LOOPBACK));
+    EXPECT_EQ(ntohs(answer->from.sin_port), peer.Port());
+    EXPECT_EQ(ReadAt<uint32_t>(answer->bytes, oltmgr::kSrcModuleAt), eZQ_OLT_MAN_MODULE_SVC);
+    EXPECT_EQ(ReadAt<uint32_t>(answer->bytes, oltmgr::kDstModuleAt), eZQ_OLT_MAN_MODULE_EXT_SNMP);
+    EXPECT_EQ(ReadAt<uint32_t>(answer->bytes, oltmgr::kSrcTaskAt), 0xFFFFFFFFu);
+    EXPECT_EQ(ReadAt<uint32_t>(answer->bytes, oltmgr::kDstTaskAt), 0x1234u);
+
+    ASSERT_EQ(peer.Requests().size(), 1u);
+    EXPECT_EQ(peer.Requests()[0].bytes, request);
+    EXPECT_EQ(ntohs(peer.Requests()[0].from.sin_port), client.Port());
+}
+
+TEST_F(PeerTest, ExtendedRecordsTravelAtOffset1640InBothDirections) {
+    const uint32_t extendedIds[] = {36, 38, 104};
+    uint16_t tid = 0;
+    for (uint32_t resId : extendedIds) {
+        SCOPED_TRACE(resId);
+        size_t size = oltmgr::ExtendedRecordSize(resId);
+        Bytes record(size);
+        for (size_t i = 0; i < size; ++i) {
+            record[i] = static_cast<uint8_t>(i * 7 + resId);
+        }
+        Bytes create = Request(eZQ_CM_OPER_TYPE_CREATE, resId, OnuKey(1), record, ++tid);
+        WriteAt<uint64_t>(create, oltmgr::kResAt, 0x7FFF12345678u); // the sender's own address
+        ASSERT_EQ(Ret(client.Exchange(peer, create)), eOS_RET_SUCCESS);
+
+        // The client's get-first of an extended id is an ordinary 1640-byte datagram.
+        Bytes first = oltmgr::Resized(Request(eZQ_CM_OPER_TYPE_GETFIRST, resId, uZqCmKey{}, {}, ++tid), oltmgr::kMsgLen);
+        for (const Bytes &request : {Request(eZQ_CM_OPER_TYPE_GET, resId, OnuKey(1), {}, ++tid), first}) {
+            Bytes answer = client.Exchange(peer, request);
+            ASSERT_EQ(answer.size(), oltmgr::kApiMsgLen);
+            EXPECT_EQ(Ret(answer), eOS_RET_SUCCESS);
+            EXPECT_EQ(Bytes(answer.begin() + oltmgr::kExtOffset, answer.begin() + oltmgr::kExtOffset + size), record);
+            EXPECT_TRUE(std::all_of(answer.begin() + oltmgr::kExtOffset + size, answer.end(), [](uint8_t b) { return b == 0; }));
+            EXPECT_EQ(ReadAt<uint64_t>(answer, oltmgr::kResAt), 0u);
+        }
+    }
+}
+
+TEST_F(PeerTest, SystemConfigurationReportsTheStartUpSequenceAndMergesFieldsByMask) {
+    peer.GetStore().SetInitStatusSequence({eZQ_CM_OLT_STATUS_NOT_INIT, eZQ_CM_OLT_STATUS_BUSY, eZQ_CM_OLT_STATUS_READY});
+    uZqCmKey pollKey{};
+    pollKey.resType = eZQ_CMAPI_RES_TYPE_SYSTEM;
+    tZqCmGponSysConfig asked{};
+    asked.bitMask = fCMAPI_GPON_SYS_CONFIG_MASK_INIT_STATUS;
+    Bytes askedBytes(sizeof asked);
+    std::memcpy(askedBytes.data(), &asked, sizeof asked);
+    auto status = [&](uint32_t resId) {
+        Bytes answer = client.Exchange(peer, Request(eZQ_CM_OPER_TYPE_GET, resId, pollKey, askedBytes, 0));
+        EXPECT_EQ(Ret(answer), eOS_RET_SUCCESS);
+        EXPECT_EQ(ReadAt<uZqCmKey>(answer, oltmgr::kKeyAt).resType, pollKey.resType);
+        return ReadAt<uint32_t>(answer, oltmgr::kInitStatusAt);
+    };
+    EXPECT_EQ(status(80), eZQ_CM_OLT_STATUS_NOT_INIT);
+    EXPECT_EQ(status(1), eZQ_CM_OLT_STATUS_NOT_INIT); // repeats the latest poll
+    EXPECT_EQ(status(80), eZQ_CM_OLT_STATUS_BUSY);
+    EXPECT_EQ(status(80), eZQ_CM_OLT_STATUS_READY);
+    EXPECT_EQ(status(80), eZQ_CM_OLT_STATUS_READY);
+    peer.GetStore().SetInitStatusSequence({});
+    EXPECT_EQ(status(80), eZQ_CM_OLT_STATUS_READY);
+
+    auto set = [&](uint32_t mask, uint32_t fdb, eZqCmIgmpProxyRoutingMode igmp) {
+        tZqCmGponSysConfig config{};
+        config.bitMask = mask;
+        config.fdbAgingTimer = fdb;
+        config.igmpProxyRoutingMode = igmp;
+        Bytes bytes(sizeof config);
+        std::memcpy(bytes.data(), &config, sizeof config);
+        return Ret(client.Exchange(peer, Request(eZQ_CM_OPER_TYPE_SET, 1, OnuKey(4), bytes, 0)));
+    };
+    EXPECT_EQ(set(fCMAPI_GPON_SYS_CONFIG_MASK_FDB_AGING_TIMER, 300, eZQ_CMAPI_IGMP_PROXY_ROUTING_IGMP), eOS_RET_SUCCESS);
+    EXPECT_EQ(set(fCMAPI_GPON_SYS_CONFIG_MASK_IGMP_PROXY_ROUTING_MODE, 999, eZQ_CMAPI_IGMP_PROXY_ROUTING_DISABLED),
+              eOS_RET_SUCCESS);
+    Bytes got = client.Exchange(peer, Request(eZQ_CM_OPER_TYPE_GET, 1, uZqCmKey{}, {}, 0));
+    auto config = ReadAt<tZqCmGponSysConfig>(got, oltmgr::kResAt);
+    EXPECT_EQ(config.fdbAgingTimer, 300u);
+    EXPECT_EQ(config.igmpProxyRoutingMode, eZQ_CMAPI_IGMP_PROXY_ROUTING_DISABLED);
+    EXPECT_EQ(config.bitMask, fCMAPI_GPON_SYS_CONFIG_MASK_FDB_AGING_TIMER | fCMAPI_GPON_SYS_CONFIG_MASK_IGMP_PROXY_ROUTING_MODE);
+
+    EXPECT_EQ(Ret(client.Exchange(peer, Request(eZQ_CM_OPER_TYPE_DELETE, 1, uZqCmKey{}, {}, 0))), eOS_RET_OLT_INVALID_OPER);
+    EXPECT_EQ(Ret(client.Exchange(peer, Request(eZQ_CM_OPER_TYPE_CREATE, 80, uZqCmKey{}, {}, 0))), eOS_RET_OLT_INSTANCE_EXISTS);
+    EXPECT_EQ(peer.GetStore().Count(eZQ_CMAPI_RES_ID_EQPT_OLT_INIT_STATUS), 1u);
+}
+
+TEST_F(PeerTest, ResponderDecidesContentTimingAndSenderOfEachReply) {
+    using Make = std::vector<Reply> (*)(const Bytes &answer);
+    struct Case {
+        const char *what;
+        Make replies;
+        std::vector<size_t> lengths; // lengths of the datagrams the client gets, in order
+        std::vector<int> tidOffsets; // their transaction ids relative to the request's
+        bool foreign;
+        std::chrono::milliseconds atLeast;
+    };
+    const Case cases[] = {
+        {"stray transaction id first, then the answer",
+         [](const Bytes &a) {
+             return std::vector<Reply>{{oltmgr::WithTransactionId(a, ReadAt<uint16_t>(a, oltmgr::kTransactionIdAt) + 1)},
+                                       {oltmgr::WithRet(a, eOS_RET_NOT_EXIST)}};
+         },
+         {1640, 1640}, {1, 0}, false, 0ms},
+        {"late answer", [](const Bytes &a) { return std::vector<Reply>{{a, 150ms}}; }, {1640}, {0}, false, 150ms},
+        {"late reply sent after an earlier-listed later one",
+         [](const Bytes &a) { return std::vector<Reply>{{oltmgr::Resized(a, 1700), 120ms}, {a, 0ms}}; },
+         {1640, 1700}, {0, 0}, false, 0ms},
+        {"foreign sender", [](const Bytes &a) { return std::vector<Reply>{{a, 0ms, true}}; }, {1640}, {0}, true, 0ms},
+        {"short", [](const Bytes &a) { return std::vector<Reply>{{oltmgr::Resized(a, 100)}}; }, {100}, {0}, false, 0ms},
+        {"oversized", [](const Bytes &a) { return std::vector<Reply>{{oltmgr::Resized(a, 3000)}}; }, {3000}, {0}, false, 0ms},
+        {"empty", [](const Bytes &) { return std::vector<Reply>{{}}; }, {0}, {0}, false, 0ms},
+        {"silent", [](const Bytes &) { return std::vector<Reply>{}; }, {}, {}, false, 0ms},
+    };
+    uint16_t tid = 500;
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.what);
+        peer.SetResponder([&c](const Datagram &request, Store &store) {
+            return c.replies(oltmgr::StoreReply(request, store).bytes);
+        });
+        auto sent = std::chrono::steady_clock::now();
+        client.Send(peer.Port(), Request(eZQ_CM_OPER_TYPE_GET_INSTANCE_NUM, 6, uZqCmKey{}, {}, ++tid));
+        for (size_t i = 0; i < c.lengths.size(); ++i) {
+            auto got = client.Receive();
+            ASSERT_TRUE(got) << "datagram " << i;
+            EXPECT_GE(std::chrono::steady_clock::now() - sent, c.atLeast);
+            EXPECT_EQ(got->bytes.size(), c.lengths[i]);
+            if (got->bytes.size() > oltmgr::kTransactionIdAt) {
+                EXPECT_EQ(ReadAt<uint16_t>(got->bytes, oltmgr::kTransactionIdAt), tid + c.tidOffsets[i]);
+            }
+            EXPECT_EQ(got->from.sin_addr.s_addr, inet_addr(c.foreign ? "127.0.0.2" : "127.0.0.1"));
+            EXPECT_EQ(ntohs(got->from.sin_port), c.foreign ? peer.ForeignPort() : peer.Port());
+        }
+        EXPECT_FALSE(client.Receive(100ms)) << "nothing more";
+    }
+    peer.SetResponder(nullptr);
+    EXPECT_EQ(Ret(client.Exchange(peer, Request(eZQ_CM_OPER_TYPE_GET, 1, {}, {}, 1))), eOS_RET_SUCCESS)
+        << "back to the Store's answers";
+}
+
+TEST_F(PeerTest, AlarmRegistrationIsAnsweredAndAlarmsReachMatchingSubscribersOnly) {
+    Client alarmSocket;
+    auto reg = [&](uint16_t tid, uint32_t regType, tZqCmAlarmFilterInfo filter) {
+        alarmSocket.Send(peer.Port(), oltmgr::BuildAlarmRegistration(tid, static_cast<eZqCmAlarmRegType>(regType), filter));
+        auto answer = alarmSocket.Receive();
+        EXPECT_TRUE(answer);
+        if (!answer) {
+            return ~0u;
+        }
+        EXPECT_EQ(answer->bytes.size(), oltmgr::kMsgLen);
+        EXPECT_EQ(ReadAt<uint32_t>(answer->bytes, oltmgr::kMsgTypeAt), eZQ_CM_MSG_TYPE_RSP);
+        EXPECT_EQ(ReadAt<uint16_t>(answer->bytes, oltmgr::kTransactionIdAt), tid);
+        EXPECT_EQ(ReadAt<uint32_t>(answer->bytes, oltmgr::kRegTypeAt), regType);
+        EXPECT_EQ(ReadAt<uint32_t>(answer->bytes, oltmgr::kResAt + offsetof(tZqCmAlarmRegInfo, alarmFilterInfo) +
+                                                      offsetof(tZqCmAlarmFilterInfo, onuIdMax)),
+                  filter.onuIdMax);
+        return Ret(answer->bytes);
+    };
+    tZqCmAlarmFilterInfo onus10to20{1, 1, 3, 3, 10, 20, eZQ_CMAPI_ALARM_MIN, eZQ_CMAPI_ALARM_MAX, eZQ_CMAPI_ALARM_FILTER_ONU};
+    tZqCmAlarmInfo onu15{};
+    onu15.alarmType = eZQ_CMAPI_OLT_ALARM_LOS;
+    onu15.alarmResId.portId = {1, 0, 3, 15, 0};
+    onu15.alarmSeqNo = 42;
+    tZqCmAlarmInfo onu30 = onu15;
+    onu30.alarmResId.portId.onuId = 30;
+
+    EXPECT_EQ(reg(11, eZQ_CMAPI_ALARM_REG_TYPE_REG, onus10to20), eOS_RET_SUCCESS);
+    EXPECT_EQ(peer.Subscribers(), 1u);
+    EXPECT_EQ(peer.SendAlarm(onu15), 1u);
+    auto alarm = alarmSocket.Receive();
+    ASSERT_TRUE(alarm);
+    EXPECT_EQ(alarm->bytes.size(), oltmgr::kMsgLen);
+    EXPECT_EQ(ReadAt<uint32_t>(alarm->bytes, oltmgr::kMsgTypeAt), eZQ_CM_MSG_TYPE_ALM);
+    EXPECT_EQ(ReadAt<tZqCmAlarmInfo>(alarm->bytes, oltmgr::kAlarmInfoAt).alarmSeqNo, 42u);
+    EXPECT_EQ(ReadAt<tZqCmAlarmInfo>(alarm->bytes, oltmgr::kAlarmInfoAt).alarmResId.portId.onuId, 15);
+    EXPECT_EQ(peer.SendAlarm(onu30), 0u);
+
+    tZqCmAlarmFilterInfo everything{};
+    EXPECT_EQ(reg(12, eZQ_CMAPI_ALARM_REG_TYPE_REG, everything), eOS_RET_SUCCESS) << "a second registration updates";
+    EXPECT_EQ(peer.Subscribers(), 1u);
+    EXPECT_EQ(peer.SendAlarm(onu30), 1u);
+    EXPECT_TRUE(alarmSocket.Receive());
+
+    EXPECT_EQ(reg(13, eZQ_CMAPI_ALARM_REG_TYPE_MIN, everything), eOS_RET_OLT_INVALID_OPER);
+    EXPECT_EQ(reg(14, eZQ_CMAPI_ALARM_REG_TYPE_UNREG, everything), eOS_RET_SUCCESS);
+    EXPECT_EQ(peer.Subscribers(), 0u);
+    EXPECT_EQ(reg(15, eZQ_CMAPI_ALARM_REG_TYPE_UNREG, everything), eOS_RET_OLT_NO_INSTANCE_EXISTS);
+    EXPECT_EQ(peer.SendAlarm(onu15), 0u);
+    EXPECT_FALSE(alarmSocket.Receive(100ms));
+}
+
+TEST(PeerFilterTest, EachFilterTypeLooksAtItsOwnFields) {
+    tZqCmAlarmInfo alarm{};
+    alarm.alarmType = eZQ_CMAPI_TCA_ALARM_MIN;
+    alarm.alarmResId.portId = {2, 0, 5, 300, 0};
+    struct Case {
+        const char *what;
+        tZqCmAlarmFilterInfo filter;
+        bool passes;
+    };
+    const auto type = [](uint32_t t) { return static_cast<eZqCmAlarmType>(t); };
+    const Case cases[] = {
+        {"none", {0, 0, 0, 0, 0, 0, type(0), type(0), eZQ_CMAPI_ALARM_FILTER_NONE}, true},
+        {"onu in range", {2, 2, 5, 5, 300, 300, type(0), type(0), eZQ_CMAPI_ALARM_FILTER_ONU}, true},
+        {"onu out of range", {2, 2, 5, 5, 0, 299, type(0), type(0), eZQ_CMAPI_ALARM_FILTER_ONU}, false},
+        {"onu on another link", {2, 2, 4, 4, 0, 999, type(0), type(0), eZQ_CMAPI_ALARM_FILTER_ONU}, false},
+        {"link in range", {0, 9, 5, 6, 0, 0, type(0), type(0), eZQ_CMAPI_ALARM_FILTER_LINK}, true},
+        {"link in another slot", {3, 9, 5, 6, 0, 0, type(0), type(0), eZQ_CMAPI_ALARM_FILTER_LINK}, false},
+        {"slot in range", {2, 2, 0, 0, 0, 0, type(0), type(0), eZQ_CMAPI_ALARM_FILTER_SLOT}, true},
+        {"slot out of range", {0, 1, 0, 99, 0, 999, type(0), type(0), eZQ_CMAPI_ALARM_FILTER_SLOT}, false},
+        {"alarm type in range", {0, 0, 0, 0, 0, 0, type(400), type(400), eZQ_CMAPI_ALARM_FILTER_ALARM_TYPE}, true},
+        {"alarm type out of range", {0, 0, 0, 0, 0, 0, type(1), type(399), eZQ_CMAPI_ALARM_FILTER_ALARM_TYPE}, false},
+        {"threshold crossing", {0, 0, 0, 0, 0, 0, type(0), type(0), eZQ_CMAPI_ALARM_FILTER_PM_TCA}, true},
+        {"attribute value changes only", {0, 9, 0, 9, 0, 999, type(0), type(999), eZQ_CMAPI_ALARM_FILTER_AVC}, false},
+        {"unknown filter type", {0, 9, 0, 9, 0, 999, type(0), type(999), static_cast<eZqCmAlarmFilterType>(77)}, false},
+    };
+    for (const Case &c : cases) {
+        EXPECT_EQ(oltmgr::FilterPasses(c.filter, alarm), c.passes) << c.what;
+    }
+    alarm.alarmType = eZQ_CMAPI_OLT_ALARM_LOS;
+    EXPECT_FALSE(oltmgr::FilterPasses(cases[10].filter, alarm)) << "not a threshold crossing";
+}
+
+TEST_F(PeerTest, GarbageIsRecordedAndIgnoredAndTheNextRequestIsAnswered) {
+    Bytes valid = Request(eZQ_CM_OPER_TYPE_GET, 1, uZqCmKey{}, {}, 0);
+    Bytes notARequest = valid;
+    WriteAt<uint32_t>(notARequest, oltmgr::kMsgTypeAt, 99);
+    Bytes shortRegistration = oltmgr::Resized(oltmgr::BuildAlarmRegistration(1, eZQ_CMAPI_ALARM_REG_TYPE_REG, {}), 40);
+    const Bytes garbage[] = {
+        {}, Bytes(10, 0xFF), oltmgr::Resized(valid, 27), oltmgr::Resized(valid, oltmgr::kMsgLen - 1),
+        notARequest, shortRegistration, Bytes(oltmgr::kApiMsgLen, 0xA5),
+    };
+    for (const Bytes &g : garbage) {
+        client.Send(peer.Port(), g);
+    }
+    Bytes oversized = oltmgr::Resized(oltmgr::WithTransactionId(valid, 4), 3000);
+    client.Send(peer.Port(), oversized);
+    client.Send(peer.Port(), oltmgr::WithTransactionId(valid, 5));
+
+    ASSERT_TRUE(peer.WaitForRequests(std::size(garbage) + 2, kDeadline));
+    for (uint16_t tid : {4, 5}) {
+        auto answer = client.Receive();
+        ASSERT_TRUE(answer);
+        EXPECT_EQ(answer->bytes.size(), oltmgr::kMsgLen);
+        EXPECT_EQ(ReadAt<uint16_t>(answer->bytes, oltmgr::kTransactionIdAt), tid);
+        EXPECT_EQ(Ret(answer->bytes), eOS_RET_SUCCESS);
+    }
+    EXPECT_FALSE(client.Receive(100ms));
+    auto recorded = peer.Requests();
+    ASSERT_EQ(recorded.size(), std::size(garbage) + 2);
+    for (size_t i = 0; i < std::size(garbage); ++i) {
+        EXPECT_EQ(recorded[i].bytes, garbage[i]) << "datagram " << i;
+    }
+    EXPECT_EQ(recorded[std::size(garbage)].bytes.size(), 3000u);
+}
+
+TEST(PeerLifeTest, BindFailuresAreReportedAndWaitsEndAtTheirDeadline) {
+    Peer first;
+    ASSERT_TRUE(first.Ok());
+    EXPECT_FALSE(Peer({"127.0.0.1", first.Port()}).Ok()) << "port taken";
+    EXPECT_FALSE(Peer({"not an address"}).Ok());
+    EXPECT_FALSE(Peer({"127.0.0.1", 0, "192.0.2.1"}).Ok()) << "foreign address not local";
+    Peer noForeign({"127.0.0.1", 0, ""});
+    EXPECT_TRUE(noForeign.Ok());
+    EXPECT_FALSE(noForeign.SendTo(first.Port(), "x", 1, true));
+
+    EXPECT_FALSE(first.WaitForRequests(1, 50ms));
+    EXPECT_TRUE(noForeign.SendTo(first.Port(), "ping", 4));
+    EXPECT_TRUE(first.WaitForRequests(1, kDeadline));
+    first.ClearRequests();
+    EXPECT_TRUE(first.Requests().empty());
+    EXPECT_FALSE(first.WaitForRequests(1, 50ms));
+}
+
+} // namespace

@@ -1,0 +1,231 @@
+// oltmgr_peer.cpp - the OLT manager peer's sockets and thread: receive, record, answer, send.
+#include "oltmgr_peer.h"
+
+#include <arpa/inet.h>
+#include <poll.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cerrno>
+
+namespace oltmgr {
+
+namespace {
+
+constexpr int kPollSliceMs = 20;         // the longest the thread waits before looking at stop_
+constexpr size_t kMaxRecorded = 4096;    // datagrams kept for Requests()
+constexpr size_t kReceiveBufferLen = 65536; // the largest UDP datagram
+
+bool ParseAddress(const std::string &text, in_addr *address) {
+    return inet_pton(AF_INET, text.c_str(), address) == 1;
+}
+
+// A UDP socket bound to address:port, or -1; *bound receives the port it got.
+int BindUdp(const std::string &address, uint16_t port, uint16_t *bound) {
+    sockaddr_in local{};
+    local.sin_family = AF_INET;
+    local.sin_port = htons(port);
+    if (!ParseAddress(address, &local.sin_addr)) {
+        return -1;
+    }
+    int fd = socket(AF_INET, SOCK_DGRAM | SOCK_CLOEXEC, 0);
+    if (fd < 0) {
+        return -1;
+    }
+    socklen_t length = sizeof local;
+    if (bind(fd, reinterpret_cast<sockaddr *>(&local), sizeof local) != 0 ||
+        getsockname(fd, reinterpret_cast<sockaddr *>(&local), &length) != 0) {
+        close(fd);
+        return -1;
+    }
+    *bound = ntohs(local.sin_port);
+    return fd;
+}
+
+} // namespace
+
+std::vector<Reply> DefaultReplies(const Datagram &request, Store &store) {
+    if (request.bytes.size() < sizeof(tZqOltMsgHdr)) {
+        return {};
+    }
+    Bytes answer;
+    switch (ReadAt<uint32_t>(request.bytes, kMsgTypeAt)) {
+    case eZQ_CM_MSG_TYPE_REQ:
+        answer = store.Handle(request.bytes.data(), request.bytes.size());
+        break;
+    case eZQ_CM_MSG_TYPE_ALM_REG:
+        answer = store.HandleAlarmRegistration(request.bytes.data(), request.bytes.size(), request.from);
+        break;
+    default:
+        break;
+    }
+    if (answer.empty()) {
+        return {};
+    }
+    return {Reply{std::move(answer)}};
+}
+
+Reply StoreReply(const Datagram &request, Store &store) {
+    return Reply{store.Handle(request.bytes.data(), request.bytes.size())};
+}
+
+Peer::Peer(Options options) : options_(std::move(options)), buffer_(kReceiveBufferLen) {
+    socket_ = BindUdp(options_.address, options_.port, &port_);
+    bool foreignOk = true;
+    if (!options_.foreignAddress.empty()) {
+        foreignSocket_ = BindUdp(options_.foreignAddress, 0, &foreignPort_);
+        foreignOk = foreignSocket_ >= 0;
+    }
+    if (socket_ < 0 || !foreignOk) {
+        return;
+    }
+    try {
+        thread_ = std::thread(&Peer::Run, this);
+        ok_ = true;
+    } catch (...) {
+        ok_ = false;
+    }
+}
+
+Peer::~Peer() {
+    stop_ = true;
+    if (thread_.joinable()) {
+        thread_.join();
+    }
+    for (int fd : {socket_, foreignSocket_}) {
+        if (fd >= 0) {
+            close(fd);
+        }
+    }
+}
+
+bool Peer::Ok() const { return ok_; }
+uint16_t Peer::Port() const { return port_; }
+uint16_t Peer::ForeignPort() const { return foreignPort_; }
+
+void Peer::SetResponder(Responder responder) {
+    std::lock_guard lock(mutex_);
+    responder_ = std::move(responder);
+}
+
+std::vector<Datagram> Peer::Requests() {
+    std::lock_guard lock(mutex_);
+    return {requests_.begin(), requests_.end()};
+}
+
+bool Peer::WaitForRequests(size_t count, std::chrono::milliseconds deadline) {
+    std::unique_lock lock(mutex_);
+    return arrived_.wait_for(lock, deadline, [&] { return received_ >= count; });
+}
+
+void Peer::ClearRequests() {
+    std::lock_guard lock(mutex_);
+    requests_.clear();
+    received_ = 0;
+}
+
+bool Peer::SendTo(uint16_t port, const void *bytes, size_t length, bool fromForeign) {
+    sockaddr_in to{};
+    to.sin_family = AF_INET;
+    to.sin_port = htons(port);
+    if (!ParseAddress(options_.address, &to.sin_addr) || to.sin_addr.s_addr == htonl(INADDR_ANY)) {
+        to.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    }
+    return SendTo(to, bytes, length, fromForeign);
+}
+
+bool Peer::SendTo(const sockaddr_in &to, const void *bytes, size_t length, bool fromForeign) {
+    int fd = fromForeign ? foreignSocket_ : socket_;
+    if (fd < 0) {
+        return false;
+    }
+    ssize_t sent;
+    do {
+        sent = sendto(fd, bytes, length, 0, reinterpret_cast<const sockaddr *>(&to), sizeof to);
+    } while (sent < 0 && errno == EINTR);
+    return sent >= 0 && static_cast<size_t>(sent) == length;
+}
+
+Store &Peer::GetStore() { return store_; }
+
+size_t Peer::SendAlarm(const tZqCmAlarmInfo &alarm) {
+    size_t sent = 0;
+    for (const Subscriber &subscriber : store_.Subscribers()) {
+        if (FilterPasses(subscriber.filter, alarm)) {
+            Bytes message = BuildAlarmMessage(alarm, subscriber.managerId);
+            sent += SendTo(subscriber.address, message.data(), message.size()) ? 1 : 0;
+        }
+    }
+    return sent;
+}
+
+size_t Peer::Subscribers() { return store_.Subscribers().size(); }
+
+void Peer::Run() {
+    while (!stop_) {
+        pollfd fds[2] = {{socket_, POLLIN, 0}, {foreignSocket_, POLLIN, 0}};
+        nfds_t count = foreignSocket_ >= 0 ? 2 : 1;
+        int ready = poll(fds, count, PollTimeoutMs(Clock::now()));
+        if (ready > 0 && (fds[0].revents & POLLIN) != 0) {
+            ReceiveOne(Clock::now());
+        }
+        if (ready > 0 && count == 2 && (fds[1].revents & POLLIN) != 0) {
+            // Nothing is meant to arrive at the foreign socket: read it away so poll stays quiet.
+            recv(foreignSocket_, buffer_.data(), buffer_.size(), MSG_DONTWAIT);
+        }
+        SendDue(Clock::now());
+    }
+}
+
+// Receives one datagram, records it and schedules the responder's replies.
+void Peer::ReceiveOne(Clock::time_point now) {
+    Datagram datagram;
+    socklen_t fromLength = sizeof datagram.from;
+    ssize_t received = recvfrom(socket_, buffer_.data(), buffer_.size(), MSG_DONTWAIT,
+                                reinterpret_cast<sockaddr *>(&datagram.from), &fromLength);
+    if (received < 0) {
+        return;
+    }
+    datagram.bytes.assign(buffer_.begin(), buffer_.begin() + received);
+
+    Responder responder;
+    {
+        std::lock_guard lock(mutex_);
+        requests_.push_back(datagram);
+        if (requests_.size() > kMaxRecorded) {
+            requests_.pop_front();
+        }
+        ++received_;
+        responder = responder_;
+    }
+    arrived_.notify_all();
+
+    std::vector<Reply> replies;
+    try {
+        replies = responder ? responder(datagram, store_) : DefaultReplies(datagram, store_);
+    } catch (...) {
+        replies.clear(); // a responder that fails answers nothing
+    }
+    for (Reply &reply : replies) {
+        pending_.emplace(now + reply.delay, Pending{datagram.from, std::move(reply)});
+    }
+}
+
+void Peer::SendDue(Clock::time_point now) {
+    while (!pending_.empty() && pending_.begin()->first <= now) {
+        const Pending &due = pending_.begin()->second;
+        SendTo(due.to, due.reply.bytes.data(), due.reply.bytes.size(), due.reply.fromForeign);
+        pending_.erase(pending_.begin());
+    }
+}
+
+int Peer::PollTimeoutMs(Clock::time_point now) {
+    if (pending_.empty()) {
+        return kPollSliceMs;
+    }
+    auto untilDue = std::chrono::ceil<std::chrono::milliseconds>(pending_.begin()->first - now).count();
+    return static_cast<int>(std::clamp<decltype(untilDue)>(untilDue, 0, kPollSliceMs));
+}
+
+} // namespace oltmgr

@@ -1,0 +1,134 @@
+// oltmgr_peer.h - an OLT manager on loopback: a UDP peer with its own thread and sockets that
+// answers CM requests from a Store, answers alarm registrations, sends alarms to subscribers, and
+// lets a test decide what each answer is, when it leaves and from which address.
+//
+// The peer has two sockets: the request socket (Options::address, Options::port) on which it
+// receives and from which it answers, and a foreign socket (Options::foreignAddress, any port)
+// from which replies marked fromForeign leave, so a client sees an answer from an address that is
+// not its manager's. Its thread waits with poll() for at most 20 ms at a time, so the destructor
+// stops it promptly; delayed replies still pending then are dropped.
+//
+// Every datagram that arrives on the request socket is recorded (the latest 4096 are kept),
+// garbage included, before the responder sees it. The default responder (DefaultReplies) answers
+// a request (msgType REQ) with Store::Handle, an alarm registration (msgType ALM_REG) with
+// Store::HandleAlarmRegistration, each at once to the sender, and ignores everything else. A
+// custom responder decides for every datagram; it may call DefaultReplies for the usual answer.
+//
+// All members may be called from any thread; the responder runs on the peer's thread.
+#ifndef RELAYKIT_OLTMGR_PEER_H
+#define RELAYKIT_OLTMGR_PEER_H
+
+#include <netinet/in.h>
+
+#include <atomic>
+#include <chrono>
+#include <condition_variable>
+#include <cstdint>
+#include <deque>
+#include <functional>
+#include <map>
+#include <mutex>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "oltmgr_store.h"
+#include "oltmgr_wire.h"
+
+namespace oltmgr {
+
+// One received datagram and its sender.
+struct Datagram {
+    std::vector<uint8_t> bytes;
+    sockaddr_in from{};
+};
+
+// One datagram the peer sends back to the sender of a request.
+struct Reply {
+    std::vector<uint8_t> bytes;
+    std::chrono::milliseconds delay{0}; // sent this long after the request arrived
+    bool fromForeign = false;           // sent from the foreign socket
+};
+
+// What the peer does without a custom responder: one immediate answer to a request or an alarm
+// registration, nothing for anything else.
+std::vector<Reply> DefaultReplies(const Datagram &request, Store &store);
+
+// The Store's answer to a request as one immediate reply. The Store refuses a datagram that is not
+// a request with empty bytes, and the peer sends an empty reply as a zero-length datagram.
+Reply StoreReply(const Datagram &request, Store &store);
+
+struct PeerOptions {
+    std::string address = "127.0.0.1";
+    uint16_t port = 0;                        // 0: any free port
+    std::string foreignAddress = "127.0.0.2"; // empty: no foreign socket
+};
+
+class Peer {
+  public:
+    using Options = PeerOptions;
+    using Responder = std::function<std::vector<Reply>(const Datagram &request, Store &store)>;
+
+    explicit Peer(Options options = {}); // binds both sockets and starts the thread
+    ~Peer();                             // stops the thread, closes the sockets
+    Peer(const Peer &) = delete;
+    Peer &operator=(const Peer &) = delete;
+
+    bool Ok() const;          // false when a socket could not be bound or the thread not started
+    uint16_t Port() const;    // the bound request port
+    uint16_t ForeignPort() const;
+
+    void SetResponder(Responder responder); // null: DefaultReplies
+
+    std::vector<Datagram> Requests(); // the datagrams received since the last clear, in order
+    bool WaitForRequests(size_t count, std::chrono::milliseconds deadline);
+    void ClearRequests();
+
+    // Sends bytes to port at the peer's own address (127.0.0.1 when bound to any address).
+    bool SendTo(uint16_t port, const void *bytes, size_t length, bool fromForeign = false);
+    bool SendTo(const sockaddr_in &to, const void *bytes, size_t length, bool fromForeign = false);
+
+    Store &GetStore();
+
+    // Sends an alarm message (msgType ALM) to every subscriber whose filter lets it through;
+    // returns how many were sent.
+    size_t SendAlarm(const tZqCmAlarmInfo &alarm);
+    size_t Subscribers();
+
+  private:
+    struct Pending {
+        sockaddr_in to;
+        Reply reply;
+    };
+    using Clock = std::chrono::steady_clock;
+
+    void Run();
+    void ReceiveOne(Clock::time_point now);
+    void SendDue(Clock::time_point now);
+    int PollTimeoutMs(Clock::time_point now);
+
+    Options options_;
+    int socket_ = -1;
+    int foreignSocket_ = -1;
+    uint16_t port_ = 0;
+    uint16_t foreignPort_ = 0;
+    bool ok_ = false;
+    Store store_;
+
+    std::mutex mutex_; // guards the records and the responder
+    std::condition_variable arrived_;
+    std::deque<Datagram> requests_;
+    size_t received_ = 0; // since the last clear
+    Responder responder_;
+
+    // The thread's own: replies waiting for their time (equal times in the order given), and the
+    // receive buffer.
+    std::multimap<Clock::time_point, Pending> pending_;
+    std::vector<uint8_t> buffer_;
+    std::atomic<bool> stop_{false};
+    std::thread thread_;
+};
+
+} // namespace oltmgr
+
+#endif // RELAYKIT_OLTMGR_PEER_H

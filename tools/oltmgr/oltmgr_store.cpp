@@ -1,0 +1,315 @@
+// oltmgr_store.cpp - the OLT manager's resources, start-up state and alarm subscribers.
+#include "oltmgr_store.h"
+
+#include <algorithm>
+
+namespace oltmgr {
+
+namespace {
+
+constexpr uint32_t kSysConfigId = eZQ_CMAPI_RES_ID_EQPT_GPON_SYS_CONFIG;
+constexpr uint32_t kInitStatusId = eZQ_CMAPI_RES_ID_EQPT_OLT_INIT_STATUS;
+constexpr uint32_t kOnuConfigId = eZQ_CMAPI_RES_ID_EQPT_ONU_CONFIG;
+
+static_assert(kSerialAt + kSerialLen <= sizeof(tZqCmOnuConfig), "serial inside the ONU configuration");
+
+// The fields of the system configuration and the bitMask bit that names each.
+struct SysField {
+    uint32_t bit;
+    size_t at;
+    size_t len;
+};
+#define OLTMGR_SYS_FIELD(bitM, fieldM) \
+    SysField { bitM, offsetof(tZqCmGponSysConfig, fieldM), sizeof(tZqCmGponSysConfig::fieldM) }
+constexpr SysField kSysFields[] = {
+    OLTMGR_SYS_FIELD(fCMAPI_GPON_SYS_CONFIG_MASK_FDB_AGING_TIMER, fdbAgingTimer),
+    OLTMGR_SYS_FIELD(fCMAPI_GPON_SYS_CONFIG_MASK_IGMP_PROXY_ROUTING_MODE, igmpProxyRoutingMode),
+    OLTMGR_SYS_FIELD(fCMAPI_GPON_SYS_CONFIG_MASK_AUTHENTICATION_METHOD, authenticationMethod),
+    OLTMGR_SYS_FIELD(fCMAPI_GPON_SYS_CONFIG_MASK_ENCRYPTION_MODE, encryptionMode),
+    OLTMGR_SYS_FIELD(fCMAPI_GPON_SYS_CONFIG_MASK_KEY_EXCHANGE_INTERVAL, keyExchangeInterval),
+    OLTMGR_SYS_FIELD(fCMAPI_GPON_SYS_CONFIG_MASK_DOWNSTREAM_BROADCAST_GEM_PORT_NO, downstreamBroadcastGEMPortNo),
+    OLTMGR_SYS_FIELD(fCMAPI_GPON_SYS_CONFIG_MASK_DB_SAVE, dbSave),
+    OLTMGR_SYS_FIELD(fCMAPI_GPON_SYS_CONFIG_MASK_DB_SAVE_STATU, dbSaveStatus),
+    OLTMGR_SYS_FIELD(fCMAPI_GPON_SYS_CONFIG_MASK_DB_AUDIT, dbAudit),
+    OLTMGR_SYS_FIELD(fCMAPI_GPON_SYS_CONFIG_MASK_DB_AUDIT_STATU, dbAuditStatus),
+    OLTMGR_SYS_FIELD(fCMAPI_GPON_SYS_CONFIG_MASK_INIT_STATUS, oltInitStatus),
+    OLTMGR_SYS_FIELD(fCMAPI_GPON_SYS_CONFIG_MASK_AUTO_UPGRADE_SERVER_ADDRESS, autoUpgradeServerAddr),
+    OLTMGR_SYS_FIELD(fCMAPI_GPON_SYS_CONFIG_SHOW_RUNNING_CONFIG, showRunningConfig),
+    OLTMGR_SYS_FIELD(fCMAPI_GPON_SYS_CONFIG_MASK_AUTO_LEARN_SN, autoLearnSnB),
+    OLTMGR_SYS_FIELD(fCMAPI_GPON_SYS_CONFIG_MASK_CLEAR_CONFIG, clearConfig),
+    OLTMGR_SYS_FIELD(fCMAPI_GPON_SYS_CONFIG_MASK_OLTG_VENDOR_ID, oltGVendorId),
+    OLTMGR_SYS_FIELD(fCMAPI_GPON_SYS_CONFIG_MASK_OLTG_VERSION, oltGversion),
+    OLTMGR_SYS_FIELD(fCMAPI_GPON_SYS_CONFIG_MASK_OLTG_EQUIPMENT_ID, oltGEquipmentID),
+    OLTMGR_SYS_FIELD(fCMAPI_GPON_SYS_CONFIG_MASK_HEARTBEAT_REPETITION_DELAY, hbRepetitionDelay),
+    OLTMGR_SYS_FIELD(fCMAPI_GPON_SYS_CONFIG_MASK_NUM_OF_CONSECUTIVE_MISSED_HBS, numOfConsecutiveMissedHbs),
+    OLTMGR_SYS_FIELD(fCMAPI_GPON_SYS_CONFIG_MASK_HEARTBEAT_USERNAME, hbUserName),
+    OLTMGR_SYS_FIELD(fCMAPI_GPON_SYS_CONFIG_MASK_HEARTBEAT_PASSWORD, hbPassWord),
+    OLTMGR_SYS_FIELD(fCMAPI_GPON_SYS_CONFIG_MASK_IMA_CONFIG_COMPLETE_REQ, imaCfgComplete),
+    OLTMGR_SYS_FIELD(fCMAPI_GPON_SYS_CONFIG_MASK_SYSTEM_MODE, systemMode),
+    OLTMGR_SYS_FIELD(fCMAPI_XGPON_SYS_CONFIG_MASK_AUTHENTICATION_METHOD, xgsAuthenticationMethod),
+};
+#undef OLTMGR_SYS_FIELD
+
+// Where the record of a resource id lies in a message, and how long it is.
+size_t RecordAt(uint32_t resId) { return ExtendedRecordSize(resId) != 0 ? kExtOffset : kResAt; }
+size_t RecordLen(uint32_t resId) {
+    size_t extSize = ExtendedRecordSize(resId);
+    return extSize != 0 ? extSize : kResLen;
+}
+
+Bytes RecordOf(const Bytes &message) {
+    uint32_t resId = ReadAt<uint32_t>(message, kResIdAt);
+    auto begin = message.begin() + static_cast<std::ptrdiff_t>(RecordAt(resId));
+    return Bytes(begin, begin + static_cast<std::ptrdiff_t>(RecordLen(resId)));
+}
+
+void PutRecord(Bytes &message, const Bytes &record) {
+    uint32_t resId = ReadAt<uint32_t>(message, kResIdAt);
+    std::copy_n(record.begin(), std::min(record.size(), RecordLen(resId)), message.begin() + RecordAt(resId));
+}
+
+bool SameEndpoint(const sockaddr_in &a, const sockaddr_in &b) {
+    return a.sin_addr.s_addr == b.sin_addr.s_addr && a.sin_port == b.sin_port;
+}
+
+template <typename T>
+bool InRange(T value, T min, T max) {
+    return min <= value && value <= max;
+}
+
+} // namespace
+
+bool FilterPasses(const tZqCmAlarmFilterInfo &filter, const tZqCmAlarmInfo &alarm) {
+    const tZqCmOnuPortKey &where = alarm.alarmResId.portId;
+    bool slotIn = InRange<uint32_t>(where.slotId, filter.slotIdMin, filter.slotIdMax);
+    bool linkIn = InRange<uint32_t>(where.linkId, filter.linkIdMin, filter.linkIdMax);
+    bool onuIn = InRange<uint32_t>(where.onuId, filter.onuIdMin, filter.onuIdMax);
+    switch (filter.alarmFilterType) {
+    case eZQ_CMAPI_ALARM_FILTER_NONE:
+        return true;
+    case eZQ_CMAPI_ALARM_FILTER_ONU:
+        return slotIn && linkIn && onuIn;
+    case eZQ_CMAPI_ALARM_FILTER_LINK:
+        return slotIn && linkIn;
+    case eZQ_CMAPI_ALARM_FILTER_SLOT:
+        return slotIn;
+    case eZQ_CMAPI_ALARM_FILTER_ALARM_TYPE:
+        return InRange<uint32_t>(alarm.alarmType, filter.alarmTypeMin, filter.alarmTypeMax);
+    case eZQ_CMAPI_ALARM_FILTER_PM_TCA:
+        return InRange<uint32_t>(alarm.alarmType, eZQ_CMAPI_TCA_ALARM_MIN, eZQ_CMAPI_TCA_ALARM_MAX);
+    default:
+        return false;
+    }
+}
+
+Store::Store() : initStatuses_{eZQ_CM_OLT_STATUS_READY} {
+    records_.emplace(Id{kSysConfigId, Key{}}, Bytes(kResLen, 0));
+}
+
+Bytes Store::Handle(const uint8_t *request, size_t length) {
+    if (request == nullptr || length < kMsgLen) {
+        return {};
+    }
+    uint32_t msgType;
+    std::memcpy(&msgType, request + kMsgTypeAt, sizeof msgType);
+    if (msgType != eZQ_CM_MSG_TYPE_REQ) {
+        return {};
+    }
+    Bytes response = EchoResponse(request, length, eOS_RET_SUCCESS);
+    std::lock_guard lock(mutex_);
+    WriteAt<uint32_t>(response, kRetAt, Apply(response));
+    return response;
+}
+
+// Carries out the request held in response (its echo) and writes the found key and record there.
+eOsRet Store::Apply(Bytes &response) {
+    uint32_t operType = ReadAt<uint32_t>(response, kOperTypeAt);
+    uint32_t resId = ReadAt<uint32_t>(response, kResIdAt);
+    bool system = resId == kSysConfigId || resId == kInitStatusId;
+    Id id{system ? kSysConfigId : resId, system ? Key{} : ReadAt<Key>(response, kKeyAt)};
+
+    switch (operType) {
+    case eZQ_CM_OPER_TYPE_CREATE:
+        return Create(id, response);
+    case eZQ_CM_OPER_TYPE_DELETE:
+        if (system) {
+            return eOS_RET_OLT_INVALID_OPER;
+        }
+        return records_.erase(id) != 0 ? eOS_RET_SUCCESS : eOS_RET_OLT_NO_INSTANCE_EXISTS;
+    case eZQ_CM_OPER_TYPE_SET: {
+        eOsRet ret = Set(id, response);
+        if (ret == eOS_RET_SUCCESS) {
+            PutFound(response, records_.find(id), false);
+        }
+        return ret;
+    }
+    case eZQ_CM_OPER_TYPE_GET: {
+        auto found = records_.find(id);
+        if (found == records_.end()) {
+            return eOS_RET_OLT_NO_INSTANCE_EXISTS;
+        }
+        PutFound(response, found, resId == kInitStatusId);
+        return eOS_RET_SUCCESS;
+    }
+    case eZQ_CM_OPER_TYPE_GETFIRST:
+    case eZQ_CM_OPER_TYPE_GETNEXT:
+    case eZQ_CM_OPER_TYPE_GETFIRST_WITHKEY:
+    case eZQ_CM_OPER_TYPE_GETNEXT_WITHKEY:
+    case eZQ_CM_OPER_TYPE_GET_CFG_BY_SERNUMBER: {
+        auto found = operType == eZQ_CM_OPER_TYPE_GET_CFG_BY_SERNUMBER ? FindBySerial(response)
+                                                                       : WalkFrom(id, operType);
+        if (found == records_.end()) {
+            return eOS_RET_OLT_NO_INSTANCE_EXISTS;
+        }
+        WriteAt(response, kKeyAt, found->first.key);
+        PutFound(response, found, false);
+        return eOS_RET_SUCCESS;
+    }
+    case eZQ_CM_OPER_TYPE_GET_INSTANCE_NUM: {
+        size_t count = CountOf(id.resId);
+        std::fill_n(response.begin() + kResAt, kResLen, 0);
+        WriteAt(response, kInstanceNumAt, static_cast<uint16_t>(std::min<size_t>(count, UINT16_MAX)));
+        return eOS_RET_SUCCESS;
+    }
+    default:
+        return eOS_RET_OLT_UNKNOWN_OPER;
+    }
+}
+
+eOsRet Store::Create(const Id &id, const Bytes &response) {
+    if (records_.contains(id)) {
+        return eOS_RET_OLT_INSTANCE_EXISTS;
+    }
+    if (records_.size() >= kMaxInstances) {
+        return eOS_RET_NO_RESOURCE;
+    }
+    records_.emplace(id, RecordOf(response));
+    return eOS_RET_SUCCESS;
+}
+
+eOsRet Store::Set(const Id &id, const Bytes &response) {
+    auto found = records_.find(id);
+    if (found == records_.end()) {
+        return eOS_RET_OLT_NO_INSTANCE_EXISTS;
+    }
+    Bytes given = RecordOf(response);
+    if (id.resId != kSysConfigId) {
+        found->second = std::move(given);
+        return eOS_RET_SUCCESS;
+    }
+    Bytes &stored = found->second;
+    uint32_t mask = ReadAt<uint32_t>(given, 0);
+    for (const SysField &field : kSysFields) {
+        if ((mask & field.bit) != 0) {
+            std::copy_n(given.begin() + field.at, field.len, stored.begin() + field.at);
+        }
+    }
+    WriteAt(stored, 0, ReadAt<uint32_t>(stored, 0) | mask);
+    return eOS_RET_SUCCESS;
+}
+
+Store::Records::iterator Store::WalkFrom(const Id &id, uint32_t operType) {
+    Records::iterator found;
+    if (operType == eZQ_CM_OPER_TYPE_GETFIRST) {
+        found = records_.lower_bound(Id{id.resId, Key{}});
+    } else if (operType == eZQ_CM_OPER_TYPE_GETFIRST_WITHKEY) {
+        found = records_.lower_bound(id);
+    } else {
+        found = records_.upper_bound(id);
+    }
+    return found != records_.end() && found->first.resId == id.resId ? found : records_.end();
+}
+
+Store::Records::iterator Store::FindBySerial(const Bytes &response) {
+    Bytes wanted = RecordOf(response);
+    auto serial = wanted.begin() + kSerialAt;
+    for (auto it = records_.lower_bound(Id{kOnuConfigId, Key{}});
+         it != records_.end() && it->first.resId == kOnuConfigId; ++it) {
+        if (std::equal(serial, serial + kSerialLen, it->second.begin() + kSerialAt)) {
+            return it;
+        }
+    }
+    return records_.end();
+}
+
+// Puts a stored record into the answer; the system configuration carries the start-up state.
+void Store::PutFound(Bytes &response, Records::const_iterator found, bool isPoll) {
+    PutRecord(response, found->second);
+    if (found->first.resId == kSysConfigId) {
+        WriteAt<uint32_t>(response, kInitStatusAt, InitStatus(isPoll));
+    }
+}
+
+eZqCmOltMgrInitStatus Store::InitStatus(bool isPoll) {
+    size_t last = initStatuses_.size() - 1;
+    if (isPoll) {
+        return initStatuses_[std::min(polls_++, last)];
+    }
+    return initStatuses_[std::min(polls_ == 0 ? 0 : polls_ - 1, last)];
+}
+
+void Store::SetInitStatusSequence(std::vector<eZqCmOltMgrInitStatus> statuses) {
+    std::lock_guard lock(mutex_);
+    initStatuses_ = statuses.empty() ? std::vector{eZQ_CM_OLT_STATUS_READY} : std::move(statuses);
+    polls_ = 0;
+}
+
+size_t Store::Count(eZqCmApiResId resId) {
+    std::lock_guard lock(mutex_);
+    return CountOf(resId == kInitStatusId ? kSysConfigId : static_cast<uint32_t>(resId));
+}
+
+size_t Store::CountOf(uint32_t resId) const {
+    size_t count = 0;
+    for (auto it = records_.lower_bound(Id{resId, Key{}}); it != records_.end() && it->first.resId == resId; ++it) {
+        ++count;
+    }
+    return count;
+}
+
+Bytes Store::HandleAlarmRegistration(const uint8_t *request, size_t length, const sockaddr_in &from) {
+    if (request == nullptr || length < sizeof(tZqCmAlarmRegInfo)) {
+        return {};
+    }
+    Bytes registration(request, request + sizeof(tZqCmAlarmRegInfo));
+    if (ReadAt<uint32_t>(registration, kMsgTypeAt) != eZQ_CM_MSG_TYPE_ALM_REG) {
+        return {};
+    }
+    tZqCmAlarmRegInfo info = ReadAt<tZqCmAlarmRegInfo>(registration, 0);
+    Bytes response(kMsgLen, 0);
+    std::copy_n(registration.begin(), sizeof(tZqOltMsgHdr), response.begin());
+    TurnIntoResponse(response);
+    WriteAt(response, kResAt, info);
+
+    std::lock_guard lock(mutex_);
+    auto known = std::find_if(subscribers_.begin(), subscribers_.end(),
+                              [&](const Subscriber &s) { return SameEndpoint(s.address, from); });
+    eOsRet ret = eOS_RET_SUCCESS;
+    if (info.regType == eZQ_CMAPI_ALARM_REG_TYPE_REG) {
+        Subscriber subscriber{from, info.managerId, info.alarmFilterInfo};
+        if (known != subscribers_.end()) {
+            *known = subscriber;
+        } else if (subscribers_.size() < kMaxSubscribers) {
+            subscribers_.push_back(subscriber);
+        } else {
+            ret = eOS_RET_NO_RESOURCE;
+        }
+    } else if (info.regType == eZQ_CMAPI_ALARM_REG_TYPE_UNREG) {
+        if (known != subscribers_.end()) {
+            subscribers_.erase(known);
+        } else {
+            ret = eOS_RET_OLT_NO_INSTANCE_EXISTS;
+        }
+    } else {
+        ret = eOS_RET_OLT_INVALID_OPER;
+    }
+    WriteAt<uint32_t>(response, kRetAt, ret);
+    return response;
+}
+
+std::vector<Subscriber> Store::Subscribers() {
+    std::lock_guard lock(mutex_);
+    return subscribers_;
+}
+
+} // namespace oltmgr
