@@ -77,7 +77,10 @@ class CmTest : public ::testing::Test {
   protected:
     void SetUp() override {
         ASSERT_TRUE(peer_.Ok());
+        ASSERT_EQ(OsWrap__Init(nullptr), eOS_RET_SUCCESS);
+        ASSERT_EQ(SvcInit(nullptr, rktest::CaptureInfoHandler), eOS_RET_SUCCESS);
         rktest::StartTrace();
+        TraceSetLevel(eZQ_TL_DEBUG); // the major logs of the CM client are written
         tZqCmTimings waits;
         waits.receiveTimeoutMs = 400;
         waits.alarmTaskLookMs = 10;

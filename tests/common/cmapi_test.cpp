@@ -192,7 +192,9 @@ TEST_F(CmRequestTest, EachMemberCopiesKeyThenRecordFromWhereItsRuleSays) {
         const Bytes &source = row.fromExt ? ext : res;
         EXPECT_TRUE(std::equal(source.begin(), source.begin() + row.size, record.begin()));
         EXPECT_EQ(record[row.size], 0xEE) << "nothing written past the record";
-        if (row.member != 0) EXPECT_EQ(memcmp(&keyOut, rspKey.data(), 52), 0);
+        if (row.member != 0) {
+            EXPECT_EQ(memcmp(&keyOut, rspKey.data(), 52), 0);
+        }
     }
 }
 
@@ -271,7 +273,9 @@ TEST_F(CmRequestTest, MissingPointersAreRefusedBeforeAnythingIsSent) {
     for (auto &row : rows) {
         SCOPED_TRACE(row.name);
         EXPECT_EQ(row.call(), row.expected);
-        if (row.printed) EXPECT_EQ(Printed(row.printed), 1u);
+        if (row.printed) {
+            EXPECT_EQ(Printed(row.printed), 1u);
+        }
     }
     EXPECT_EQ(rktest::HandlerTexts().Texts().size() - printedBefore, 9u) << "set refuses silently while tracing is off";
     EXPECT_FALSE(peer_.WaitForRequests(1, 100ms));
