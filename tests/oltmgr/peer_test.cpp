@@ -6,6 +6,8 @@
 #include <sys/socket.h>
 #include <unistd.h>
 
+#include <array>
+#include <cstring>
 #include <optional>
 #include <string>
 
@@ -92,7 +94,7 @@ Bytes OnuRecord(int fill) {
 
 constexpr size_t kRecordProbeAt = oltmgr::kResAt + 40; // a record byte outside the serial
 
-Bytes Request(eZqCmOperType operType, uint32_t resId, uZqCmKey key, Bytes record, uint16_t tid) {
+Bytes Request(uint32_t operType, uint32_t resId, uZqCmKey key, Bytes record, uint16_t tid) {
     return oltmgr::BuildRequest({operType, eZQ_CMAPI_RES_TYPE_ONU, resId, key, std::move(record), tid});
 }
 
@@ -155,7 +157,7 @@ TEST_F(PeerTest, StoreAnswersCreateGetSetWalkCountSerialAndDeleteInKeyOrder) {
         SCOPED_TRACE(step.what);
         uZqCmKey key = step.keyOnu == kNone ? uZqCmKey{} : OnuKey(step.keyOnu);
         Bytes record = step.fill == kNone ? Bytes{} : OnuRecord(step.fill);
-        Bytes answer = client.Exchange(peer, Request(static_cast<eZqCmOperType>(step.operType), step.resId, key,
+        Bytes answer = client.Exchange(peer, Request(step.operType, step.resId, key,
                                                      record, ++tid));
         ASSERT_EQ(answer.size(), oltmgr::kMsgLen);
         EXPECT_EQ(ReadAt<uint32_t>(answer, oltmgr::kMsgTypeAt), eZQ_CM_MSG_TYPE_RSP);
@@ -378,30 +380,37 @@ TEST(PeerFilterTest, EachFilterTypeLooksAtItsOwnFields) {
     alarm.alarmResId.portId = {2, 0, 5, 300, 0};
     struct Case {
         const char *what;
-        tZqCmAlarmFilterInfo filter;
+        // slot, link and ONU ranges, alarm type range, filter type: the filter's nine words
+        std::array<uint32_t, 9> filter;
         bool passes;
     };
-    const auto type = [](uint32_t t) { return static_cast<eZqCmAlarmType>(t); };
+    static_assert(sizeof(tZqCmAlarmFilterInfo) == sizeof(Case::filter));
     const Case cases[] = {
-        {"none", {0, 0, 0, 0, 0, 0, type(0), type(0), eZQ_CMAPI_ALARM_FILTER_NONE}, true},
-        {"onu in range", {2, 2, 5, 5, 300, 300, type(0), type(0), eZQ_CMAPI_ALARM_FILTER_ONU}, true},
-        {"onu out of range", {2, 2, 5, 5, 0, 299, type(0), type(0), eZQ_CMAPI_ALARM_FILTER_ONU}, false},
-        {"onu on another link", {2, 2, 4, 4, 0, 999, type(0), type(0), eZQ_CMAPI_ALARM_FILTER_ONU}, false},
-        {"link in range", {0, 9, 5, 6, 0, 0, type(0), type(0), eZQ_CMAPI_ALARM_FILTER_LINK}, true},
-        {"link in another slot", {3, 9, 5, 6, 0, 0, type(0), type(0), eZQ_CMAPI_ALARM_FILTER_LINK}, false},
-        {"slot in range", {2, 2, 0, 0, 0, 0, type(0), type(0), eZQ_CMAPI_ALARM_FILTER_SLOT}, true},
-        {"slot out of range", {0, 1, 0, 99, 0, 999, type(0), type(0), eZQ_CMAPI_ALARM_FILTER_SLOT}, false},
-        {"alarm type in range", {0, 0, 0, 0, 0, 0, type(400), type(400), eZQ_CMAPI_ALARM_FILTER_ALARM_TYPE}, true},
-        {"alarm type out of range", {0, 0, 0, 0, 0, 0, type(1), type(399), eZQ_CMAPI_ALARM_FILTER_ALARM_TYPE}, false},
-        {"threshold crossing", {0, 0, 0, 0, 0, 0, type(0), type(0), eZQ_CMAPI_ALARM_FILTER_PM_TCA}, true},
-        {"attribute value changes only", {0, 9, 0, 9, 0, 999, type(0), type(999), eZQ_CMAPI_ALARM_FILTER_AVC}, false},
-        {"unknown filter type", {0, 9, 0, 9, 0, 999, type(0), type(999), static_cast<eZqCmAlarmFilterType>(77)}, false},
+        {"none", {0, 0, 0, 0, 0, 0, 0, 0, eZQ_CMAPI_ALARM_FILTER_NONE}, true},
+        {"onu in range", {2, 2, 5, 5, 300, 300, 0, 0, eZQ_CMAPI_ALARM_FILTER_ONU}, true},
+        {"onu out of range", {2, 2, 5, 5, 0, 299, 0, 0, eZQ_CMAPI_ALARM_FILTER_ONU}, false},
+        {"onu on another link", {2, 2, 4, 4, 0, 999, 0, 0, eZQ_CMAPI_ALARM_FILTER_ONU}, false},
+        {"link in range", {0, 9, 5, 6, 0, 0, 0, 0, eZQ_CMAPI_ALARM_FILTER_LINK}, true},
+        {"link in another slot", {3, 9, 5, 6, 0, 0, 0, 0, eZQ_CMAPI_ALARM_FILTER_LINK}, false},
+        {"link out of range", {2, 2, 6, 9, 0, 999, 0, 0, eZQ_CMAPI_ALARM_FILTER_LINK}, false},
+        {"slot in range", {2, 2, 0, 0, 0, 0, 0, 0, eZQ_CMAPI_ALARM_FILTER_SLOT}, true},
+        {"slot out of range", {0, 1, 0, 99, 0, 999, 0, 0, eZQ_CMAPI_ALARM_FILTER_SLOT}, false},
+        {"alarm type in range", {0, 0, 0, 0, 0, 0, 400, 400, eZQ_CMAPI_ALARM_FILTER_ALARM_TYPE}, true},
+        {"alarm type out of range", {0, 0, 0, 0, 0, 0, 1, 399, eZQ_CMAPI_ALARM_FILTER_ALARM_TYPE}, false},
+        {"threshold crossing", {0, 0, 0, 0, 0, 0, 0, 0, eZQ_CMAPI_ALARM_FILTER_PM_TCA}, true},
+        {"attribute value changes only", {0, 9, 0, 9, 0, 999, 0, 999, eZQ_CMAPI_ALARM_FILTER_AVC}, false},
+        {"unknown filter type", {0, 9, 0, 9, 0, 999, 0, 999, 77}, false},
+    };
+    auto passes = [&](const std::array<uint32_t, 9> &words) {
+        tZqCmAlarmFilterInfo filter;
+        std::memcpy(&filter, words.data(), sizeof filter);
+        return oltmgr::FilterPasses(filter, alarm);
     };
     for (const Case &c : cases) {
-        EXPECT_EQ(oltmgr::FilterPasses(c.filter, alarm), c.passes) << c.what;
+        EXPECT_EQ(passes(c.filter), c.passes) << c.what;
     }
     alarm.alarmType = eZQ_CMAPI_OLT_ALARM_LOS;
-    EXPECT_FALSE(oltmgr::FilterPasses(cases[10].filter, alarm)) << "not a threshold crossing";
+    EXPECT_FALSE(passes(cases[11].filter)) << "not a threshold crossing";
 }
 
 TEST_F(PeerTest, GarbageIsRecordedAndIgnoredAndTheNextRequestIsAnswered) {
