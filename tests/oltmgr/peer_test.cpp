@@ -77,9 +77,13 @@ class Client {
     uint16_t port_ = 0;
 };
 
+// Field by field: assigning a whole tZqCmOnuKey would also copy its padding byte, which is not
+// guaranteed zero, and the peer compares all 52 key bytes.
 uZqCmKey OnuKey(int onuId) {
     uZqCmKey key{};
-    key.onuKey = {1, 0, 3, static_cast<uint16>(onuId)};
+    key.onuKey.slotId = 1;
+    key.onuKey.linkId = 3;
+    key.onuKey.onuId = static_cast<uint16>(onuId);
     return key;
 }
 
@@ -96,6 +100,13 @@ constexpr size_t kRecordProbeAt = oltmgr::kResAt + 40; // a record byte outside 
 
 Bytes Request(uint32_t operType, uint32_t resId, uZqCmKey key, Bytes record, uint16_t tid) {
     return oltmgr::BuildRequest({operType, eZQ_CMAPI_RES_TYPE_ONU, resId, key, std::move(record), tid});
+}
+
+template <typename T>
+Bytes BytesOf(const T &record) {
+    Bytes bytes(sizeof record);
+    std::memcpy(bytes.data(), &record, sizeof record);
+    return bytes;
 }
 
 uint32_t Ret(const Bytes &answer) { return ReadAt<uint32_t>(answer, oltmgr::kRetAt); }
@@ -162,6 +173,8 @@ TEST_F(PeerTest, StoreAnswersCreateGetSetWalkCountSerialAndDeleteInKeyOrder) {
         ASSERT_EQ(answer.size(), oltmgr::kMsgLen);
         EXPECT_EQ(ReadAt<uint32_t>(answer, oltmgr::kMsgTypeAt), eZQ_CM_MSG_TYPE_RSP);
         EXPECT_EQ(ReadAt<uint16_t>(answer, oltmgr::kTransactionIdAt), tid);
+        EXPECT_EQ(ReadAt<uint32_t>(answer, oltmgr::kSrcModuleAt), eZQ_OLT_MAN_MODULE_SVC) << "header turned around";
+        EXPECT_EQ(ReadAt<uint32_t>(answer, oltmgr::kDstTaskAt), 0u) << "back to the sending task";
         EXPECT_EQ(ReadAt<uint32_t>(answer, oltmgr::kOperTypeAt), static_cast<uint32_t>(step.operType));
         EXPECT_EQ(ReadAt<uint32_t>(answer, oltmgr::kResTypeAt), eZQ_CMAPI_RES_TYPE_ONU);
         EXPECT_EQ(ReadAt<uint32_t>(answer, oltmgr::kResIdAt), step.resId);
@@ -178,24 +191,6 @@ TEST_F(PeerTest, StoreAnswersCreateGetSetWalkCountSerialAndDeleteInKeyOrder) {
     }
     EXPECT_EQ(peer.GetStore().Count(eZQ_CMAPI_RES_ID_EQPT_ONU_CONFIG), 2u);
     EXPECT_EQ(peer.Requests().size(), std::size(steps));
-}
-
-TEST_F(PeerTest, AnswerGoesToTheSenderWithItsHeaderTurnedAround) {
-    Bytes request = Request(eZQ_CM_OPER_TYPE_GET, 80, uZqCmKey{}, {}, 7);
-    WriteAt<uint32_t>(request, oltmgr::kSrcTaskAt, 0x1234);
-    client.Send(peer.Port(), request);
-    auto answer = client.Receive();
-    ASSERT_TRUE(answer);
-    EXPECT_EQ(answer->from.sin_addr.s_addr, htonl(INADDR_LOOPBACK));
-    EXPECT_EQ(ntohs(answer->from.sin_port), peer.Port());
-    EXPECT_EQ(ReadAt<uint32_t>(answer->bytes, oltmgr::kSrcModuleAt), eZQ_OLT_MAN_MODULE_SVC);
-    EXPECT_EQ(ReadAt<uint32_t>(answer->bytes, oltmgr::kDstModuleAt), eZQ_OLT_MAN_MODULE_EXT_SNMP);
-    EXPECT_EQ(ReadAt<uint32_t>(answer->bytes, oltmgr::kSrcTaskAt), 0xFFFFFFFFu);
-    EXPECT_EQ(ReadAt<uint32_t>(answer->bytes, oltmgr::kDstTaskAt), 0x1234u);
-
-    ASSERT_EQ(peer.Requests().size(), 1u);
-    EXPECT_EQ(peer.Requests()[0].bytes, request);
-    EXPECT_EQ(ntohs(peer.Requests()[0].from.sin_port), client.Port());
 }
 
 TEST_F(PeerTest, ExtendedRecordsTravelAtOffset1640InBothDirections) {
@@ -231,10 +226,8 @@ TEST_F(PeerTest, SystemConfigurationReportsTheStartUpSequenceAndMergesFieldsByMa
     pollKey.resType = eZQ_CMAPI_RES_TYPE_SYSTEM;
     tZqCmGponSysConfig asked{};
     asked.bitMask = fCMAPI_GPON_SYS_CONFIG_MASK_INIT_STATUS;
-    Bytes askedBytes(sizeof asked);
-    std::memcpy(askedBytes.data(), &asked, sizeof asked);
     auto status = [&](uint32_t resId) {
-        Bytes answer = client.Exchange(peer, Request(eZQ_CM_OPER_TYPE_GET, resId, pollKey, askedBytes, 0));
+        Bytes answer = client.Exchange(peer, Request(eZQ_CM_OPER_TYPE_GET, resId, pollKey, BytesOf(asked), 0));
         EXPECT_EQ(Ret(answer), eOS_RET_SUCCESS);
         EXPECT_EQ(ReadAt<uZqCmKey>(answer, oltmgr::kKeyAt).resType, pollKey.resType);
         return ReadAt<uint32_t>(answer, oltmgr::kInitStatusAt);
@@ -252,9 +245,7 @@ TEST_F(PeerTest, SystemConfigurationReportsTheStartUpSequenceAndMergesFieldsByMa
         config.bitMask = mask;
         config.fdbAgingTimer = fdb;
         config.igmpProxyRoutingMode = igmp;
-        Bytes bytes(sizeof config);
-        std::memcpy(bytes.data(), &config, sizeof config);
-        return Ret(client.Exchange(peer, Request(eZQ_CM_OPER_TYPE_SET, 1, OnuKey(4), bytes, 0)));
+        return Ret(client.Exchange(peer, Request(eZQ_CM_OPER_TYPE_SET, 1, OnuKey(4), BytesOf(config), 0)));
     };
     EXPECT_EQ(set(fCMAPI_GPON_SYS_CONFIG_MASK_FDB_AGING_TIMER, 300, eZQ_CMAPI_IGMP_PROXY_ROUTING_IGMP), eOS_RET_SUCCESS);
     EXPECT_EQ(set(fCMAPI_GPON_SYS_CONFIG_MASK_IGMP_PROXY_ROUTING_MODE, 999, eZQ_CMAPI_IGMP_PROXY_ROUTING_DISABLED),
@@ -444,6 +435,7 @@ TEST_F(PeerTest, GarbageIsRecordedAndIgnoredAndTheNextRequestIsAnswered) {
         EXPECT_EQ(recorded[i].bytes, garbage[i]) << "datagram " << i;
     }
     EXPECT_EQ(recorded[std::size(garbage)].bytes.size(), 3000u);
+    EXPECT_EQ(ntohs(recorded.back().from.sin_port), client.Port());
 }
 
 TEST(PeerLifeTest, BindFailuresAreReportedAndWaitsEndAtTheirDeadline) {
