@@ -2,6 +2,7 @@
 #include "oltmgr_store.h"
 
 #include <algorithm>
+#include <cstring>
 
 namespace oltmgr {
 
