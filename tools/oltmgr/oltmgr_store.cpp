@@ -2,6 +2,7 @@
 #include "oltmgr_store.h"
 
 #include <algorithm>
+#include <cstring>
 
 namespace oltmgr {
 
@@ -84,7 +85,8 @@ bool FilterPasses(const tZqCmAlarmFilterInfo &filter, const tZqCmAlarmInfo &alar
     bool slotIn = InRange<uint32_t>(where.slotId, filter.slotIdMin, filter.slotIdMax);
     bool linkIn = InRange<uint32_t>(where.linkId, filter.linkIdMin, filter.linkIdMax);
     bool onuIn = InRange<uint32_t>(where.onuId, filter.onuIdMin, filter.onuIdMax);
-    switch (filter.alarmFilterType) {
+    uint32_t alarmType = WireValue(alarm.alarmType);
+    switch (WireValue(filter.alarmFilterType)) {
     case eZQ_CMAPI_ALARM_FILTER_NONE:
         return true;
     case eZQ_CMAPI_ALARM_FILTER_ONU:
@@ -94,9 +96,9 @@ bool FilterPasses(const tZqCmAlarmFilterInfo &filter, const tZqCmAlarmInfo &alar
     case eZQ_CMAPI_ALARM_FILTER_SLOT:
         return slotIn;
     case eZQ_CMAPI_ALARM_FILTER_ALARM_TYPE:
-        return InRange<uint32_t>(alarm.alarmType, filter.alarmTypeMin, filter.alarmTypeMax);
+        return InRange(alarmType, WireValue(filter.alarmTypeMin), WireValue(filter.alarmTypeMax));
     case eZQ_CMAPI_ALARM_FILTER_PM_TCA:
-        return InRange<uint32_t>(alarm.alarmType, eZQ_CMAPI_TCA_ALARM_MIN, eZQ_CMAPI_TCA_ALARM_MAX);
+        return InRange<uint32_t>(alarmType, eZQ_CMAPI_TCA_ALARM_MIN, eZQ_CMAPI_TCA_ALARM_MAX);
     default:
         return false;
     }
@@ -285,7 +287,8 @@ Bytes Store::HandleAlarmRegistration(const uint8_t *request, size_t length, cons
     auto known = std::find_if(subscribers_.begin(), subscribers_.end(),
                               [&](const Subscriber &s) { return SameEndpoint(s.address, from); });
     eOsRet ret = eOS_RET_SUCCESS;
-    if (info.regType == eZQ_CMAPI_ALARM_REG_TYPE_REG) {
+    uint32_t regType = WireValue(info.regType);
+    if (regType == eZQ_CMAPI_ALARM_REG_TYPE_REG) {
         Subscriber subscriber{from, info.managerId, info.alarmFilterInfo};
         if (known != subscribers_.end()) {
             *known = subscriber;
@@ -294,7 +297,7 @@ Bytes Store::HandleAlarmRegistration(const uint8_t *request, size_t length, cons
         } else {
             ret = eOS_RET_NO_RESOURCE;
         }
-    } else if (info.regType == eZQ_CMAPI_ALARM_REG_TYPE_UNREG) {
+    } else if (regType == eZQ_CMAPI_ALARM_REG_TYPE_UNREG) {
         if (known != subscribers_.end()) {
             subscribers_.erase(known);
         } else {

@@ -90,7 +90,7 @@ Bytes BuildRequest(const RequestFields &fields) {
     Bytes message = ZeroedMessage(MessageLength(fields.resId));
     WriteHeader(message, eZQ_OLT_MAN_MODULE_EXT_SNMP, eZQ_OLT_MAN_MODULE_SVC, eZQ_CM_MSG_TYPE_REQ,
                 fields.transactionId);
-    WriteAt<uint32_t>(message, kOperTypeAt, fields.operType);
+    WriteAt(message, kOperTypeAt, fields.operType);
     WriteAt(message, kResTypeAt, fields.resType);
     WriteAt(message, kResIdAt, fields.resId);
     WriteAt(message, kKeyAt, fields.key);

@@ -71,6 +71,16 @@ void WriteAt(Bytes &datagram, size_t offset, const T &value) {
     }
 }
 
+// The 32 bits of an enumeration field as they came off the wire; reading the enumeration itself
+// would claim the value is one of its enumerators, which a datagram does not promise.
+template <typename E>
+uint32_t WireValue(const E &field) {
+    static_assert(sizeof(E) == sizeof(uint32_t));
+    uint32_t value;
+    std::memcpy(&value, &field, sizeof value);
+    return value;
+}
+
 // Record size of an extended resource id (804 for 36, 372 for 38, 120 for 104), else 0.
 size_t ExtendedRecordSize(uint32_t resId);
 
@@ -99,7 +109,7 @@ Bytes BuildAlarmMessage(const tZqCmAlarmInfo &alarm, uint32_t managerId);
 // the key, and the record in res (at most 1072 bytes, 1640-byte datagram) or, for an extended id,
 // at offset 1640 (at most the record's size, 2448-byte datagram).
 struct RequestFields {
-    eZqCmOperType operType = eZQ_CM_OPER_TYPE_GET;
+    uint32_t operType = eZQ_CM_OPER_TYPE_GET; // any value, the unknown ones included
     uint32_t resType = 0;
     uint32_t resId = 0;
     uZqCmKey key{};
