@@ -31,7 +31,11 @@ namespace {
 uZqCmKey OnuKey(uint16 onuId) {
     uZqCmKey key;
     memset(&key, 0, sizeof key);
-    key.onuKey = {1, 0, 3, onuId};
+    // Field by field: a whole-struct copy may carry a padding byte, and keys compare all 52 bytes.
+    key.onuKey.slotId = 1;
+    key.onuKey.deviceId = 0;
+    key.onuKey.linkId = 3;
+    key.onuKey.onuId = onuId;
     return key;
 }
 
@@ -135,7 +139,9 @@ void AsynchronousSession(oltmgr::Peer &manager) {
     alarm.alarmType = eZQ_CMAPI_ONU_ALARM_DYING_GASP;
     alarm.alarmSeverity = eZQ_CMAPI_ALARM_SEVERITY_CRITICAL;
     alarm.alarmCondition = eZQ_CMAPI_ALARM_CONDITION_ALARM;
-    alarm.alarmResId.onuId = {1, 0, 3, 18};
+    alarm.alarmResId.onuId.slotId = 1;
+    alarm.alarmResId.onuId.linkId = 3;
+    alarm.alarmResId.onuId.onuId = 18;
     alarm.alarmSeqNo = 1;
     printf("the manager raises a dying-gasp alarm for %zu subscriber(s)\n", manager.SendAlarm(alarm));
     for (int i = 0; i < 500 && alarmsSeen == 0; ++i) std::this_thread::sleep_for(std::chrono::milliseconds(10));
@@ -167,7 +173,7 @@ int main() {
 
     printf("\n== the CM channel: the OLT manager listens on 127.0.0.1:%u\n", manager.Port());
     tZqCmTimings waits;
-    waits.alarmTaskLookMs = 100;
+    waits.alarmTaskWaitMs = 1000;
     waits.waitingLineMs = 200;
     waits.pollIntervalMs = 300;
     waits.receiveTimeoutMs = 2000;

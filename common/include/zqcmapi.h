@@ -153,6 +153,25 @@ RELAYKIT_API eZqOltModuleId GetModuleIdByTaskId(tOsTaskId taskId);    /* always 
  * returns eOS_RET_INVALID_STATE. */
 RELAYKIT_API eOsRet ZqCmApi__InitCommunicationChannel(void);
 
+/* The waits of the CM channel, for hosts that are not line-card daemons (a command a person types
+ * wants seconds, not minutes). ZqCmApi__DefaultChannelOptions fills in the line card's values,
+ * which ZqCmApi__InitCommunicationChannel uses. */
+typedef struct {
+    uint32 receiveTimeoutMs; /* one wait for a datagram, for every request too (60000); 1..3600000 */
+    uint32 alarmTaskWaitMs;  /* longest wait for the alarm task to start (10000) */
+    uint32 waitingLines;     /* "Waiting for OLT MGR to be ready..." lines (3) */
+    uint32 waitingLineMs;    /* pause after each of them (5000) */
+    uint32 pollAttempts;     /* readiness polls before start-up gives up (48); 0: no poll */
+    uint32 pollIntervalMs;   /* pause after a poll that did not find the manager ready (5000) */
+} tZqCmChannelOptions;
+
+/* Writes the line card's waits into *optionsP (nothing for null). */
+RELAYKIT_API void ZqCmApi__DefaultChannelOptions(tZqCmChannelOptions *optionsP);
+/* As ZqCmApi__InitCommunicationChannel with the given waits; they stay in force afterwards.
+ * eOS_RET_INVALID_ARG (printed) for null options or a receive time-out outside 1..3600000 ms;
+ * nothing is started then. */
+RELAYKIT_API eOsRet ZqCmApi__InitCommunicationChannelWithOptions(const tZqCmChannelOptions *optionsP);
+
 #ifdef __cplusplus
 }
 #endif

@@ -16,14 +16,15 @@
 
 // ---- waits ------------------------------------------------------------------------------------
 
-// The CM client's waits, in milliseconds. The defaults are the line card's; tests shorten them
-// with ZqCmSetTimingsForTest before the channel starts.
+// The CM client's waits, in milliseconds: the host's channel options, set before the channel
+// starts (tests set them through ZqCmSetTimingsForTest).
 struct tZqCmTimings {
     uint32 receiveTimeoutMs = 60000; // one wait for a datagram
-    uint32 alarmTaskLookMs = 1000;   // between the start-up's looks for the alarm task (10 looks)
-    uint32 waitingLineMs = 5000;     // after each of the three "Waiting for OLT MGR" lines
-    uint32 pollIntervalMs = 5000;    // after each readiness poll that did not find it ready
+    uint32 alarmTaskWaitMs = 10000;  // longest wait for the alarm task, in ten looks
+    uint32 waitingLines = 3;         // "Waiting for OLT MGR" lines
+    uint32 waitingLineMs = 5000;     // after each of them
     uint32 pollAttempts = 48;        // readiness polls before start-up gives up
+    uint32 pollIntervalMs = 5000;    // after each readiness poll that did not find it ready
 };
 void ZqCmSetTimingsForTest(const tZqCmTimings &timings);
 tZqCmTimings ZqCmTimings();

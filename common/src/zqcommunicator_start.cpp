@@ -15,8 +15,8 @@ namespace {
 // Set while a start runs or after one succeeded: the channel is started once per process.
 std::atomic<bool> channelUp{false};
 
-constexpr int kAlarmTaskLooks = 10;
-constexpr int kWaitingLines = 3;
+constexpr uint32 kAlarmTaskLooks = 10;
+constexpr uint32 kLongestReceiveTimeoutMs = 3600000;
 
 // One readiness poll: a get of the OLT manager's start-up state. True when it answered and is
 // ready (or asynchronous mode leaves the state unknown); *answeredP tells whether it answered.
@@ -88,11 +88,11 @@ eOsRet ZqCmCommunicatorStart(void) {
     eOsRet result = OpenChannel();
     if (result != eOS_RET_SUCCESS) return result;
 
-    for (int look = 0; almRxTaskStarted.load() == 0 && look < kAlarmTaskLooks; ++look)
-        SvcSleep(waits.alarmTaskLookMs);
+    for (uint32 look = 0; almRxTaskStarted.load() == 0 && look < kAlarmTaskLooks; ++look)
+        SvcSleep(waits.alarmTaskWaitMs / kAlarmTaskLooks);
     SvcPrintf(almRxTaskStarted.load() != 0 ? "Alarm Rx task successfully started.\n"
                                            : "Failed to create Alarm Rx task.\n");
-    for (int line = 0; line < kWaitingLines; ++line) {
+    for (uint32 line = 0; line < waits.waitingLines; ++line) {
         SvcPrintf("Waiting for OLT MGR to be ready...\n");
         SvcSleep(waits.waitingLineMs);
     }
@@ -120,6 +120,27 @@ eOsRet ZqCmApi__InitCommunicationChannel(void) {
     // A start that could not open its sockets or tasks may be tried again.
     if (result != eOS_RET_SUCCESS) channelUp.store(false);
     return result;
+}
+
+void ZqCmApi__DefaultChannelOptions(tZqCmChannelOptions *optionsP) {
+    if (optionsP == nullptr) return;
+    tZqCmTimings defaults;
+    *optionsP = {defaults.receiveTimeoutMs, defaults.alarmTaskWaitMs, defaults.waitingLines,
+                 defaults.waitingLineMs,    defaults.pollAttempts,    defaults.pollIntervalMs};
+}
+
+eOsRet ZqCmApi__InitCommunicationChannelWithOptions(const tZqCmChannelOptions *optionsP) {
+    if (optionsP == nullptr || optionsP->receiveTimeoutMs == 0 ||
+        optionsP->receiveTimeoutMs > kLongestReceiveTimeoutMs) {
+        SvcPrintf("ZqCmApi__InitCommunicationChannelWithOptions(): invalid options: P%p, L%u.\n",
+                  static_cast<const void *>(optionsP),
+                  optionsP != nullptr ? optionsP->receiveTimeoutMs : 0u);
+        return eOS_RET_INVALID_ARG;
+    }
+    ZqCmSetTimingsForTest({optionsP->receiveTimeoutMs, optionsP->alarmTaskWaitMs,
+                           optionsP->waitingLines, optionsP->waitingLineMs,
+                           optionsP->pollAttempts, optionsP->pollIntervalMs});
+    return ZqCmApi__InitCommunicationChannel();
 }
 
 } // extern "C"

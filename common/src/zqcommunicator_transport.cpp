@@ -33,10 +33,11 @@ pthread_mutex_t exchangeMutex = PTHREAD_MUTEX_INITIALIZER;
 
 struct {
     std::atomic<uint32> receiveTimeoutMs{tZqCmTimings{}.receiveTimeoutMs};
-    std::atomic<uint32> alarmTaskLookMs{tZqCmTimings{}.alarmTaskLookMs};
+    std::atomic<uint32> alarmTaskWaitMs{tZqCmTimings{}.alarmTaskWaitMs};
+    std::atomic<uint32> waitingLines{tZqCmTimings{}.waitingLines};
     std::atomic<uint32> waitingLineMs{tZqCmTimings{}.waitingLineMs};
-    std::atomic<uint32> pollIntervalMs{tZqCmTimings{}.pollIntervalMs};
     std::atomic<uint32> pollAttempts{tZqCmTimings{}.pollAttempts};
+    std::atomic<uint32> pollIntervalMs{tZqCmTimings{}.pollIntervalMs};
 } timings;
 
 sockaddr_in IpV4Address(uint32 ipAddr, uint32 port) {
@@ -56,19 +57,21 @@ int SocketOf(int descriptor) { return std::atomic_ref<int>(descriptor).load(); }
 
 void ZqCmSetTimingsForTest(const tZqCmTimings &newTimings) {
     timings.receiveTimeoutMs.store(newTimings.receiveTimeoutMs);
-    timings.alarmTaskLookMs.store(newTimings.alarmTaskLookMs);
+    timings.alarmTaskWaitMs.store(newTimings.alarmTaskWaitMs);
+    timings.waitingLines.store(newTimings.waitingLines);
     timings.waitingLineMs.store(newTimings.waitingLineMs);
-    timings.pollIntervalMs.store(newTimings.pollIntervalMs);
     timings.pollAttempts.store(newTimings.pollAttempts);
+    timings.pollIntervalMs.store(newTimings.pollIntervalMs);
 }
 
 tZqCmTimings ZqCmTimings() {
     tZqCmTimings current;
     current.receiveTimeoutMs = timings.receiveTimeoutMs.load();
-    current.alarmTaskLookMs = timings.alarmTaskLookMs.load();
+    current.alarmTaskWaitMs = timings.alarmTaskWaitMs.load();
+    current.waitingLines = timings.waitingLines.load();
     current.waitingLineMs = timings.waitingLineMs.load();
-    current.pollIntervalMs = timings.pollIntervalMs.load();
     current.pollAttempts = timings.pollAttempts.load();
+    current.pollIntervalMs = timings.pollIntervalMs.load();
     return current;
 }
 

@@ -83,7 +83,7 @@ class CmTest : public ::testing::Test {
         TraceSetLevel(eZQ_TL_DEBUG); // the major logs of the CM client are written
         tZqCmTimings waits;
         waits.receiveTimeoutMs = 400;
-        waits.alarmTaskLookMs = 10;
+        waits.alarmTaskWaitMs = 100;
         waits.waitingLineMs = 1;
         waits.pollIntervalMs = 1;
         ZqCmSetTimingsForTest(waits);

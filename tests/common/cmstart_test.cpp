@@ -47,6 +47,28 @@ TEST_F(CmTest, AnUnansweredPollGivesUpAfterFortyEightAttemptsWithTheSameTransact
     EXPECT_EQ(Printed("OLT MGR is initialized"), 0u);
 }
 
+TEST_F(CmTest, ChannelOptionsChooseTheWaitsAndRefuseNonsense) {
+    tZqCmChannelOptions options;
+    ZqCmApi__DefaultChannelOptions(&options);
+    EXPECT_EQ(options.receiveTimeoutMs, 60000u);
+    EXPECT_EQ(options.alarmTaskWaitMs, 10000u);
+    EXPECT_EQ(options.waitingLines, 3u);
+    EXPECT_EQ(options.waitingLineMs, 5000u);
+    EXPECT_EQ(options.pollAttempts, 48u);
+    EXPECT_EQ(options.pollIntervalMs, 5000u);
+    for (uint32 timeout : {0u, 3600001u}) {
+        options.receiveTimeoutMs = timeout;
+        EXPECT_EQ(ZqCmApi__InitCommunicationChannelWithOptions(&options), eOS_RET_INVALID_ARG);
+    }
+    EXPECT_EQ(ZqCmApi__InitCommunicationChannelWithOptions(nullptr), eOS_RET_INVALID_ARG);
+    EXPECT_EQ(Printed("ZqCmApi__InitCommunicationChannelWithOptions(): invalid options"), 3u);
+    options = {250, 1000, 0, 0, 0, 0};
+    EXPECT_EQ(ZqCmApi__InitCommunicationChannelWithOptions(&options), eOS_RET_SUCCESS);
+    EXPECT_EQ(Printed("Waiting for OLT MGR"), 0u);
+    EXPECT_FALSE(peer_.WaitForRequests(1, 50ms)) << "no readiness poll";
+    EXPECT_EQ(ZqCmTimings().receiveTimeoutMs, 250u) << "the receive time-out stays in force";
+}
+
 TEST_F(CmTest, AlarmRegistrationLeavesTheAlarmSocketAndRequestsTheOther) {
     StartChannel();
     tZqCmAlarmRegInfo info = {};
