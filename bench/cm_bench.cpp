@@ -245,7 +245,7 @@ oltmgr::Peer &Host() {
         SetCliDisplayMode(eOS_BOOL_FALSE);
         tZqCmTimings waits;
         waits.receiveTimeoutMs = kWaitMs;
-        waits.alarmTaskLookMs = 10;
+        waits.alarmTaskWaitMs = 10 * 10;
         waits.waitingLineMs = 1;
         waits.pollIntervalMs = 1;
         ZqCmSetTimingsForTest(waits);

@@ -90,39 +90,42 @@ tCmRx CmUdpReceive(int socketFd, uint32 len, char *msgP, sockaddr_in *fromP, int
                    int *byteCountP) {
     *byteCountP = 0;
     for (;;) {
-        int64_t remaining = deadlineMs - ZqCmNowMs();
-        if (remaining < 0) remaining = 0;
-        pollfd waiter = {socketFd, POLLIN, 0};
-        int ready = poll(&waiter, 1, static_cast<int>(remaining));
-        if (ready < 0 && errno == EINTR) continue;
-        if (ready < 0) {
-            SvcPrintf("UdpReceive(): socketCount -1, select() error: E0x%X.\n", errno);
-            return tCmRx::kError;
-        }
-        if (ready == 0) return tCmRx::kTimeOut;
-        if ((waiter.revents & POLLIN) == 0) {
-            SvcPrintf("UdpReceive(): select() error: E0x%X.\n", errno);
-            return tCmRx::kError;
-        }
+        // A datagram already waiting is taken at once: one system call per datagram under load.
         socklen_t fromLength = sizeof *fromP;
         ssize_t got;
         do {
             got = recvfrom(socketFd, msgP, len, MSG_DONTWAIT, reinterpret_cast<sockaddr *>(fromP),
                            &fromLength);
         } while (got < 0 && errno == EINTR);
-        // Another reader took the datagram first: wait again for the rest of the time.
-        if (got < 0 && (errno == EAGAIN || errno == EWOULDBLOCK)) continue;
-        if (got < 0) {
+        if (got >= 0) {
+            *byteCountP = static_cast<int>(got);
+            CmTrace(eZQ_OLT_MAN_MODULE_EXT_COMMUNICATION, eZQ_CM_TM_API,
+                    "UdpReceive(): recv() byteCount: %d, len %d, ipaddr %x(%x), port %d (%d).\n",
+                    *byteCountP, len, fromP->sin_addr.s_addr, htonl(fromP->sin_addr.s_addr),
+                    fromP->sin_port, htons(fromP->sin_port));
+            return tCmRx::kDatagram;
+        }
+        if (errno != EAGAIN && errno != EWOULDBLOCK) {
             SvcPrintf("UdpReceive(): recv() failed on rcvSocket %d: B%d, E%d.\n", socketFd,
                       static_cast<int>(got), errno);
             return tCmRx::kError;
         }
-        *byteCountP = static_cast<int>(got);
-        CmTrace(eZQ_OLT_MAN_MODULE_EXT_COMMUNICATION, eZQ_CM_TM_API,
-                "UdpReceive(): recv() byteCount: %d, len %d, ipaddr %x(%x), port %d (%d).\n",
-                *byteCountP, len, fromP->sin_addr.s_addr, htonl(fromP->sin_addr.s_addr),
-                fromP->sin_port, htons(fromP->sin_port));
-        return tCmRx::kDatagram;
+        // Nothing yet (or another reader took it first): wait for the rest of the time.
+        int ready;
+        do {
+            int64_t remaining = deadlineMs - ZqCmNowMs();
+            pollfd waiter = {socketFd, POLLIN, 0};
+            ready = poll(&waiter, 1, static_cast<int>(remaining < 0 ? 0 : remaining));
+            if (ready > 0 && (waiter.revents & POLLIN) == 0) {
+                SvcPrintf("UdpReceive(): select() error: E0x%X.\n", errno);
+                return tCmRx::kError;
+            }
+        } while (ready < 0 && errno == EINTR);
+        if (ready < 0) {
+            SvcPrintf("UdpReceive(): socketCount -1, select() error: E0x%X.\n", errno);
+            return tCmRx::kError;
+        }
+        if (ready == 0) return tCmRx::kTimeOut;
     }
 }
 
