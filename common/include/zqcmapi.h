@@ -8,7 +8,8 @@
  * the failure, so a thread waits its turn and never takes another's answer. Each wait for a
  * datagram is bounded by the receive time-out (60 s), and the whole wait of one request too: a
  * stream of stray datagrams cannot hold a caller longer. A host task deleted while it waits
- * releases the lock. In asynchronous mode a request returns right after its send and the receive
+ * finishes its exchange first (at most one receive time-out), so the lock is never left taken,
+ * and ends at its next cancellation point. In asynchronous mode a request returns right after its send and the receive
  * task "CommunicatorRxTask" hands the response to the callback of its operation.
  *
  * Results: 0 eOS_RET_SUCCESS; 1 eOS_RET_FAILURE (send failed, record pointer missing in create or

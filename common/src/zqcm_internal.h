@@ -48,11 +48,19 @@ inline uint32 CmCounter(const uint32 &counter) {
 
 // One lock serialises synchronous exchanges (from the send until the matching answer or the
 // failure) and the receive task's reads, so exactly one reader takes datagrams from the
-// request/response socket at a time. Lock it through CmExchangeLock and release it with
-// pthread_cleanup_push(CmExchangeUnlockCleanup, nullptr) ... pthread_cleanup_pop(1), so that a task
-// deleted while it waits gives the lock back.
-void CmExchangeLock();
-void CmExchangeUnlockCleanup(void *);
+// request/response socket at a time. The holder cannot be cancelled: a task deleted during an
+// exchange finishes it (bounded by the receive time-out), gives the lock back and ends at its next
+// cancellation point. The caller's cancellation state is restored afterwards.
+class tCmExchange {
+  public:
+    tCmExchange();
+    ~tCmExchange();
+    tCmExchange(const tCmExchange &) = delete;
+    tCmExchange &operator=(const tCmExchange &) = delete;
+
+  private:
+    int oldCancelState_;
+};
 
 // The mode as the receive task and the requests read it.
 inline bool CmApiIsAsync() {

@@ -1,7 +1,6 @@
 // zqcmapi.cpp - the CM requests: each builds one request message, sends it to the OLT manager and,
 // in synchronous mode, waits for the response with its transaction id and copies back its key
 // and record. The members differ only in the shape told by their row of the member table.
-#include <pthread.h>
 #include <sys/socket.h>
 
 #include <cstring>
@@ -207,15 +206,12 @@ eOsRet SendCounted(const tMember &member, uZqCmApiMsg &msg, uint16 length) {
 eOsRet SendAndAwait(const tMember &member, uZqCmApiMsg &msg, uint16 length, bool *waitedP) {
     *waitedP = false;
     if (member.async != 0) return SendCounted(member, msg, length);
-    eOsRet result;
-    CmExchangeLock();
-    pthread_cleanup_push(CmExchangeUnlockCleanup, nullptr);
-    result = SendCounted(member, msg, length);
+    tCmExchange exchange;
+    eOsRet result = SendCounted(member, msg, length);
     if (result == eOS_RET_SUCCESS && !CmApiIsAsync()) {
         result = AwaitResponse(member.nameP, msg, msg.commonMsg.reqMsg.msgHdr.transactionId);
         *waitedP = result == eOS_RET_SUCCESS;
     }
-    pthread_cleanup_pop(1);
     return result;
 }
 

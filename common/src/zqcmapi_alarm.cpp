@@ -1,7 +1,5 @@
 // zqcmapi_alarm.cpp - alarm registration and unregistration: sent from the alarm socket, so that
 // the OLT manager learns where to send alarms; the answer comes back through the alarm task.
-#include <pthread.h>
-
 #include <cstring>
 
 #include "oswrap.h"
@@ -57,10 +55,8 @@ eOsRet Register(const char *nameP, uint16 transactionId, const tZqCmAlarmRegInfo
                          reg.msgHdr.srcModuleId, reg.msgHdr.dstModuleId, reg.msgHdr.srcTaskId,
                          reg.msgHdr.msgType, reg.regType);
 
-    eOsRet result;
-    CmExchangeLock();
-    pthread_cleanup_push(CmExchangeUnlockCleanup, nullptr);
-    result = ZqCmMsgSend(&msg.commonMsg, ZQ_CM_MSG_LEN);
+    tCmExchange exchange;
+    eOsRet result = ZqCmMsgSend(&msg.commonMsg, ZQ_CM_MSG_LEN);
     if (result == eOS_RET_SUCCESS && !CmApiIsAsync()) {
         AwaitAnswer(msg);
         result = msg.commonMsg.rspMsg.ret;
@@ -68,7 +64,6 @@ eOsRet Register(const char *nameP, uint16 transactionId, const tZqCmAlarmRegInfo
             CmTraceInterface(__FILE__, __LINE__, nameP, eZQ_OLT_MAN_MODULE_EXT_CML_API,
                              eZQ_CM_TM_API, "%s(): rspMsg.ret %d.\r\n", nameP, result);
     }
-    pthread_cleanup_pop(1);
     return result;
 }
 

@@ -21,13 +21,11 @@ template <typename F> F LoadSlot(const F &slot) {
     return std::atomic_ref<F>(const_cast<F &>(slot)).load(std::memory_order_acquire);
 }
 
-// Reads one datagram if the API is (still) asynchronous, holding the exchange lock so that no
+// Reads one datagram if the API is (still) asynchronous, holding the exchange so that no
 // synchronous request waits on the socket at the same time. Returns its length, or -1 when
-// nothing was read. Cancellation stays off while the lock is held.
+// nothing was read.
 int ReadIfAsync(int socketFd, uZqCmApiMsg &msg, sockaddr_in &sender) {
-    int oldState;
-    pthread_setcancelstate(PTHREAD_CANCEL_DISABLE, &oldState);
-    CmExchangeLock();
+    tCmExchange exchange;
     int byteCount = -1;
     if (CmApiIsAsync()) {
         memset(&msg, 0, sizeof msg);
@@ -39,8 +37,6 @@ int ReadIfAsync(int socketFd, uZqCmApiMsg &msg, sockaddr_in &sender) {
         } while (got < 0 && errno == EINTR);
         byteCount = got < 0 ? -1 : static_cast<int>(got);
     }
-    CmExchangeUnlockCleanup(nullptr);
-    pthread_setcancelstate(oldState, nullptr);
     return byteCount;
 }
 

@@ -81,8 +81,15 @@ int64_t ZqCmNowMs() {
     return static_cast<int64_t>(now.tv_sec) * 1000 + now.tv_nsec / 1000000;
 }
 
-void CmExchangeLock() { pthread_mutex_lock(&exchangeMutex); }
-void CmExchangeUnlockCleanup(void *) { pthread_mutex_unlock(&exchangeMutex); }
+tCmExchange::tCmExchange() {
+    pthread_setcancelstate(PTHREAD_CANCEL_DISABLE, &oldCancelState_);
+    pthread_mutex_lock(&exchangeMutex);
+}
+
+tCmExchange::~tCmExchange() {
+    pthread_mutex_unlock(&exchangeMutex);
+    pthread_setcancelstate(oldCancelState_, nullptr);
+}
 
 // ---- receiving --------------------------------------------------------------------------------
 

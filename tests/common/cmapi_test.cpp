@@ -257,7 +257,9 @@ TEST_F(CmRequestTest, MissingPointersAreRefusedBeforeAnythingIsSent) {
     uZqCmRes record = {};
     eZqCmApiResType t = eZQ_CMAPI_RES_TYPE_ONU;
     eZqCmApiResId id = eZQ_CMAPI_RES_ID_EQPT_ONU_CONFIG;
-    struct { const char *name; std::function<eOsRet()> call; eOsRet expected; const char *printed; } rows[] = {
+    // Results as the 32-bit numbers a C caller reads: -1 has no enumerator.
+    auto raw = [](eOsRet result) { int32_t value; memcpy(&value, &result, sizeof value); return value; };
+    struct { const char *name; std::function<eOsRet()> call; int32_t expected; const char *printed; } rows[] = {
         {"get", [&] { return ZqCmApi__GetReq(1, t, id, key, nullptr); }, eOS_RET_INVALID_ARG, "ZqCmApi__GetReq():rcP is NULL"},
         {"create", [&] { return ZqCmApi__CreateReq(1, t, id, key, nullptr); }, eOS_RET_FAILURE, "ZqCmApi__CreateReq():rcP is NULL"},
         {"set", [&] { return ZqCmApi__SetReq(1, t, id, key, nullptr); }, eOS_RET_FAILURE, nullptr},
@@ -268,12 +270,12 @@ TEST_F(CmRequestTest, MissingPointersAreRefusedBeforeAnythingIsSent) {
         {"firstwithkey", [&] { return ZqCmApi__GetFirstReqWithKey(1, t, id, key, &key, nullptr); }, eOS_RET_INVALID_ARG, "ZqCmApi__GetFirstReqWithKey():rcP is NULL"},
         {"next", [&] { return ZqCmApi__GetNextReq(1, t, id, key, nullptr, &record); }, eOS_RET_INVALID_ARG, "nextResKeyP is NULL"},
         {"nextwithkey", [&] { return ZqCmApi__GetNextReqWithKey(1, t, id, key, &key, nullptr); }, eOS_RET_INVALID_ARG, "ZqCmApi__GetNextReqWithKey():rcP is NULL"},
-        {"bykey", [&] { return ZqCmApi__GetInstanceByKey(1, &key, &record, id); }, static_cast<eOsRet>(-1), "ZqCmApi__GetInstanceByKey(): not supported."},
+        {"bykey", [&] { return ZqCmApi__GetInstanceByKey(1, &key, &record, id); }, -1, "ZqCmApi__GetInstanceByKey(): not supported."},
     };
     size_t printedBefore = rktest::HandlerTexts().Texts().size();
     for (auto &row : rows) {
         SCOPED_TRACE(row.name);
-        EXPECT_EQ(row.call(), row.expected);
+        EXPECT_EQ(raw(row.call()), row.expected);
         if (row.printed) {
             EXPECT_EQ(Printed(row.printed), 1u);
         }
@@ -309,19 +311,15 @@ TEST_F(CmRequestTest, ConcurrentHostThreadsEachGetTheirOwnAnswer) {
     EXPECT_EQ(wrong.load(), 0);
 }
 
-// A task deleted while it waits for an answer gives the exchange back.
+// A task deleted while it waits for an answer finishes the exchange and gives it back.
 void SilentWaiter() {
     uZqCmRes record = {};
     ZqCmApi__GetReq(3, eZQ_CMAPI_RES_TYPE_ONU, eZQ_CMAPI_RES_ID_EQPT_ONU_CONFIG, uZqCmKey{}, &record);
 }
 
 TEST_F(CmRequestTest, DeletingAWaitingTaskReleasesTheExchange) {
-#if defined(__SANITIZE_THREAD__)
-    // ThreadSanitizer does not follow a lock released by a cancelled thread's cleanup handler.
-    GTEST_SKIP();
-#endif
     tZqCmTimings waits = ZqCmTimings();
-    waits.receiveTimeoutMs = 20000;
+    waits.receiveTimeoutMs = 1000;
     ZqCmSetTimingsForTest(waits);
     peer_.SetResponder([](const oltmgr::Datagram &, oltmgr::Store &) { return std::vector<oltmgr::Reply>{}; });
     tOsTaskId waiter = 0;

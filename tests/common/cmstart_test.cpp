@@ -120,7 +120,7 @@ TEST(BoardDetection, SetsTheLimitsOfTheModelTheFileBeginsWith) {
         {"Undefined", eOS_RET_FAILURE, btUndefined, 16, 128, 256},
         {"", eOS_RET_FAILURE, btUndefined, 16, 128, 256},
         {"01234567890123456789012345678901234567MYL", eOS_RET_FAILURE, btUndefined, 16, 128, 256},
-        {nullptr, eOS_RET_FAILURE, static_cast<boardType_t>(77), 16, 128, 256},
+        {nullptr, eOS_RET_FAILURE, btKXM, 16, 128, 256}, // untouched: no row gives btKXM
     };
     ASSERT_EQ(OsWrap__Init(nullptr), eOS_RET_SUCCESS);
     std::string path = testing::TempDir() + "board-" + std::to_string(getpid());
@@ -132,7 +132,7 @@ TEST(BoardDetection, SetsTheLimitsOfTheModelTheFileBeginsWith) {
         zqSysLinkNumPerDev = 16;
         zqSysOnuNumPerLink_GPON = 128;
         zqSysOnuNumPerLink_XGPON = 256;
-        boardType_t type = static_cast<boardType_t>(77);
+        boardType_t type = btKXM;
         EXPECT_EQ(GetBoardTypeFromHW(&type), row.result);
         EXPECT_EQ(type, row.type);
         EXPECT_EQ(OltSysInfoInit(), row.result);
