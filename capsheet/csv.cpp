@@ -61,10 +61,11 @@ void Flush(CsvFile &csv) {
         const ssize_t w = write(csv.fd, csv.buf.get() + done, csv.used - done);
         if (w > 0) {
             done += static_cast<size_t>(w);
-        } else if (w < 0 && errno != EINTR) {
+        } else if (w == 0 || errno != EINTR) {  // an error, or nothing taken: retrying would never end
             csv.failed = true;
         }
     }
+    csv.written += done;
     csv.used = 0;  // after a failure the rest is dropped: the CSV is reported incomplete
 }
 
@@ -93,6 +94,8 @@ bool CsvCreate(CsvFile &csv, const char *path) {
     csv.fd = fd;
     csv.buf.reset(new char[kWriteBufferSize]);
     csv.used = 0;
+    csv.written = 0;
+    csv.rowStart = 0;
     csv.failed = false;
     return true;
 }
@@ -103,12 +106,16 @@ void CsvWriteHeader(CsvFile &csv) {
     Put(csv, kHeader, sizeof kHeader - 1);
 }
 
-void CsvWriteRow(CsvFile &csv, int64_t row, int64_t seconds, const uint8_t *content, size_t length) {
+void CsvBeginRow(CsvFile &csv, int64_t row, int64_t seconds) {
     Room(csv, kRowPrefixMax);
+    csv.rowStart = csv.written + csv.used;
     PutNumber(csv, row);
     Put(csv, ", ", 2);
     PutNumber(csv, seconds);
     Put(csv, ", 0x", 4);
+}
+
+void CsvPutHex(CsvFile &csv, const uint8_t *content, size_t length) {
     // A large frame's text goes out in buffer-sized pieces; nothing bounds the frame length.
     while (length > 0) {
         size_t pairs = (kWriteBufferSize - csv.used) / 2;
@@ -122,8 +129,22 @@ void CsvWriteRow(CsvFile &csv, int64_t row, int64_t seconds, const uint8_t *cont
         content += pairs;
         length -= pairs;
     }
+}
+
+void CsvEndRow(CsvFile &csv) {
     Room(csv, 2);
     Put(csv, "\r\n", 2);
+}
+
+void CsvDropRow(CsvFile &csv) {
+    if (csv.rowStart >= csv.written) {  // all of it is still in the buffer
+        csv.used = static_cast<size_t>(csv.rowStart - csv.written);
+        return;
+    }
+    csv.used = 0;
+    if (ftruncate(csv.fd, static_cast<off_t>(csv.rowStart)) == 0 &&
+        lseek(csv.fd, static_cast<off_t>(csv.rowStart), SEEK_SET) >= 0)
+        csv.written = csv.rowStart;
 }
 
 bool CsvClose(CsvFile &csv) {

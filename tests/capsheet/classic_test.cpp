@@ -8,20 +8,6 @@ namespace {
 
 using namespace captest;
 
-constexpr uint32_t kMagicMicro = 0xA1B2C3D4;
-constexpr uint32_t kMagicNano = 0xA1B23C4D;
-
-Bytes ClassicHeader(bool big = false, uint32_t magic = kMagicMicro) {
-    Bytes c;
-    c.big = big;
-    c.U32(magic).U16(2).U16(4).U32(0).U32(0).U32(262144).U32(1);
-    return c;
-}
-
-void AddRecord(Bytes &c, uint32_t seconds, uint32_t fraction, const std::vector<uint8_t> &frame) {
-    c.U32(seconds).U32(fraction).U32(frame.size()).U32(frame.size()).Raw(frame);
-}
-
 struct ClassicCaptureTest : ::testing::Test {
     Scratch scratch;
     std::string capture = scratch.Path("in.pcap");

@@ -23,11 +23,15 @@ Bytes OneRecordCapture() {
     return c;
 }
 
+// The usage text, naming the program as it was invoked.
+std::string Usage(const std::string &program) {
+    return "Usage: " + program + " <pcap_file_name> <csv_file_name> \n" + "Example::: " + program +
+           " onu_0-2-1.pcap omci.csv \n";
+}
+
 TEST_F(CapsheetCommandLineTest, WrongArgumentCountPrintsUsageTouchesNothingAndExitsTwo) {
     OneRecordCapture().Save(capture);
-    const std::string usage =
-        "Usage: ./capsheet <pcap_file_name> <csv_file_name> \n"
-        "Example::: ./capsheet onu_0-2-1.pcap omci.csv \n";
+    const std::string usage = Usage(CAPSHEET_BIN);
     const std::vector<std::vector<std::string>> calls = {{}, {capture}, {capture, csv, csv + "2"}};
     for (const auto &args : calls) {
         const Result r = Capsheet(args);
