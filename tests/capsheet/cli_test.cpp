@@ -60,7 +60,10 @@ TEST_F(CapsheetCommandLineTest, InputThatIsNoCaptureFailsAndLeavesAnExistingCsvA
     shortHeader.b.resize(20);  // a classic magic, but the global header is cut
     Bytes badOrder;            // a section header whose byte-order magic is wrong
     badOrder.U32(0x0A0D0D0A).U32(28).U32(0x12345678).U16(1).U16(0).U64(0).U32(28);
-    for (const Bytes &input : {Bytes{}, textFile, shortHeader, badOrder}) {
+    Bytes newerVersion = NewCapture(false, 2, 0);  // a first section this reader cannot read
+    AddInterface(newerVersion, 0);
+    AddEnhanced(newerVersion, 0, 0, Omci({0x01}));
+    for (const Bytes &input : {Bytes{}, textFile, shortHeader, badOrder, newerVersion, NewCapture(true, 0, 9)}) {
         input.Save(capture);
         const Result r = Capsheet({capture, csv});
         EXPECT_EQ(r.status, 1);

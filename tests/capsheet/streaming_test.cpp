@@ -1,0 +1,148 @@
+// streaming_test.cpp - records larger than capsheet's buffers: converted whole in flat memory
+// however much a length claims (sparse files, so the disk holds almost none of it), and taken
+// back out of the CSV when they turn out to be cut short.
+#include <gtest/gtest.h>
+
+#include "capsheet_run.h"
+
+namespace {
+
+using namespace captest;
+
+// Far more than capsheet may ever hold; a multiple of four, as pcapng blocks are.
+constexpr uint64_t kHuge = uint64_t{256} << 20;
+// What a conversion may take beyond converting a small capture.
+constexpr long kPeakAllowanceKiB = 16 << 10;
+
+constexpr uint64_t kSecond = 1000000;  // pcapng time stamps in the default microseconds
+
+struct HugeCase {
+    const char *what;
+    SparseFile file;
+    std::string out;         // standard output, with "<capture>" for the capture's path
+    std::string csvBefore;   // CSV text before the hole's hexadecimal zeros
+    uint64_t zeroDigits;     // "0" digits the hole turns into
+    std::string csvAfter;    // CSV text after them
+};
+
+// The last record of every case: a small OMCI frame at second 6.
+void AddLastClassic(Bytes &c) { AddRecord(c, 6, 0, Omci({0xAB, 0xCD})); }
+void AddLastPcapng(Bytes &c) { AddEnhanced(c, 0, 6 * kSecond, Omci({0xAB, 0xCD})); }
+
+Bytes CaptureWithInterface() {
+    Bytes c = NewCapture();
+    AddInterface(c, 0);
+    return c;
+}
+
+std::vector<HugeCase> HugeCases() {
+    std::vector<HugeCase> cases;
+    const std::string header = kCsvHeader;
+    const std::string lastRow = "2, 6, 0xabcd\r\n";
+    const std::string onlyRow = "1, 6, 0xabcd\r\n";  // after blocks that hold no packet
+    const std::string converted = "Convert <capture> to /dev/fd/3 successfully.\n";
+    {
+        HugeCase k{"classic OMCI frame", {}, converted, header + "1, 5, 0x", 2 * kHuge, "\r\n" + lastRow};
+        k.file.front = ClassicHeader();
+        k.file.front.U32(5).U32(0).U32(14 + kHuge).U32(14 + kHuge).Raw(Omci({}));
+        k.file.hole = kHuge;
+        AddLastClassic(k.file.back);
+        cases.push_back(k);
+    }
+    {
+        HugeCase k{"classic frame that is not OMCI", {}, kNotOmci + converted, header, 0, lastRow};
+        k.file.front = ClassicHeader();
+        k.file.front.U32(5).U32(0).U32(14 + kHuge).U32(14 + kHuge).Raw(Frame(0x0800, {}));
+        k.file.hole = kHuge;
+        AddLastClassic(k.file.back);
+        cases.push_back(k);
+    }
+    // pcapng blocks of kHuge bytes more than their fixed part, the extra bytes in the hole.
+    const uint32_t sectionLen = static_cast<uint32_t>(28 + kHuge);
+    const uint32_t interfaceLen = static_cast<uint32_t>(20 + kHuge);
+    const uint32_t otherLen = static_cast<uint32_t>(12 + kHuge);
+    const uint32_t packetLen = static_cast<uint32_t>(32 + 16 + kHuge);
+    const uint32_t framePacketLen = static_cast<uint32_t>(32 + kHuge);
+    {
+        HugeCase k{"section header options", {}, converted, header, 0, onlyRow};
+        k.file.front.U32(kBlockSection).U32(sectionLen).U32(0x1A2B3C4D).U16(1).U16(0).U64(~uint64_t{0});
+        k.file.hole = kHuge;
+        k.file.back.U32(sectionLen);
+        AddInterface(k.file.back, 0);
+        AddLastPcapng(k.file.back);
+        cases.push_back(k);
+    }
+    {
+        HugeCase k{"interface options", {}, converted, header, 0, onlyRow};
+        k.file.front = NewCapture();
+        k.file.front.U32(kBlockInterface).U32(interfaceLen).U16(kLinkEthernet).U16(0).U32(0);
+        k.file.hole = kHuge;
+        k.file.back.U32(interfaceLen);
+        AddLastPcapng(k.file.back);
+        cases.push_back(k);
+    }
+    {
+        HugeCase k{"block of an unknown type", {}, converted, header, 0, onlyRow};
+        k.file.front = CaptureWithInterface();
+        k.file.front.U32(0xB10C).U32(otherLen);
+        k.file.hole = kHuge;
+        k.file.back.U32(otherLen);
+        AddLastPcapng(k.file.back);
+        cases.push_back(k);
+    }
+    {
+        HugeCase k{"packet options", {}, converted, header + "1, 5, 0x0102\r\n", 0, lastRow};
+        k.file.front = CaptureWithInterface();
+        k.file.front.U32(kBlockEnhanced).U32(packetLen).Raw(EnhancedFields(k.file.front, 0, 5 * kSecond, 16).b);
+        k.file.front.Raw(Omci({0x01, 0x02}));
+        k.file.hole = kHuge;
+        k.file.back.U32(packetLen);
+        AddLastPcapng(k.file.back);
+        cases.push_back(k);
+    }
+    {
+        HugeCase k{"packet frame", {}, converted, header + "1, 5, 0x", 2 * (kHuge - 14), "\r\n" + lastRow};
+        k.file.front = CaptureWithInterface();
+        k.file.front.U32(kBlockEnhanced).U32(framePacketLen).Raw(EnhancedFields(k.file.front, 0, 5 * kSecond, kHuge).b);
+        k.file.front.Raw(Omci({}));
+        k.file.hole = kHuge - 14;
+        k.file.back.U32(framePacketLen);
+        AddLastPcapng(k.file.back);
+        cases.push_back(k);
+    }
+    return cases;
+}
+
+std::string Replace(std::string text, const std::string &from, const std::string &to) {
+    const size_t at = text.find(from);
+    return at == std::string::npos ? text : text.replace(at, from.size(), to);
+}
+
+TEST(CapsheetMemoryTest, HugeClaimedLengthsAreStreamedInFlatMemory) {
+    Scratch scratch;
+    const std::string csv = scratch.Path("small.csv");
+    const Result small = Capsheet({SAMPLE_CAPTURE, csv});
+    ASSERT_EQ(small.status, 0);
+    ASSERT_GT(small.peakKiB, 0);
+
+    const std::string capture = scratch.Path("huge.pcap");
+    for (const HugeCase &k : HugeCases()) {
+        SCOPED_TRACE(k.what);
+        k.file.Save(capture);
+        Launch how;
+        how.csvPipe = true;
+        const Result r = Capsheet({capture, kCsvPipePath}, how);
+        EXPECT_EQ(r.status, 0);
+        EXPECT_EQ(r.out, Replace(k.out, "<capture>", capture));
+        EXPECT_LT(r.peakKiB - small.peakKiB, kPeakAllowanceKiB) << "peak " << r.peakKiB << " KiB";
+        // The CSV: its length, and its first and last bytes around the hole's zeros.
+        EXPECT_EQ(r.csvBytes, k.csvBefore.size() + k.zeroDigits + k.csvAfter.size());
+        const std::string whole = k.csvBefore + std::string(std::min<uint64_t>(k.zeroDigits, 512), '0') + k.csvAfter;
+        EXPECT_EQ(r.csvFront, whole.substr(0, r.csvFront.size()));
+        EXPECT_EQ(r.csvBack, whole.substr(whole.size() - r.csvBack.size()));
+        EXPECT_EQ(r.csvFront.size(), std::min(whole.size(), kCsvEndsKept));
+    }
+    std::filesystem::remove(capture);
+}
+
+}  // namespace
