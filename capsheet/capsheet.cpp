@@ -147,7 +147,8 @@ bool ConvertRecords(Capture &cap, CsvFile &csv) {
 
 int main(int argc, char **argv) {
     if (!OpenMissingStandardStreams()) return kExitFailed;
-    const char *program = argc > 0 && argv[0] != nullptr ? argv[0] : "capsheet";
+    // Started without a name (the kernel may also supply an empty one), it calls itself capsheet.
+    const char *program = argc > 0 && argv[0] != nullptr && argv[0][0] != '\0' ? argv[0] : "capsheet";
     if (argc >= 2 && (std::strcmp(argv[1], "-h") == 0 || std::strcmp(argv[1], "--help") == 0)) {
         PrintUsage(program);
         return Exit(kExitConverted);

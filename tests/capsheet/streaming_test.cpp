@@ -118,7 +118,7 @@ std::string Replace(std::string text, const std::string &from, const std::string
     return at == std::string::npos ? text : text.replace(at, from.size(), to);
 }
 
-TEST(CapsheetMemoryTest, HugeClaimedLengthsAreStreamedInFlatMemory) {
+TEST(CapsheetStreamingTest, HugeClaimedLengthsAreConvertedInFlatMemory) {
     Scratch scratch;
     const std::string csv = scratch.Path("small.csv");
     const Result small = Capsheet({SAMPLE_CAPTURE, csv});
@@ -143,6 +143,51 @@ TEST(CapsheetMemoryTest, HugeClaimedLengthsAreStreamedInFlatMemory) {
         EXPECT_EQ(r.csvFront.size(), std::min(whole.size(), kCsvEndsKept));
     }
     std::filesystem::remove(capture);
+}
+
+// Row 1 is whole; record 2 is larger than capsheet's buffers and turns out damaged only after
+// part of its row has gone out, so that part is taken back.
+TEST(CapsheetStreamingTest, RecordFoundCutShortWhileStreamingTakesItsRowBack) {
+    Scratch scratch;
+    const std::string capture = scratch.Path("cut.cap");
+    const std::string csv = scratch.Path("out.csv");
+    const std::vector<uint8_t> big = Pattern(3 << 20, 9);
+    struct Case {
+        const char *what;
+        Bytes file;
+    };
+    std::vector<Case> cases;
+    {
+        Bytes c = ClassicHeader();
+        AddRecord(c, 1, 0, Omci({0x01}));
+        AddRecord(c, 2, 0, Omci(big));
+        c.b.resize(c.b.size() - (1 << 20));
+        cases.push_back({"classic frame cut short", c});
+    }
+    {
+        Bytes c = CaptureWithInterface();
+        AddEnhanced(c, 0, kSecond, Omci({0x01}));
+        AddEnhanced(c, 0, 2 * kSecond, Omci(big));
+        c.b.back() ^= 8;  // the trailing length differs from the leading one
+        cases.push_back({"pcapng frame, block trailer wrong", c});
+    }
+    {
+        // A small frame whose row is still in the write buffer, then 2 MiB of options.
+        Bytes c = CaptureWithInterface();
+        AddEnhanced(c, 0, kSecond, Omci({0x01}));
+        const uint32_t len = 32 + 16 + (2 << 20);
+        c.U32(kBlockEnhanced).U32(len).Raw(EnhancedFields(c, 0, 2 * kSecond, 16).b).Raw(Omci({0x02, 0x03}));
+        c.Raw(std::vector<uint8_t>(2 << 20, 0)).U32(len + 4);
+        cases.push_back({"pcapng options, block trailer wrong", c});
+    }
+    for (const Case &k : cases) {
+        SCOPED_TRACE(k.what);
+        k.file.Save(capture);
+        const Result r = Capsheet({capture, csv});
+        EXPECT_EQ(r.status, 1);
+        EXPECT_EQ(r.out, "2: Can not read omci header\n");
+        EXPECT_EQ(ReadFile(csv), std::string(kCsvHeader) + "1, 1, 0x01\r\n");
+    }
 }
 
 }  // namespace
