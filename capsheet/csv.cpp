@@ -78,9 +78,24 @@ void Put(CsvFile &csv, const char *text, size_t n) {
     csv.used += n;
 }
 
-void PutNumber(CsvFile &csv, int64_t value) {
-    char *at = csv.buf.get() + csv.used;
-    csv.used = static_cast<size_t>(std::to_chars(at, at + 24, value).ptr - csv.buf.get());
+// Writes value in decimal. Row numbers, and often times, repeat or grow by one from row to row,
+// so the last text is reused or counted up in place rather than formatted again.
+void PutNumber(CsvFile &csv, NumberText &number, int64_t value) {
+    char *text = number.text;
+    if (value > 0 && value - 1 == number.value) {
+        size_t i = number.length;
+        while (i > 0 && text[i - 1] == '9') text[--i] = '0';
+        if (i > 0) {
+            ++text[i - 1];
+        } else {  // 99 becomes 100
+            std::memmove(text + 1, text, number.length++);
+            text[0] = '1';
+        }
+    } else if (value != number.value) {
+        number.length = static_cast<size_t>(std::to_chars(text, text + sizeof number.text, value).ptr - text);
+    }
+    number.value = value;
+    Put(csv, text, number.length);
 }
 
 }  // namespace
@@ -109,9 +124,9 @@ void CsvWriteHeader(CsvFile &csv) {
 void CsvBeginRow(CsvFile &csv, int64_t row, int64_t seconds) {
     Room(csv, kRowPrefixMax);
     csv.rowStart = csv.written + csv.used;
-    PutNumber(csv, row);
+    PutNumber(csv, csv.row, row);
     Put(csv, ", ", 2);
-    PutNumber(csv, seconds);
+    PutNumber(csv, csv.seconds, seconds);
     Put(csv, ", 0x", 4);
 }
 

@@ -11,6 +11,13 @@
 
 namespace capsheet {
 
+// The decimal text of a number, kept for the next row.
+struct NumberText {
+    int64_t value = 0;
+    char text[20] = {'0'};  // "-9223372036854775808" at most
+    size_t length = 1;
+};
+
 struct CsvFile {
     int fd = -1;
     std::unique_ptr<char[]> buf;
@@ -18,6 +25,8 @@ struct CsvFile {
     uint64_t written = 0;   // bytes handed to the file so far
     uint64_t rowStart = 0;  // file offset of the row being written
     bool failed = false;    // a write failed; the CSV is incomplete
+    NumberText row;      // the last row's number
+    NumberText seconds;  // and its time: captures hold bursts of messages within one second
 };
 
 // Creates (or truncates) path; false when it cannot be created.
