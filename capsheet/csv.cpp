@@ -19,6 +19,9 @@ constexpr size_t kWriteBufferSize = size_t{1} << 20;
 // Room for everything of a row but its hexadecimal text: two 64-bit numbers, separators, "0x".
 constexpr size_t kRowPrefixMax = 64;
 static_assert(kWriteBufferSize > kRowPrefixMax + 2);
+// Decimal text of any 64-bit number: "-9223372036854775808".
+constexpr size_t kNumberTextMax = 20;
+static_assert(kRowPrefixMax >= 2 * kNumberTextMax + sizeof ", , 0x");
 
 // Two lower-case hexadecimal digits for every byte value.
 constexpr std::array<char, 512> kHexPairs = [] {
@@ -78,24 +81,37 @@ void Put(CsvFile &csv, const char *text, size_t n) {
     csv.used += n;
 }
 
+// Copies kNumberTextMax bytes from a text earlier in the buffer; the two places may overlap.
+void CopyEarlier(char *to, const char *from) {
+    char text[kNumberTextMax];
+    std::memcpy(text, from, sizeof text);
+    std::memcpy(to, text, sizeof text);
+}
+
 // Writes value in decimal. Row numbers, and often times, repeat or grow by one from row to row,
-// so the last text is reused or counted up in place rather than formatted again.
+// so the last row's text, while still in the buffer, is copied and counted up in the copy rather
+// than formatted again. (Changing the copy, never the original, keeps that copy a plain load of
+// bytes stored long before.)
 void PutNumber(CsvFile &csv, NumberText &number, int64_t value) {
-    char *text = number.text;
-    if (value > 0 && value - 1 == number.value) {
-        size_t i = number.length;
-        while (i > 0 && text[i - 1] == '9') text[--i] = '0';
+    char *out = csv.buf.get() + csv.used;
+    const bool inBuffer = number.length != 0 && number.at >= csv.written;
+    const bool next = value > 0 && value - 1 == number.value;
+    if (inBuffer && (next || value == number.value)) {
+        CopyEarlier(out, csv.buf.get() + (number.at - csv.written));
+        size_t i = next ? number.length : 0;
+        while (i > 0 && out[i - 1] == '9') out[--i] = '0';
         if (i > 0) {
-            ++text[i - 1];
-        } else {  // 99 becomes 100
-            std::memmove(text + 1, text, number.length++);
-            text[0] = '1';
+            ++out[i - 1];
+        } else if (next) {  // 99 became 00: 100
+            out[0] = '1';
+            out[number.length++] = '0';
         }
-    } else if (value != number.value) {
-        number.length = static_cast<size_t>(std::to_chars(text, text + sizeof number.text, value).ptr - text);
+    } else {
+        number.length = static_cast<size_t>(std::to_chars(out, out + kNumberTextMax, value).ptr - out);
     }
     number.value = value;
-    Put(csv, text, number.length);
+    number.at = csv.written + csv.used;
+    csv.used += number.length;
 }
 
 }  // namespace
@@ -152,6 +168,8 @@ void CsvEndRow(CsvFile &csv) {
 }
 
 void CsvDropRow(CsvFile &csv) {
+    csv.row.length = 0;  // their texts may be gone with the row
+    csv.seconds.length = 0;
     if (csv.rowStart >= csv.written) {  // all of it is still in the buffer
         csv.used = static_cast<size_t>(csv.rowStart - csv.written);
         return;

@@ -11,11 +11,11 @@
 
 namespace capsheet {
 
-// The decimal text of a number, kept for the next row.
+// Where the last row's text of a number sits in the buffer, for the next row to copy.
 struct NumberText {
     int64_t value = 0;
-    char text[20] = {'0'};  // "-9223372036854775808" at most
-    size_t length = 1;
+    uint64_t at = 0;     // its offset in the CSV
+    size_t length = 0;   // 0: not in the buffer
 };
 
 struct CsvFile {

@@ -42,17 +42,20 @@ TEST_F(ClassicCaptureTest, RowsAreNumberedByRecordPositionAndNonOmciIsSkipped) {
 }
 
 // Row numbers and times reuse the previous row's text where they can: carries, gaps left by
-// skipped records, repeats and sign changes must all come out as plain decimal numbers.
+// skipped records, repeats, sign changes and rows after the write buffer went out must all come
+// out as plain decimal numbers.
 TEST_F(ClassicCaptureTest, RowNumbersAndTimesStayRightAcrossCarriesGapsAndSigns) {
     const int32_t times[] = {-11, -10, -9, -1, 0, 1, 2, 8, 9, 10, 10, 11, 99, 100, 999, 1000, 1001,
                              INT32_MAX - 1, INT32_MAX, INT32_MIN, INT32_MIN + 1, 0, 0, 1};
+    const std::vector<uint8_t> content = Pattern(700);  // the CSV passes 1 MiB several times
+    const std::string text = HexText(content);
     Bytes c = ClassicHeader();
     std::string expected = kCsvHeader;
-    for (int row = 1; row <= 1010; ++row) {
+    for (int row = 1; row <= 2010; ++row) {
         const int32_t seconds = times[row % std::size(times)];
         const bool skipped = row == 10 || row == 100 || row == 101 || row == 1000;
-        AddRecord(c, static_cast<uint32_t>(seconds), 0, skipped ? Ipv4() : Omci({0x5A}));
-        if (!skipped) expected += std::to_string(row) + ", " + std::to_string(seconds) + ", 0x5a\r\n";
+        AddRecord(c, static_cast<uint32_t>(seconds), 0, skipped ? Ipv4() : Omci(content));
+        if (!skipped) expected += std::to_string(row) + ", " + std::to_string(seconds) + ", " + text + "\r\n";
     }
     const Result r = Convert(c);
     EXPECT_EQ(r.status, 0);
