@@ -27,7 +27,13 @@ struct HugeCase {
 
 // The last record of every case: a small OMCI frame at second 6.
 void AddLastClassic(Bytes &c) { AddRecord(c, 6, 0, Omci({0xAB, 0xCD})); }
-void AddLastPcapng(Bytes &c) { AddEnhanced(c, 0, 6 * kSecond, Omci({0xAB, 0xCD})); }
+
+Bytes LastPacket(bool declareInterface) {
+    Bytes c;
+    if (declareInterface) AddInterface(c, 0);
+    AddEnhanced(c, 0, 6 * kSecond, Omci({0xAB, 0xCD}));
+    return c;
+}
 
 Bytes CaptureWithInterface() {
     Bytes c = NewCapture();
@@ -35,82 +41,53 @@ Bytes CaptureWithInterface() {
     return c;
 }
 
+// A classic record at second 5 whose frame begins with head and runs on through the hole.
+SparseFile HugeClassic(const std::vector<uint8_t> &head) {
+    SparseFile f;
+    f.front = ClassicHeader();
+    f.front.U32(5).U32(0).U32(head.size() + kHuge).U32(head.size() + kHuge).Raw(head);
+    f.hole = kHuge;
+    AddLastClassic(f.back);
+    return f;
+}
+
+// After front, a pcapng block whose fixed part is followed by the hole; then what comes after.
+SparseFile HugePcapng(const Bytes &front, uint32_t type, const Bytes &fixed, uint64_t hole, const Bytes &after) {
+    const uint64_t len = 12 + fixed.b.size() + hole;
+    SparseFile f;
+    f.front = front;
+    f.front.U32(type).U32(len).Raw(fixed.b);
+    f.hole = hole;
+    f.back.U32(len).Raw(after.b);
+    return f;
+}
+
 std::vector<HugeCase> HugeCases() {
-    std::vector<HugeCase> cases;
     const std::string header = kCsvHeader;
     const std::string lastRow = "2, 6, 0xabcd\r\n";
     const std::string onlyRow = "1, 6, 0xabcd\r\n";  // after blocks that hold no packet
     const std::string converted = "Convert <capture> to /dev/fd/3 successfully.\n";
-    {
-        HugeCase k{"classic OMCI frame", {}, converted, header + "1, 5, 0x", 2 * kHuge, "\r\n" + lastRow};
-        k.file.front = ClassicHeader();
-        k.file.front.U32(5).U32(0).U32(14 + kHuge).U32(14 + kHuge).Raw(Omci({}));
-        k.file.hole = kHuge;
-        AddLastClassic(k.file.back);
-        cases.push_back(k);
-    }
-    {
-        HugeCase k{"classic frame that is not OMCI", {}, kNotOmci + converted, header, 0, lastRow};
-        k.file.front = ClassicHeader();
-        k.file.front.U32(5).U32(0).U32(14 + kHuge).U32(14 + kHuge).Raw(Frame(0x0800, {}));
-        k.file.hole = kHuge;
-        AddLastClassic(k.file.back);
-        cases.push_back(k);
-    }
-    // pcapng blocks of kHuge bytes more than their fixed part, the extra bytes in the hole.
-    const uint32_t sectionLen = static_cast<uint32_t>(28 + kHuge);
-    const uint32_t interfaceLen = static_cast<uint32_t>(20 + kHuge);
-    const uint32_t otherLen = static_cast<uint32_t>(12 + kHuge);
-    const uint32_t packetLen = static_cast<uint32_t>(32 + 16 + kHuge);
-    const uint32_t framePacketLen = static_cast<uint32_t>(32 + kHuge);
-    {
-        HugeCase k{"section header options", {}, converted, header, 0, onlyRow};
-        k.file.front.U32(kBlockSection).U32(sectionLen).U32(0x1A2B3C4D).U16(1).U16(0).U64(~uint64_t{0});
-        k.file.hole = kHuge;
-        k.file.back.U32(sectionLen);
-        AddInterface(k.file.back, 0);
-        AddLastPcapng(k.file.back);
-        cases.push_back(k);
-    }
-    {
-        HugeCase k{"interface options", {}, converted, header, 0, onlyRow};
-        k.file.front = NewCapture();
-        k.file.front.U32(kBlockInterface).U32(interfaceLen).U16(kLinkEthernet).U16(0).U32(0);
-        k.file.hole = kHuge;
-        k.file.back.U32(interfaceLen);
-        AddLastPcapng(k.file.back);
-        cases.push_back(k);
-    }
-    {
-        HugeCase k{"block of an unknown type", {}, converted, header, 0, onlyRow};
-        k.file.front = CaptureWithInterface();
-        k.file.front.U32(0xB10C).U32(otherLen);
-        k.file.hole = kHuge;
-        k.file.back.U32(otherLen);
-        AddLastPcapng(k.file.back);
-        cases.push_back(k);
-    }
-    {
-        HugeCase k{"packet options", {}, converted, header + "1, 5, 0x0102\r\n", 0, lastRow};
-        k.file.front = CaptureWithInterface();
-        k.file.front.U32(kBlockEnhanced).U32(packetLen).Raw(EnhancedFields(k.file.front, 0, 5 * kSecond, 16).b);
-        k.file.front.Raw(Omci({0x01, 0x02}));
-        k.file.hole = kHuge;
-        k.file.back.U32(packetLen);
-        AddLastPcapng(k.file.back);
-        cases.push_back(k);
-    }
-    {
-        HugeCase k{"packet frame", {}, converted, header + "1, 5, 0x", 2 * (kHuge - 14), "\r\n" + lastRow};
-        k.file.front = CaptureWithInterface();
-        k.file.front.U32(kBlockEnhanced).U32(framePacketLen).Raw(EnhancedFields(k.file.front, 0, 5 * kSecond, kHuge).b);
-        k.file.front.Raw(Omci({}));
-        k.file.hole = kHuge - 14;
-        k.file.back.U32(framePacketLen);
-        AddLastPcapng(k.file.back);
-        cases.push_back(k);
-    }
-    return cases;
+    const Bytes withInterface = CaptureWithInterface();
+    return {
+        {"classic OMCI frame", HugeClassic(Omci({})), converted, header + "1, 5, 0x", 2 * kHuge, "\r\n" + lastRow},
+        {"classic frame that is not OMCI", HugeClassic(Frame(0x0800, {})), kNotOmci + converted, header, 0, lastRow},
+        {"section header options",
+         HugePcapng({}, kBlockSection, Bytes{}.U32(0x1A2B3C4D).U16(1).U16(0).U64(~uint64_t{0}), kHuge, LastPacket(true)),
+         converted, header, 0, onlyRow},
+        {"interface options",
+         HugePcapng(NewCapture(), kBlockInterface, Bytes{}.U16(kLinkEthernet).U16(0).U32(0), kHuge, LastPacket(false)),
+         converted, header, 0, onlyRow},
+        {"block of an unknown type", HugePcapng(withInterface, 0xB10C, {}, kHuge, LastPacket(false)), converted,
+         header, 0, onlyRow},
+        {"packet options",
+         HugePcapng(withInterface, kBlockEnhanced, EnhancedFields({}, 0, 5 * kSecond, 16).Raw(Omci({0x01, 0x02})),
+                    kHuge, LastPacket(false)),
+         converted, header + "1, 5, 0x0102\r\n", 0, lastRow},
+        {"packet frame",
+         HugePcapng(withInterface, kBlockEnhanced, EnhancedFields({}, 0, 5 * kSecond, kHuge).Raw(Omci({})),
+                    kHuge - 14, LastPacket(false)),
+         converted, header + "1, 5, 0x", 2 * (kHuge - 14), "\r\n" + lastRow},
+    };
 }
 
 std::string Replace(std::string text, const std::string &from, const std::string &to) {
@@ -176,7 +153,7 @@ TEST(CapsheetStreamingTest, RecordFoundCutShortWhileStreamingTakesItsRowBack) {
         Bytes c = CaptureWithInterface();
         AddEnhanced(c, 0, kSecond, Omci({0x01}));
         const uint32_t len = 32 + 16 + (2 << 20);
-        c.U32(kBlockEnhanced).U32(len).Raw(EnhancedFields(c, 0, 2 * kSecond, 16).b).Raw(Omci({0x02, 0x03}));
+        c.U32(kBlockEnhanced).U32(len).Raw(EnhancedFields({}, 0, 2 * kSecond, 16).b).Raw(Omci({0x02, 0x03}));
         c.Raw(std::vector<uint8_t>(2 << 20, 0)).U32(len + 4);
         cases.push_back({"pcapng options, block trailer wrong", c});
     }
