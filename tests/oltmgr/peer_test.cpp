@@ -12,6 +12,7 @@
 #include <string>
 
 #include "oltmgr_peer.h"
+#include "udp_client.h"
 
 namespace {
 
@@ -24,92 +25,21 @@ using oltmgr::Reply;
 using oltmgr::Store;
 using oltmgr::WriteAt;
 
-constexpr auto kDeadline = 2s;
+using oltmgr_test::BytesOf;
+using oltmgr_test::kDeadline;
+using oltmgr_test::OnuKey;
+using oltmgr_test::OnuRecord;
+using oltmgr_test::Request;
+using oltmgr_test::Ret;
 
-// A client socket on 127.0.0.1 that sends to the peer and reads what comes back.
-class Client {
+// The test client, talking to a Peer.
+class Client : public oltmgr_test::Client {
   public:
-    Client() {
-        fd_ = socket(AF_INET, SOCK_DGRAM, 0);
-        sockaddr_in local{};
-        local.sin_family = AF_INET;
-        local.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-        socklen_t length = sizeof local;
-        EXPECT_EQ(bind(fd_, reinterpret_cast<sockaddr *>(&local), sizeof local), 0);
-        getsockname(fd_, reinterpret_cast<sockaddr *>(&local), &length);
-        port_ = ntohs(local.sin_port);
-    }
-    ~Client() { close(fd_); }
-    uint16_t Port() const { return port_; }
-
-    void Send(uint16_t port, const Bytes &bytes) {
-        sockaddr_in to{};
-        to.sin_family = AF_INET;
-        to.sin_port = htons(port);
-        to.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-        ASSERT_EQ(sendto(fd_, bytes.data(), bytes.size(), 0, reinterpret_cast<sockaddr *>(&to), sizeof to),
-                  static_cast<ssize_t>(bytes.size()));
-    }
-
-    std::optional<Datagram> Receive(std::chrono::milliseconds deadline = kDeadline) {
-        pollfd pfd{fd_, POLLIN, 0};
-        if (poll(&pfd, 1, static_cast<int>(deadline.count())) != 1) {
-            return std::nullopt;
-        }
-        Datagram datagram;
-        datagram.bytes.resize(65536);
-        socklen_t length = sizeof datagram.from;
-        ssize_t n = recvfrom(fd_, datagram.bytes.data(), datagram.bytes.size(), 0,
-                             reinterpret_cast<sockaddr *>(&datagram.from), &length);
-        datagram.bytes.resize(n < 0 ? 0 : static_cast<size_t>(n));
-        return datagram;
-    }
-
-    // Sends a request and returns the one answer (empty when none came before the deadline).
-    Bytes Exchange(const Peer &peer, const Bytes &request) {
-        Send(peer.Port(), request);
-        auto answer = Receive();
-        return answer ? answer->bytes : Bytes{};
-    }
-
-  private:
-    int fd_ = -1;
-    uint16_t port_ = 0;
+    using oltmgr_test::Client::Exchange;
+    Bytes Exchange(const Peer &peer, const Bytes &request) { return Exchange(peer.Port(), request); }
 };
 
-// Field by field: assigning a whole tZqCmOnuKey would also copy its padding byte, which is not
-// guaranteed zero, and the peer compares all 52 key bytes.
-uZqCmKey OnuKey(int onuId) {
-    uZqCmKey key{};
-    key.onuKey.slotId = 1;
-    key.onuKey.linkId = 3;
-    key.onuKey.onuId = static_cast<uint16>(onuId);
-    return key;
-}
-
-// An ONU configuration record filled with one byte, whose serial is derived from it.
-Bytes OnuRecord(int fill) {
-    Bytes record(sizeof(uZqCmRes), static_cast<uint8_t>(fill));
-    for (size_t i = 0; i < oltmgr::kSerialLen; ++i) {
-        record[oltmgr::kSerialAt + i] = static_cast<uint8_t>(i == 0 ? 'S' : fill);
-    }
-    return record;
-}
-
 constexpr size_t kRecordProbeAt = oltmgr::kResAt + 40; // a record byte outside the serial
-
-Bytes Request(uint32_t operType, uint32_t resId, uZqCmKey key, Bytes record, uint16_t tid) {
-    return oltmgr::BuildRequest({operType, eZQ_CMAPI_RES_TYPE_ONU, resId, key, std::move(record), tid});
-}
-
-template <typename T>
-Bytes BytesOf(const T &record) {
-    Bytes bytes(sizeof record);
-    std::memcpy(bytes.data(), &record, sizeof record);
-    return bytes;
-}
-
-uint32_t Ret(const Bytes &answer) { return ReadAt<uint32_t>(answer, oltmgr::kRetAt); }
 
 class PeerTest : public ::testing::Test {
   protected:
