@@ -11,7 +11,6 @@
 #include <optional>
 #include <string>
 
-#include "oltmgr_names.h"
 #include "oltmgr_peer.h"
 #include "udp_client.h"
 
@@ -432,92 +431,6 @@ TEST(StoreLoadTest, InstancesComeBackInStoreOrderAndABadSetIsRefusedWhole) {
     }
     ASSERT_TRUE(store.Load({}));
     EXPECT_EQ(store.Instances().size(), 1u) << "only the system configuration stays";
-}
-
-TEST(StoreLoadTest, AStartUpDelaySwitchesTheStateToTheClockUntilASequenceIsSet) {
-    Store store;
-    auto poll = [&](Store &s) {
-        Bytes request = Request(eZQ_CM_OPER_TYPE_GET, 80, uZqCmKey{}, {}, 1);
-        return ReadAt<uint32_t>(s.Handle(request.data(), request.size()), oltmgr::kInitStatusAt);
-    };
-    store.SetInitDelay(std::chrono::hours(1));
-    EXPECT_EQ(poll(store), eZQ_CM_OLT_STATUS_NOT_INIT);
-    EXPECT_EQ(poll(store), eZQ_CM_OLT_STATUS_NOT_INIT) << "polls do not advance the clock";
-    store.SetInitDelay(0ms);
-    EXPECT_EQ(poll(store), eZQ_CM_OLT_STATUS_READY);
-    store.SetInitStatusSequence({eZQ_CM_OLT_STATUS_BUSY, eZQ_CM_OLT_STATUS_READY});
-    EXPECT_EQ(poll(store), eZQ_CM_OLT_STATUS_BUSY);
-    EXPECT_EQ(poll(store), eZQ_CM_OLT_STATUS_READY);
-}
-
-TEST(PeerFilterTest, EventsPassThePlaceFiltersOnly) {
-    tZqCmOnuPortKey onu{2, 0, 5, 300, 0};
-    const struct {
-        const char *what;
-        std::array<uint32_t, 9> filter;
-        bool passes;
-    } cases[] = {
-        {"none", {0, 0, 0, 0, 0, 0, 0, 0, eZQ_CMAPI_ALARM_FILTER_NONE}, true},
-        {"onu in range", {2, 2, 5, 5, 300, 300, 0, 0, eZQ_CMAPI_ALARM_FILTER_ONU}, true},
-        {"onu out of range", {2, 2, 5, 5, 0, 299, 0, 0, eZQ_CMAPI_ALARM_FILTER_ONU}, false},
-        {"link", {2, 2, 5, 5, 0, 0, 0, 0, eZQ_CMAPI_ALARM_FILTER_LINK}, true},
-        {"slot out of range", {3, 3, 0, 9, 0, 999, 0, 0, eZQ_CMAPI_ALARM_FILTER_SLOT}, false},
-        {"alarm types", {0, 9, 0, 9, 0, 999, 0, 999, eZQ_CMAPI_ALARM_FILTER_ALARM_TYPE}, false},
-        {"threshold crossings", {0, 9, 0, 9, 0, 999, 0, 999, eZQ_CMAPI_ALARM_FILTER_PM_TCA}, false},
-    };
-    for (const auto &c : cases) {
-        tZqCmAlarmFilterInfo filter;
-        std::memcpy(&filter, c.filter.data(), sizeof filter);
-        EXPECT_EQ(oltmgr::EventFilterPasses(filter, onu), c.passes) << c.what;
-    }
-}
-
-TEST_F(PeerTest, RepliesGoWhereTheResponderAddressesThemInTheOrderGiven) {
-    Client elsewhere;
-    sockaddr_in to{};
-    to.sin_family = AF_INET;
-    to.sin_port = htons(elsewhere.Port());
-    to.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    peer.SetResponder([&](const Datagram &request, Store &store) {
-        Bytes answer = oltmgr::StoreReply(request, store).bytes;
-        return std::vector<Reply>{{answer}, {oltmgr::Resized(answer, 10), 0ms, false, to},
-                                  {oltmgr::Resized(answer, 20), 0ms, false, to}};
-    });
-    client.Send(peer.Port(), Request(eZQ_CM_OPER_TYPE_GET, 1, {}, {}, 1));
-    auto answer = client.Receive();
-    ASSERT_TRUE(answer);
-    EXPECT_EQ(answer->bytes.size(), oltmgr::kMsgLen);
-    for (size_t length : {10u, 20u}) {
-        auto other = elsewhere.Receive();
-        ASSERT_TRUE(other);
-        EXPECT_EQ(other->bytes.size(), length);
-    }
-    EXPECT_FALSE(client.Receive(100ms));
-}
-
-TEST(NamesTest, NamesFollowTheEnumerations) {
-    const struct {
-        const char *got;
-        const char *want;
-    } cases[] = {
-        {oltmgr::ResIdName(1), "EQPT_GPON_SYS_CONFIG"},
-        {oltmgr::ResIdName(80), "EQPT_OLT_INIT_STATUS"},
-        {oltmgr::ResIdName(82), "PM_ONU_15MIN_ETH_PORT"},
-        {oltmgr::ResIdName(108), "XGPON_TRANSCEIVER_CONFIG"},
-        {oltmgr::OperName(1), "CREATE"},
-        {oltmgr::OperName(11), "GET_CFG_BY_SERNUMBER"},
-        {oltmgr::RetName(0), "eOS_RET_SUCCESS"},
-        {oltmgr::RetName(24), "eOS_RET_OLT_NO_INSTANCE_EXISTS"},
-        {oltmgr::RetName(46), "eOS_RET_PAL_GET_ONU_STATUS_FAIL_ONU_NOT_EXIST"},
-    };
-    for (const auto &c : cases) {
-        ASSERT_NE(c.got, nullptr) << c.want;
-        EXPECT_STREQ(c.got, c.want);
-    }
-    for (const char *none : {oltmgr::ResIdName(0), oltmgr::ResIdName(109), oltmgr::OperName(0),
-                             oltmgr::OperName(12), oltmgr::RetName(47), oltmgr::RetName(10000)}) {
-        EXPECT_EQ(none, nullptr);
-    }
 }
 
 } // namespace
