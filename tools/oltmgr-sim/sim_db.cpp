@@ -53,6 +53,10 @@ std::unique_ptr<Database> Database::Open(const std::string &path, std::string *e
         return nullptr;
     }
     std::unique_ptr<Database> database(new Database(path, db));
+    if (sqlite3_db_readonly(db, "main") == 1) {
+        *error = "the file is read-only, so the store could not be saved";
+        return nullptr;
+    }
     sqlite3_busy_timeout(db, kBusyWaitMs);
     sqlite3_limit(db, SQLITE_LIMIT_LENGTH, kLargestValue);
 
