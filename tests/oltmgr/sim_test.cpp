@@ -170,6 +170,11 @@ TEST(SimStoreTest, AnswersFromAnOrderedStoreAndLogsEachRequestOnOneLine) {
     EXPECT_EQ(WalkOnuIds(client, sim.port), (std::vector<int>{2, 17}));
 
     EXPECT_EQ(SystemConfig(client, sim.port).oltInitStatus, eZQ_CM_OLT_STATUS_READY) << "no --init-delay: ready at once";
+
+    // Without --db a requested save cannot succeed, and the status says so.
+    ASSERT_EQ(Ret(client.Exchange(sim.port, SetSystem(300, true))), eOS_RET_SUCCESS);
+    EXPECT_EQ(SystemConfig(client, sim.port).dbSaveStatus, eZQ_CMAPI_DB_SAVE_STATUS_COMPLETED_FAILURE);
+    EXPECT_TRUE(sim.process.WaitForLine("no --db file was given", kDeadline));
 }
 
 TEST(SimStartUpTest, InitDelayReportsNotInitThenBusyThenReadyOnTheClock) {

@@ -35,8 +35,8 @@ std::optional<int> WaitForSignal(const sigset_t &signals, Clock::time_point dead
         left = std::chrono::nanoseconds(0);
     }
     timespec timeout{static_cast<time_t>(left.count() / 1000000000), static_cast<long>(left.count() % 1000000000)};
-    int signal = sigtimedwait(&signals, nullptr, &timeout);
-    return signal > 0 ? std::optional<int>(signal) : std::nullopt;
+    int caught = sigtimedwait(&signals, nullptr, &timeout);
+    return caught > 0 ? std::optional<int>(caught) : std::nullopt;
 }
 
 } // namespace
@@ -89,11 +89,11 @@ int main(int argc, char **argv) {
 
     bool scheduled = options.alarmEvery.count() > 0;
     Clock::time_point nextAlarm = Clock::now() + options.alarmEvery;
-    std::optional<int> signal;
-    while (!signal) {
+    std::optional<int> caught;
+    while (!caught) {
         Clock::time_point wake = Clock::now() + kIdleWait;
-        signal = WaitForSignal(signals, scheduled ? std::min(wake, nextAlarm) : wake);
-        if (!signal && scheduled && Clock::now() >= nextAlarm) {
+        caught = WaitForSignal(signals, scheduled ? std::min(wake, nextAlarm) : wake);
+        if (!caught && scheduled && Clock::now() >= nextAlarm) {
             emulator.ScheduledAlarm(*peer);
             nextAlarm += options.alarmEvery;
             if (nextAlarm <= Clock::now()) { // ticks missed while late are dropped, not repeated
@@ -102,7 +102,7 @@ int main(int argc, char **argv) {
         }
     }
 
-    LogLine(std::string("shutting down on ") + (*signal == SIGINT ? "SIGINT" : "SIGTERM"));
+    LogLine(std::string("shutting down on ") + (*caught == SIGINT ? "SIGINT" : "SIGTERM"));
     peer->Stop(); // no request changes the store while it is saved for the last time
     return emulator.Save(peer->GetStore()) ? 0 : 1;
 }
