@@ -12,6 +12,7 @@
 #include <string>
 
 #include "oltmgr_peer.h"
+#include "udp_client.h"
 
 namespace {
 
@@ -24,92 +25,21 @@ using oltmgr::Reply;
 using oltmgr::Store;
 using oltmgr::WriteAt;
 
-constexpr auto kDeadline = 2s;
+using oltmgr_test::BytesOf;
+using oltmgr_test::kDeadline;
+using oltmgr_test::OnuKey;
+using oltmgr_test::OnuRecord;
+using oltmgr_test::Request;
+using oltmgr_test::Ret;
 
-// A client socket on 127.0.0.1 that sends to the peer and reads what comes back.
-class Client {
+// The test client, talking to a Peer.
+class Client : public oltmgr_test::Client {
   public:
-    Client() {
-        fd_ = socket(AF_INET, SOCK_DGRAM, 0);
-        sockaddr_in local{};
-        local.sin_family = AF_INET;
-        local.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-        socklen_t length = sizeof local;
-        EXPECT_EQ(bind(fd_, reinterpret_cast<sockaddr *>(&local), sizeof local), 0);
-        getsockname(fd_, reinterpret_cast<sockaddr *>(&local), &length);
-        port_ = ntohs(local.sin_port);
-    }
-    ~Client() { close(fd_); }
-    uint16_t Port() const { return port_; }
-
-    void Send(uint16_t port, const Bytes &bytes) {
-        sockaddr_in to{};
-        to.sin_family = AF_INET;
-        to.sin_port = htons(port);
-        to.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-        ASSERT_EQ(sendto(fd_, bytes.data(), bytes.size(), 0, reinterpret_cast<sockaddr *>(&to), sizeof to),
-                  static_cast<ssize_t>(bytes.size()));
-    }
-
-    std::optional<Datagram> Receive(std::chrono::milliseconds deadline = kDeadline) {
-        pollfd pfd{fd_, POLLIN, 0};
-        if (poll(&pfd, 1, static_cast<int>(deadline.count())) != 1) {
-            return std::nullopt;
-        }
-        Datagram datagram;
-        datagram.bytes.resize(65536);
-        socklen_t length = sizeof datagram.from;
-        ssize_t n = recvfrom(fd_, datagram.bytes.data(), datagram.bytes.size(), 0,
-                             reinterpret_cast<sockaddr *>(&datagram.from), &length);
-        datagram.bytes.resize(n < 0 ? 0 : static_cast<size_t>(n));
-        return datagram;
-    }
-
-    // Sends a request and returns the one answer (empty when none came before the deadline).
-    Bytes Exchange(const Peer &peer, const Bytes &request) {
-        Send(peer.Port(), request);
-        auto answer = Receive();
-        return answer ? answer->bytes : Bytes{};
-    }
-
-  private:
-    int fd_ = -1;
-    uint16_t port_ = 0;
+    using oltmgr_test::Client::Exchange;
+    Bytes Exchange(const Peer &peer, const Bytes &request) { return Exchange(peer.Port(), request); }
 };
 
-// Field by field: assigning a whole tZqCmOnuKey would also copy its padding byte, which is not
-// guaranteed zero, and the peer compares all 52 key bytes.
-uZqCmKey OnuKey(int onuId) {
-    uZqCmKey key{};
-    key.onuKey.slotId = 1;
-    key.onuKey.linkId = 3;
-    key.onuKey.onuId = static_cast<uint16>(onuId);
-    return key;
-}
-
-// An ONU configuration record filled with one byte, whose serial is derived from it.
-Bytes OnuRecord(int fill) {
-    Bytes record(sizeof(uZqCmRes), static_cast<uint8_t>(fill));
-    for (size_t i = 0; i < oltmgr::kSerialLen; ++i) {
-        record[oltmgr::kSerialAt + i] = static_cast<uint8_t>(i == 0 ? 'S' : fill);
-    }
-    return record;
-}
-
 constexpr size_t kRecordProbeAt = oltmgr::kResAt + 40; // a record byte outside the serial
-
-Bytes Request(uint32_t operType, uint32_t resId, uZqCmKey key, Bytes record, uint16_t tid) {
-    return oltmgr::BuildRequest({operType, eZQ_CMAPI_RES_TYPE_ONU, resId, key, std::move(record), tid});
-}
-
-template <typename T>
-Bytes BytesOf(const T &record) {
-    Bytes bytes(sizeof record);
-    std::memcpy(bytes.data(), &record, sizeof record);
-    return bytes;
-}
-
-uint32_t Ret(const Bytes &answer) { return ReadAt<uint32_t>(answer, oltmgr::kRetAt); }
 
 class PeerTest : public ::testing::Test {
   protected:
@@ -454,6 +384,53 @@ TEST(PeerLifeTest, BindFailuresAreReportedAndWaitsEndAtTheirDeadline) {
     first.ClearRequests();
     EXPECT_TRUE(first.Requests().empty());
     EXPECT_FALSE(first.WaitForRequests(1, 50ms));
+}
+
+} // namespace
+
+namespace {
+
+using oltmgr::Instance;
+using oltmgr::Key;
+
+Instance MakeInstance(uint32_t resId, int onuId, size_t recordSize) {
+    Instance instance{resId, {}, Bytes(recordSize, static_cast<uint8_t>(onuId))};
+    auto key = OnuKey(onuId);
+    std::memcpy(instance.key.data(), &key, sizeof key);
+    return instance;
+}
+
+TEST(StoreLoadTest, InstancesComeBackInStoreOrderAndABadSetIsRefusedWhole) {
+    Store store;
+    std::vector<Instance> good = {MakeInstance(6, 9, 1072), MakeInstance(6, 2, 1072), MakeInstance(104, 1, 120),
+                                  Instance{1, {}, Bytes(1072, 0x11)}};
+    ASSERT_TRUE(store.Load(good));
+    auto loaded = store.Instances();
+    ASSERT_EQ(loaded.size(), 4u);
+    EXPECT_EQ(loaded[0].resId, 1u);
+    EXPECT_EQ(loaded[0].record, Bytes(1072, 0x11)) << "a loaded system configuration replaces the stored one";
+    EXPECT_EQ(loaded[1].record, Bytes(1072, 2)) << "ONU 2 before ONU 9";
+    EXPECT_EQ(loaded[3].resId, 104u);
+    EXPECT_EQ(store.Count(eZQ_CMAPI_RES_ID_EQPT_ONU_CONFIG), 2u);
+
+    Instance systemWithKey = MakeInstance(1, 3, 1072);
+    const struct {
+        const char *what;
+        std::vector<Instance> instances;
+    } bad[] = {
+        {"record of the wrong size", {MakeInstance(6, 1, 1071)}},
+        {"extended record of the ordinary size", {MakeInstance(36, 1, 1072)}},
+        {"the alias of the system configuration", {Instance{80, {}, Bytes(1072, 0)}}},
+        {"system configuration with a key", {systemWithKey}},
+        {"an instance twice", {MakeInstance(6, 1, 1072), MakeInstance(6, 1, 1072)}},
+        {"more than the store holds", std::vector<Instance>(oltmgr::kMaxInstances + 1)},
+    };
+    for (const auto &b : bad) {
+        EXPECT_FALSE(store.Load(b.instances)) << b.what;
+        EXPECT_EQ(store.Instances().size(), 4u) << b.what << ": nothing changed";
+    }
+    ASSERT_TRUE(store.Load({}));
+    EXPECT_EQ(store.Instances().size(), 1u) << "only the system configuration stays";
 }
 
 } // namespace

@@ -8,34 +8,38 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <cstring>
 
 namespace oltmgr {
 
 namespace {
 
 constexpr int kPollSliceMs = 20;         // the longest the thread waits before looking at stop_
-constexpr size_t kMaxRecorded = 4096;    // datagrams kept for Requests()
 constexpr size_t kReceiveBufferLen = 65536; // the largest UDP datagram
 
 bool ParseAddress(const std::string &text, in_addr *address) {
     return inet_pton(AF_INET, text.c_str(), address) == 1;
 }
 
-// A UDP socket bound to address:port, or -1; *bound receives the port it got.
-int BindUdp(const std::string &address, uint16_t port, uint16_t *bound) {
+// A UDP socket bound to address:port, or -1 with the reason in *error; *bound receives the port
+// it got.
+int BindUdp(const std::string &address, uint16_t port, uint16_t *bound, std::string *error) {
     sockaddr_in local{};
     local.sin_family = AF_INET;
     local.sin_port = htons(port);
     if (!ParseAddress(address, &local.sin_addr)) {
+        *error = "\"" + address + "\" is not an IPv4 address";
         return -1;
     }
     int fd = socket(AF_INET, SOCK_DGRAM | SOCK_CLOEXEC, 0);
     if (fd < 0) {
+        *error = std::string("socket: ") + std::strerror(errno);
         return -1;
     }
     socklen_t length = sizeof local;
     if (bind(fd, reinterpret_cast<sockaddr *>(&local), sizeof local) != 0 ||
         getsockname(fd, reinterpret_cast<sockaddr *>(&local), &length) != 0) {
+        *error = "cannot bind " + address + ":" + std::to_string(port) + ": " + std::strerror(errno);
         close(fd);
         return -1;
     }
@@ -70,29 +74,47 @@ Reply StoreReply(const Datagram &request, Store &store) {
     return Reply{store.Handle(request.bytes.data(), request.bytes.size())};
 }
 
-Peer::Peer(Options options) : options_(std::move(options)), buffer_(kReceiveBufferLen) {
-    socket_ = BindUdp(options_.address, options_.port, &port_);
-    bool foreignOk = true;
-    if (!options_.foreignAddress.empty()) {
-        foreignSocket_ = BindUdp(options_.foreignAddress, 0, &foreignPort_);
-        foreignOk = foreignSocket_ >= 0;
+std::vector<Reply> AlarmReplies(Store &store, const tZqCmAlarmInfo &alarm) {
+    std::vector<Reply> replies;
+    for (const Subscriber &subscriber : store.Subscribers()) {
+        if (FilterPasses(subscriber.filter, alarm)) {
+            replies.push_back({BuildAlarmMessage(alarm, subscriber.managerId), {}, false, subscriber.address});
+        }
     }
-    if (socket_ < 0 || !foreignOk) {
+    return replies;
+}
+
+std::vector<Reply> EventReplies(Store &store, const EventFields &event, const tZqCmOnuPortKey &where) {
+    std::vector<Reply> replies;
+    for (const Subscriber &subscriber : store.Subscribers()) {
+        if (EventFilterPasses(subscriber.filter, where)) {
+            replies.push_back({BuildEventMessage(event, subscriber.managerId), {}, false, subscriber.address});
+        }
+    }
+    return replies;
+}
+
+Peer::Peer(Options options) : options_(std::move(options)), buffer_(kReceiveBufferLen) {
+    socket_ = BindUdp(options_.address, options_.port, &port_, &error_);
+    if (socket_ < 0) {
         return;
+    }
+    if (!options_.foreignAddress.empty()) {
+        foreignSocket_ = BindUdp(options_.foreignAddress, 0, &foreignPort_, &error_);
+        if (foreignSocket_ < 0) {
+            return;
+        }
     }
     try {
         thread_ = std::thread(&Peer::Run, this);
         ok_ = true;
-    } catch (...) {
-        ok_ = false;
+    } catch (const std::exception &e) {
+        error_ = std::string("cannot start the peer thread: ") + e.what();
     }
 }
 
 Peer::~Peer() {
-    stop_ = true;
-    if (thread_.joinable()) {
-        thread_.join();
-    }
+    Stop();
     for (int fd : {socket_, foreignSocket_}) {
         if (fd >= 0) {
             close(fd);
@@ -100,7 +122,15 @@ Peer::~Peer() {
     }
 }
 
+void Peer::Stop() {
+    stop_ = true;
+    if (thread_.joinable()) {
+        thread_.join();
+    }
+}
+
 bool Peer::Ok() const { return ok_; }
+const std::string &Peer::Error() const { return error_; }
 uint16_t Peer::Port() const { return port_; }
 uint16_t Peer::ForeignPort() const { return foreignPort_; }
 
@@ -151,11 +181,8 @@ Store &Peer::GetStore() { return store_; }
 
 size_t Peer::SendAlarm(const tZqCmAlarmInfo &alarm) {
     size_t sent = 0;
-    for (const Subscriber &subscriber : store_.Subscribers()) {
-        if (FilterPasses(subscriber.filter, alarm)) {
-            Bytes message = BuildAlarmMessage(alarm, subscriber.managerId);
-            sent += SendTo(subscriber.address, message.data(), message.size()) ? 1 : 0;
-        }
+    for (const Reply &reply : AlarmReplies(store_, alarm)) {
+        sent += SendTo(*reply.to, reply.bytes.data(), reply.bytes.size()) ? 1 : 0;
     }
     return sent;
 }
@@ -192,9 +219,11 @@ void Peer::ReceiveOne(Clock::time_point now) {
     Responder responder;
     {
         std::lock_guard lock(mutex_);
-        requests_.push_back(datagram);
-        if (requests_.size() > kMaxRecorded) {
-            requests_.pop_front();
+        if (options_.recordLimit > 0) {
+            requests_.push_back(datagram);
+            if (requests_.size() > options_.recordLimit) {
+                requests_.pop_front();
+            }
         }
         ++received_;
         responder = responder_;
@@ -208,7 +237,8 @@ void Peer::ReceiveOne(Clock::time_point now) {
         replies.clear(); // a responder that fails answers nothing
     }
     for (Reply &reply : replies) {
-        pending_.emplace(now + reply.delay, Pending{datagram.from, std::move(reply)});
+        sockaddr_in to = reply.to.value_or(datagram.from);
+        pending_.emplace(now + reply.delay, Pending{to, std::move(reply)});
     }
 }
 

@@ -8,7 +8,8 @@
 // not its manager's. Its thread waits with poll() for at most 20 ms at a time, so the destructor
 // stops it promptly; delayed replies still pending then are dropped.
 //
-// Every datagram that arrives on the request socket is recorded (the latest 4096 are kept),
+// Every datagram that arrives on the request socket is recorded (the latest Options::recordLimit,
+// 4096 unless told otherwise, are kept),
 // garbage included, before the responder sees it. The default responder (DefaultReplies) answers
 // a request (msgType REQ) with Store::Handle, an alarm registration (msgType ALM_REG) with
 // Store::HandleAlarmRegistration, each at once to the sender, and ignores everything else. A
@@ -28,6 +29,7 @@
 #include <functional>
 #include <map>
 #include <mutex>
+#include <optional>
 #include <string>
 #include <thread>
 #include <vector>
@@ -43,11 +45,13 @@ struct Datagram {
     sockaddr_in from{};
 };
 
-// One datagram the peer sends back to the sender of a request.
+// One datagram the peer sends because of a request: to its sender unless told otherwise. Replies
+// due at the same time leave in the order given.
 struct Reply {
     std::vector<uint8_t> bytes;
     std::chrono::milliseconds delay{0}; // sent this long after the request arrived
     bool fromForeign = false;           // sent from the foreign socket
+    std::optional<sockaddr_in> to{};    // empty: the request's sender
 };
 
 // What the peer does without a custom responder: one immediate answer to a request or an alarm
@@ -58,10 +62,19 @@ std::vector<Reply> DefaultReplies(const Datagram &request, Store &store);
 // a request with empty bytes, and the peer sends an empty reply as a zero-length datagram.
 Reply StoreReply(const Datagram &request, Store &store);
 
+// An alarm message (msgType ALM) for every subscriber whose filter lets the alarm through, each
+// addressed to its subscriber, in registration order.
+std::vector<Reply> AlarmReplies(Store &store, const tZqCmAlarmInfo &alarm);
+
+// An event message (msgType EVT) for every subscriber whose filter lets an event about the ONU
+// port at where through, each addressed to its subscriber.
+std::vector<Reply> EventReplies(Store &store, const EventFields &event, const tZqCmOnuPortKey &where);
+
 struct PeerOptions {
     std::string address = "127.0.0.1";
     uint16_t port = 0;                        // 0: any free port
     std::string foreignAddress = "127.0.0.2"; // empty: no foreign socket
+    size_t recordLimit = 4096;                // datagrams kept for Requests(); 0: none
 };
 
 class Peer {
@@ -71,10 +84,12 @@ class Peer {
 
     explicit Peer(Options options = {}); // binds both sockets and starts the thread
     ~Peer();                             // stops the thread, closes the sockets
+    void Stop();                         // stops the thread: nothing more is received or sent
     Peer(const Peer &) = delete;
     Peer &operator=(const Peer &) = delete;
 
     bool Ok() const;          // false when a socket could not be bound or the thread not started
+    const std::string &Error() const; // why not Ok(), empty when Ok()
     uint16_t Port() const;    // the bound request port
     uint16_t ForeignPort() const;
 
@@ -113,6 +128,7 @@ class Peer {
     uint16_t port_ = 0;
     uint16_t foreignPort_ = 0;
     bool ok_ = false;
+    std::string error_;
     Store store_;
 
     std::mutex mutex_; // guards the records and the responder

@@ -51,22 +51,18 @@ constexpr SysField kSysFields[] = {
 };
 #undef OLTMGR_SYS_FIELD
 
-// Where the record of a resource id lies in a message, and how long it is.
+// Where the record of a resource id lies in a message.
 size_t RecordAt(uint32_t resId) { return ExtendedRecordSize(resId) != 0 ? kExtOffset : kResAt; }
-size_t RecordLen(uint32_t resId) {
-    size_t extSize = ExtendedRecordSize(resId);
-    return extSize != 0 ? extSize : kResLen;
-}
 
 Bytes RecordOf(const Bytes &message) {
     uint32_t resId = ReadAt<uint32_t>(message, kResIdAt);
     auto begin = message.begin() + static_cast<std::ptrdiff_t>(RecordAt(resId));
-    return Bytes(begin, begin + static_cast<std::ptrdiff_t>(RecordLen(resId)));
+    return Bytes(begin, begin + static_cast<std::ptrdiff_t>(RecordSize(resId)));
 }
 
 void PutRecord(Bytes &message, const Bytes &record) {
     uint32_t resId = ReadAt<uint32_t>(message, kResIdAt);
-    std::copy_n(record.begin(), std::min(record.size(), RecordLen(resId)), message.begin() + RecordAt(resId));
+    std::copy_n(record.begin(), std::min(record.size(), RecordSize(resId)), message.begin() + RecordAt(resId));
 }
 
 bool SameEndpoint(const sockaddr_in &a, const sockaddr_in &b) {
@@ -78,14 +74,11 @@ bool InRange(T value, T min, T max) {
     return min <= value && value <= max;
 }
 
-} // namespace
-
-bool FilterPasses(const tZqCmAlarmFilterInfo &filter, const tZqCmAlarmInfo &alarm) {
-    const tZqCmOnuPortKey &where = alarm.alarmResId.portId;
+// The filters that select by place: whether where passes; false for the other filter types.
+bool PlacePasses(const tZqCmAlarmFilterInfo &filter, const tZqCmOnuPortKey &where) {
     bool slotIn = InRange<uint32_t>(where.slotId, filter.slotIdMin, filter.slotIdMax);
     bool linkIn = InRange<uint32_t>(where.linkId, filter.linkIdMin, filter.linkIdMax);
     bool onuIn = InRange<uint32_t>(where.onuId, filter.onuIdMin, filter.onuIdMax);
-    uint32_t alarmType = WireValue(alarm.alarmType);
     switch (WireValue(filter.alarmFilterType)) {
     case eZQ_CMAPI_ALARM_FILTER_NONE:
         return true;
@@ -95,12 +88,31 @@ bool FilterPasses(const tZqCmAlarmFilterInfo &filter, const tZqCmAlarmInfo &alar
         return slotIn && linkIn;
     case eZQ_CMAPI_ALARM_FILTER_SLOT:
         return slotIn;
+    default:
+        return false;
+    }
+}
+
+} // namespace
+
+size_t RecordSize(uint32_t resId) {
+    size_t extSize = ExtendedRecordSize(resId);
+    return extSize != 0 ? extSize : kResLen;
+}
+
+bool EventFilterPasses(const tZqCmAlarmFilterInfo &filter, const tZqCmOnuPortKey &where) {
+    return PlacePasses(filter, where);
+}
+
+bool FilterPasses(const tZqCmAlarmFilterInfo &filter, const tZqCmAlarmInfo &alarm) {
+    uint32_t alarmType = WireValue(alarm.alarmType);
+    switch (WireValue(filter.alarmFilterType)) {
     case eZQ_CMAPI_ALARM_FILTER_ALARM_TYPE:
         return InRange(alarmType, WireValue(filter.alarmTypeMin), WireValue(filter.alarmTypeMax));
     case eZQ_CMAPI_ALARM_FILTER_PM_TCA:
         return InRange<uint32_t>(alarmType, eZQ_CMAPI_TCA_ALARM_MIN, eZQ_CMAPI_TCA_ALARM_MAX);
     default:
-        return false;
+        return PlacePasses(filter, alarm.alarmResId.portId);
     }
 }
 
@@ -243,6 +255,13 @@ void Store::PutFound(Bytes &response, Records::const_iterator found, bool isPoll
 }
 
 eZqCmOltMgrInitStatus Store::InitStatus(bool isPoll) {
+    if (timed_) {
+        auto elapsed = Clock::now() - started_;
+        if (elapsed >= initDelay_) {
+            return eZQ_CM_OLT_STATUS_READY;
+        }
+        return elapsed * 2 < initDelay_ ? eZQ_CM_OLT_STATUS_NOT_INIT : eZQ_CM_OLT_STATUS_BUSY;
+    }
     size_t last = initStatuses_.size() - 1;
     if (isPoll) {
         return initStatuses_[std::min(polls_++, last)];
@@ -254,6 +273,43 @@ void Store::SetInitStatusSequence(std::vector<eZqCmOltMgrInitStatus> statuses) {
     std::lock_guard lock(mutex_);
     initStatuses_ = statuses.empty() ? std::vector{eZQ_CM_OLT_STATUS_READY} : std::move(statuses);
     polls_ = 0;
+    timed_ = false;
+}
+
+void Store::SetInitDelay(std::chrono::milliseconds delay) {
+    std::lock_guard lock(mutex_);
+    timed_ = true;
+    started_ = Clock::now();
+    initDelay_ = std::max(delay, std::chrono::milliseconds{0});
+}
+
+std::vector<Instance> Store::Instances() {
+    std::lock_guard lock(mutex_);
+    std::vector<Instance> instances;
+    instances.reserve(records_.size());
+    for (const auto &[id, record] : records_) {
+        instances.push_back({id.resId, id.key, record});
+    }
+    return instances;
+}
+
+bool Store::Load(const std::vector<Instance> &instances) {
+    if (instances.size() > kMaxInstances) {
+        return false;
+    }
+    Records loaded;
+    for (const Instance &instance : instances) {
+        bool system = instance.resId == kSysConfigId;
+        if (instance.record.size() != RecordSize(instance.resId) || instance.resId == kInitStatusId ||
+            (system && instance.key != Key{}) ||
+            !loaded.emplace(Id{instance.resId, instance.key}, instance.record).second) {
+            return false;
+        }
+    }
+    std::lock_guard lock(mutex_);
+    loaded.emplace(Id{kSysConfigId, Key{}}, records_.at(Id{kSysConfigId, Key{}})); // kept unless given
+    records_ = std::move(loaded);
+    return true;
 }
 
 size_t Store::Count(eZqCmApiResId resId) {

@@ -21,6 +21,7 @@
 #include <netinet/in.h>
 
 #include <array>
+#include <chrono>
 #include <cstddef>
 #include <cstdint>
 #include <map>
@@ -36,6 +37,19 @@ inline constexpr size_t kSerialLen = 17;
 inline constexpr size_t kMaxInstances = 65536;   // all resources together; more: NO_RESOURCE
 inline constexpr size_t kMaxSubscribers = 64;    // alarm subscribers; more: NO_RESOURCE
 
+using Key = std::array<uint8_t, kKeyLen>;
+
+// One stored resource instance, as Instances gives them and Load takes them. The system
+// configuration is resource 1 with the zero key.
+struct Instance {
+    uint32_t resId = 0;
+    Key key{};
+    Bytes record; // RecordSize(resId) bytes
+};
+
+// Size of the record of a resource id: its extended record's size for 36, 38 and 104, else 1072.
+size_t RecordSize(uint32_t resId);
+
 // One alarm subscriber: where its registration came from, and its filter.
 struct Subscriber {
     sockaddr_in address{};
@@ -49,6 +63,11 @@ struct Subscriber {
 //   range; ALARM_TYPE alarm type in range; PM_TCA the threshold crossing alarms (400 to 506);
 //   AVC and unknown filter types nothing (alarms are not attribute value changes).
 bool FilterPasses(const tZqCmAlarmFilterInfo &filter, const tZqCmAlarmInfo &alarm);
+
+// Whether an event about the ONU port at where passes a registration filter: NONE, and ONU, LINK
+// and SLOT by where as for alarms; the alarm type, threshold crossing and AVC filters ask for
+// alarms only and let no event through.
+bool EventFilterPasses(const tZqCmAlarmFilterInfo &filter, const tZqCmOnuPortKey &where);
 
 class Store {
   public:
@@ -82,13 +101,28 @@ class Store {
     // the sequence.
     void SetInitStatusSequence(std::vector<eZqCmOltMgrInitStatus> statuses);
 
+    // Switches the start-up state to the clock, counted from now: NOT_INIT until half the delay
+    // has passed, BUSY until all of it has, then READY (a zero delay: READY at once).
+    // SetInitStatusSequence switches back to the per-poll sequence.
+    void SetInitDelay(std::chrono::milliseconds delay);
+
+    // Every stored instance in store order, the system configuration included.
+    std::vector<Instance> Instances();
+
+    // Replaces every instance with the given ones (a system configuration among them replaces the
+    // stored one, else the stored one stays). Refuses, and changes nothing, when an instance's
+    // record is not RecordSize(resId) bytes, names resource 80 (an alias, not an instance), gives
+    // the system configuration a non-zero key, repeats an instance, or the instances are more
+    // than kMaxInstances.
+    bool Load(const std::vector<Instance> &instances);
+
     // Instances of a resource id (the system configuration counts as one, under 1 and 80).
     size_t Count(eZqCmApiResId resId);
 
     std::vector<Subscriber> Subscribers();
 
   private:
-    using Key = std::array<uint8_t, kKeyLen>;
+    using Clock = std::chrono::steady_clock;
     struct Id {
         uint32_t resId;
         Key key;
@@ -109,6 +143,9 @@ class Store {
     Records records_;
     std::vector<eZqCmOltMgrInitStatus> initStatuses_;
     size_t polls_ = 0;
+    bool timed_ = false; // the start-up state follows the clock from started_
+    Clock::time_point started_;
+    std::chrono::milliseconds initDelay_{0};
     std::vector<Subscriber> subscribers_;
 };
 

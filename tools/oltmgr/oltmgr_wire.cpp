@@ -86,6 +86,18 @@ Bytes BuildAlarmMessage(const tZqCmAlarmInfo &alarm, uint32_t managerId) {
     return message;
 }
 
+Bytes BuildEventMessage(const EventFields &event, uint32_t managerId) {
+    Bytes message = ZeroedMessage(kMsgLen);
+    WriteHeader(message, eZQ_OLT_MAN_MODULE_ALM, eZQ_OLT_MAN_MODULE_EXT_SNMP, eZQ_CM_MSG_TYPE_EVT, 0);
+    WriteAt(message, kManagerIdAt, managerId);
+    WriteAt(message, kEventIdAt, event.eventId);
+    WriteAt(message, kEventResTypeAt, event.resType);
+    WriteAt(message, kEventKeyAt, event.key);
+    std::copy_n(event.info.begin(), std::min(event.info.size(), sizeof(uZqCmEventInfo)),
+                message.begin() + kEventInfoAt);
+    return message;
+}
+
 Bytes BuildRequest(const RequestFields &fields) {
     Bytes message = ZeroedMessage(MessageLength(fields.resId));
     WriteHeader(message, eZQ_OLT_MAN_MODULE_EXT_SNMP, eZQ_OLT_MAN_MODULE_SVC, eZQ_CM_MSG_TYPE_REQ,

@@ -44,11 +44,17 @@ inline constexpr size_t kRegTypeAt = kResAt + offsetof(tZqCmAlarmRegInfo, regTyp
 inline constexpr size_t kInitStatusAt = kResAt + offsetof(tZqCmGponSysConfig, oltInitStatus);
 inline constexpr size_t kInstanceNumAt = kResAt + offsetof(tZqCmResInstance, instanceNum);
 inline constexpr size_t kAlarmInfoAt = offsetof(tZqCmAlarmMsg, alarmInfo);
+inline constexpr size_t kEventIdAt = offsetof(tZqCmEventMsg, eventId);
+inline constexpr size_t kEventResTypeAt = offsetof(tZqCmEventMsg, resType);
+inline constexpr size_t kEventKeyAt = offsetof(tZqCmEventMsg, dbKey);
+inline constexpr size_t kEventInfoAt = offsetof(tZqCmEventMsg, eventInfo);
 
 static_assert(kMsgTypeAt == 16 && kTransactionIdAt == 24, "header offsets");
 static_assert(kOperTypeAt == 28 && kResIdAt == 36 && kKeyAt == 40 && kResAt == 96, "message offsets");
 static_assert(kRetAt == 1168 && kRegTypeAt == 136 && kInitStatusAt == 140, "answer offsets");
 static_assert(kAlarmInfoAt == 28 && sizeof(tZqCmAlarmInfo) == 1072, "alarm message layout");
+static_assert(kEventIdAt == 28 && kEventResTypeAt == 32 && kEventKeyAt == 36 && kEventInfoAt == 88,
+              "event message layout");
 static_assert(kResAt + kResLen == kRetAt, "ret follows the record");
 
 // The field of type T at offset; zero when the datagram does not hold all of it.
@@ -104,6 +110,16 @@ Bytes Resized(Bytes datagram, size_t length);
 
 // An alarm message (msgType ALM) of 1640 bytes from the alarm module, carrying alarm.
 Bytes BuildAlarmMessage(const tZqCmAlarmInfo &alarm, uint32_t managerId);
+
+// An event message (msgType EVT) of 1640 bytes from the alarm module: the event, the resource
+// type and key it is about, and its details (at most 1552 bytes, the rest zero).
+struct EventFields {
+    uint32_t eventId = 0;
+    uint32_t resType = 0;
+    uZqCmKey key{};
+    Bytes info;
+};
+Bytes BuildEventMessage(const EventFields &event, uint32_t managerId);
 
 // A request as the client lays it out: header from module EXT_SNMP to module SVC with msgType REQ,
 // the key, and the record in res (at most 1072 bytes, 1640-byte datagram) or, for an extended id,

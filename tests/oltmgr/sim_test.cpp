@@ -1,0 +1,491 @@
+// sim_test.cpp - the oltmgr-sim program as its users meet it: the built binary started as a child
+// process on a free loopback port, spoken to with plain UDP sockets, its log read from its
+// standard output, its exit status checked; every wait has a deadline and the child is killed
+// on every path.
+#include <gtest/gtest.h>
+#include <sqlite3.h>
+#include <stdlib.h>
+#include <sys/stat.h>
+
+#include <filesystem>
+#include <fstream>
+
+#include "sim_process.h"
+#include "udp_client.h"
+
+namespace {
+
+using namespace std::chrono_literals;
+using oltmgr::Bytes;
+using oltmgr::ReadAt;
+using oltmgr_test::BytesOf;
+using oltmgr_test::Client;
+using oltmgr_test::kDeadline;
+using oltmgr_test::OnuKey;
+using oltmgr_test::OnuRecord;
+using oltmgr_test::Request;
+using oltmgr_test::Ret;
+using oltmgr_test::SimProcess;
+
+constexpr auto kExitDeadline = 5s;
+
+// A started emulator on a free loopback port.
+struct Sim {
+    explicit Sim(std::vector<std::string> args) : process(WithListen(std::move(args))) {
+        port = process.WaitListening();
+    }
+    static std::vector<std::string> WithListen(std::vector<std::string> args) {
+        args.insert(args.begin(), {"--listen", "127.0.0.1:0"});
+        return args;
+    }
+    SimProcess process;
+    uint16_t port = 0;
+};
+
+// A scratch directory, removed with everything in it at the end of the test.
+struct ScratchDir {
+    ScratchDir() {
+        char pattern[] = "/tmp/oltmgr-sim-test-XXXXXX";
+        path = mkdtemp(pattern) != nullptr ? pattern : "";
+    }
+    ~ScratchDir() {
+        std::error_code ignored;
+        std::filesystem::remove_all(path, ignored);
+    }
+    std::string File(const char *name) const { return path + "/" + name; }
+    std::string path;
+};
+
+uZqCmKey SystemKey() {
+    uZqCmKey key{};
+    key.resType = eZQ_CMAPI_RES_TYPE_SYSTEM;
+    return key;
+}
+
+uint32_t InitStatus(Client &client, uint16_t port) {
+    tZqCmGponSysConfig asked{};
+    asked.bitMask = fCMAPI_GPON_SYS_CONFIG_MASK_INIT_STATUS;
+    Bytes answer = client.Exchange(port, Request(eZQ_CM_OPER_TYPE_GET, eZQ_CMAPI_RES_ID_EQPT_OLT_INIT_STATUS,
+                                                 SystemKey(), BytesOf(asked), 1));
+    return ReadAt<uint32_t>(answer, oltmgr::kInitStatusAt);
+}
+
+tZqCmGponSysConfig SystemConfig(Client &client, uint16_t port) {
+    Bytes answer = client.Exchange(port, Request(eZQ_CM_OPER_TYPE_GET, 1, SystemKey(), {}, 2));
+    return ReadAt<tZqCmGponSysConfig>(answer, oltmgr::kResAt);
+}
+
+// A set of the system configuration with fdbAgingTimer and, when asked, dbSave.
+Bytes SetSystem(uint32_t fdbAgingTimer, bool save) {
+    tZqCmGponSysConfig config{};
+    config.bitMask = fCMAPI_GPON_SYS_CONFIG_MASK_FDB_AGING_TIMER | (save ? fCMAPI_GPON_SYS_CONFIG_MASK_DB_SAVE : 0);
+    config.fdbAgingTimer = fdbAgingTimer;
+    config.dbSave = save ? eOS_BOOL_TRUE : eOS_BOOL_FALSE;
+    return Request(eZQ_CM_OPER_TYPE_SET, 1, SystemKey(), BytesOf(config), 3);
+}
+
+std::vector<int> WalkOnuIds(Client &client, uint16_t port) {
+    std::vector<int> ids;
+    Bytes answer = client.Exchange(port, Request(eZQ_CM_OPER_TYPE_GETFIRST, 6, uZqCmKey{}, {}, 4));
+    while (Ret(answer) == eOS_RET_SUCCESS && ids.size() < 100) {
+        auto key = ReadAt<uZqCmKey>(answer, oltmgr::kKeyAt);
+        ids.push_back(key.onuKey.onuId);
+        answer = client.Exchange(port, Request(eZQ_CM_OPER_TYPE_GETNEXT, 6, OnuKey(key.onuKey.onuId), {}, 5));
+    }
+    EXPECT_EQ(Ret(answer), eOS_RET_OLT_NO_INSTANCE_EXISTS) << "a walk ends with NO_INSTANCE_EXISTS";
+    return ids;
+}
+
+TEST(SimCommandLineTest, BadArgumentsEndWithStatus2AMessageAndTheUsage) {
+    const std::vector<std::vector<std::string>> cases = {
+        {"--bogus"},
+        {"stray"},
+        {"--listen"},
+        {"--listen", "127.0.0.1"},
+        {"--listen", "localhost:47000"},
+        {"--listen", "127.0.0.1:65536"},
+        {"--listen", "127.0.0.1:-1"},
+        {"--listen=127.0.0.1:"},
+        {"--init-delay", "-1"},
+        {"--init-delay", "abc"},
+        {"--init-delay", "1e3"},
+        {"--init-delay", "90000"},
+        {"--init-delay="},
+        {"--alarm-every", "0.001"},
+        {"--db", ""},
+    };
+    for (const auto &args : cases) {
+        SCOPED_TRACE(args.front() + (args.size() > 1 ? " " + args[1] : ""));
+        SimProcess sim(args);
+        ASSERT_TRUE(sim.Started());
+        EXPECT_EQ(sim.Wait(kExitDeadline), 2);
+        std::string errors = sim.Errors();
+        EXPECT_EQ(errors.rfind("oltmgr-sim: ", 0), 0u) << errors;
+        EXPECT_NE(errors.find("usage: oltmgr-sim"), std::string::npos) << errors;
+    }
+    SimProcess help({"--help"});
+    auto first = help.ReadLine(kDeadline);
+    EXPECT_EQ(help.Wait(kExitDeadline), 0);
+    ASSERT_TRUE(first);
+    EXPECT_EQ(first->rfind("usage: oltmgr-sim", 0), 0u);
+}
+
+TEST(SimCommandLineTest, APortInUseEndsWithStatus1) {
+    Client taken;
+    SimProcess sim({"--listen", "127.0.0.1:" + std::to_string(taken.Port())});
+    EXPECT_EQ(sim.Wait(kExitDeadline), 1);
+    EXPECT_NE(sim.Errors().find("cannot bind 127.0.0.1:" + std::to_string(taken.Port())), std::string::npos);
+}
+
+TEST(SimStoreTest, AnswersFromAnOrderedStoreAndLogsEachRequestOnOneLine) {
+    Sim sim({});
+    ASSERT_NE(sim.port, 0);
+    Client client;
+    struct Step {
+        int operType;
+        int onu;
+        uint32_t ret;
+        const char *logged; // the log line of the request contains this
+    };
+    const Step steps[] = {
+        {eZQ_CM_OPER_TYPE_CREATE, 17, eOS_RET_SUCCESS, "CREATE EQPT_ONU_CONFIG(6) onu 1/0/3/17 -> eOS_RET_SUCCESS"},
+        {eZQ_CM_OPER_TYPE_CREATE, 2, eOS_RET_SUCCESS, "CREATE EQPT_ONU_CONFIG(6) onu 1/0/3/2 -> eOS_RET_SUCCESS"},
+        {eZQ_CM_OPER_TYPE_CREATE, 17, eOS_RET_OLT_INSTANCE_EXISTS, "-> eOS_RET_OLT_INSTANCE_EXISTS"},
+        {eZQ_CM_OPER_TYPE_GET_INSTANCE_NUM, 0, eOS_RET_SUCCESS, "GET_INSTANCE_NUM EQPT_ONU_CONFIG(6) onu 1/0/3/0 -> eOS_RET_SUCCESS count 2"},
+        {eZQ_CM_OPER_TYPE_GETNEXT, 2, eOS_RET_SUCCESS, "found onu 1/0/3/17"},
+        {eZQ_CM_OPER_TYPE_DELETE, 9, eOS_RET_OLT_NO_INSTANCE_EXISTS, "DELETE EQPT_ONU_CONFIG(6) onu 1/0/3/9 -> eOS_RET_OLT_NO_INSTANCE_EXISTS"},
+        {99, 2, eOS_RET_OLT_UNKNOWN_OPER, "request tid 7 99 EQPT_ONU_CONFIG(6) onu 1/0/3/2 -> eOS_RET_OLT_UNKNOWN_OPER"},
+    };
+    uint16_t tid = 0;
+    for (const Step &step : steps) {
+        SCOPED_TRACE(step.logged);
+        Bytes answer = client.Exchange(sim.port, Request(step.operType, 6, OnuKey(step.onu), OnuRecord(step.onu), ++tid));
+        ASSERT_EQ(answer.size(), oltmgr::kMsgLen);
+        EXPECT_EQ(ReadAt<uint16_t>(answer, oltmgr::kTransactionIdAt), tid);
+        EXPECT_EQ(Ret(answer), step.ret);
+        auto line = sim.process.WaitForLine("request tid " + std::to_string(tid) + " ", kDeadline);
+        ASSERT_TRUE(line);
+        EXPECT_NE(line->find(step.logged), std::string::npos) << *line;
+    }
+    EXPECT_EQ(WalkOnuIds(client, sim.port), (std::vector<int>{2, 17}));
+
+    EXPECT_EQ(SystemConfig(client, sim.port).oltInitStatus, eZQ_CM_OLT_STATUS_READY) << "no --init-delay: ready at once";
+
+    // Without --db a requested save cannot succeed, and the status says so.
+    ASSERT_EQ(Ret(client.Exchange(sim.port, SetSystem(300, true))), eOS_RET_SUCCESS);
+    EXPECT_EQ(SystemConfig(client, sim.port).dbSaveStatus, eZQ_CMAPI_DB_SAVE_STATUS_COMPLETED_FAILURE);
+    EXPECT_TRUE(sim.process.WaitForLine("no --db file was given", kDeadline));
+}
+
+TEST(SimStartUpTest, InitDelayReportsNotInitThenBusyThenReadyOnTheClock) {
+    constexpr auto kDelay = 800ms;
+    auto beforeStart = SimProcess::Clock::now();
+    Sim sim({"--init-delay", "0.8"});
+    auto afterStart = SimProcess::Clock::now();
+    ASSERT_NE(sim.port, 0);
+    Client client;
+    // The program's clock started between beforeStart and afterStart: each answer is checked
+    // against what that window allows, so a slow machine cannot make the test fail.
+    std::vector<uint32_t> seen;
+    for (auto until = afterStart + 5s; SimProcess::Clock::now() < until;) {
+        auto sent = SimProcess::Clock::now();
+        uint32_t status = InitStatus(client, sim.port);
+        auto received = SimProcess::Clock::now();
+        switch (status) {
+        case eZQ_CM_OLT_STATUS_NOT_INIT:
+            EXPECT_LT(sent - afterStart, kDelay / 2);
+            break;
+        case eZQ_CM_OLT_STATUS_BUSY:
+            EXPECT_GE(received - beforeStart, kDelay / 2);
+            EXPECT_LT(sent - afterStart, kDelay);
+            break;
+        case eZQ_CM_OLT_STATUS_READY:
+            EXPECT_GE(received - beforeStart, kDelay);
+            break;
+        default:
+            FAIL() << "status " << status;
+        }
+        if (seen.empty() || seen.back() != status) {
+            seen.push_back(status);
+        }
+        if (status == eZQ_CM_OLT_STATUS_READY) {
+            break;
+        }
+        std::this_thread::sleep_for(10ms);
+    }
+    EXPECT_EQ(seen, (std::vector<uint32_t>{eZQ_CM_OLT_STATUS_NOT_INIT, eZQ_CM_OLT_STATUS_BUSY, eZQ_CM_OLT_STATUS_READY}));
+
+    Sim immediate({"--init-delay", "0"});
+    ASSERT_NE(immediate.port, 0);
+    EXPECT_EQ(InitStatus(client, immediate.port), eZQ_CM_OLT_STATUS_READY);
+}
+
+// A subscriber: its own socket, registered with a filter.
+struct Subscriber {
+    Subscriber(uint16_t port, tZqCmAlarmFilterInfo filter) {
+        Bytes answer = socket.Exchange(port, oltmgr::BuildAlarmRegistration(1, eZQ_CMAPI_ALARM_REG_TYPE_REG, filter));
+        EXPECT_EQ(Ret(answer), eOS_RET_SUCCESS);
+    }
+    // The next notification's message type and alarm (zero for an event), or nothing.
+    std::optional<std::pair<uint32_t, tZqCmAlarmInfo>> Next(std::chrono::milliseconds deadline = kDeadline) {
+        auto got = socket.Receive(deadline);
+        if (!got) {
+            return std::nullopt;
+        }
+        uint32_t msgType = ReadAt<uint32_t>(got->bytes, oltmgr::kMsgTypeAt);
+        tZqCmAlarmInfo alarm{};
+        if (msgType == eZQ_CM_MSG_TYPE_ALM) {
+            alarm = ReadAt<tZqCmAlarmInfo>(got->bytes, oltmgr::kAlarmInfoAt);
+        } else {
+            lastEvent = ReadAt<uint32_t>(got->bytes, oltmgr::kEventIdAt);
+            lastEventOnu = ReadAt<uZqCmKey>(got->bytes, oltmgr::kEventKeyAt).onuKey.onuId;
+        }
+        return std::pair{msgType, alarm};
+    }
+    Client socket;
+    uint32_t lastEvent = 0;
+    int lastEventOnu = -1;
+};
+
+tZqCmAlarmFilterInfo OnuFilter(uint32_t onuMin, uint32_t onuMax) {
+    tZqCmAlarmFilterInfo filter{};
+    filter.slotIdMin = filter.slotIdMax = 1;
+    filter.linkIdMin = filter.linkIdMax = 3;
+    filter.onuIdMin = onuMin;
+    filter.onuIdMax = onuMax;
+    filter.alarmFilterType = eZQ_CMAPI_ALARM_FILTER_ONU;
+    return filter;
+}
+
+TEST(SimAlarmTest, OnuCreateAndDeleteRaiseAndClearAnAlarmForMatchingSubscribersOnly) {
+    Sim sim({});
+    ASSERT_NE(sim.port, 0);
+    Subscriber low(sim.port, OnuFilter(10, 20));
+    Subscriber high(sim.port, OnuFilter(30, 40));
+    Client client;
+    struct Step {
+        int operType;
+        int onu;
+        Subscriber *gets;
+        Subscriber *not_;
+        uint32_t condition;
+        uint32_t event;
+    };
+    const Step steps[] = {
+        {eZQ_CM_OPER_TYPE_CREATE, 15, &low, &high, eZQ_CMAPI_ALARM_CONDITION_ALARM, eZQ_CMAPI_EVENT_ONU_ACTIVATED},
+        {eZQ_CM_OPER_TYPE_CREATE, 35, &high, &low, eZQ_CMAPI_ALARM_CONDITION_ALARM, eZQ_CMAPI_EVENT_ONU_ACTIVATED},
+        {eZQ_CM_OPER_TYPE_DELETE, 15, &low, &high, eZQ_CMAPI_ALARM_CONDITION_CLEAR, eZQ_CMAPI_EVENT_ONU_DEACTIVATED},
+    };
+    for (const Step &step : steps) {
+        SCOPED_TRACE(step.onu);
+        ASSERT_EQ(Ret(client.Exchange(sim.port, Request(step.operType, 6, OnuKey(step.onu), OnuRecord(step.onu), 1))),
+                  eOS_RET_SUCCESS);
+        auto alarm = step.gets->Next();
+        ASSERT_TRUE(alarm);
+        EXPECT_EQ(alarm->first, eZQ_CM_MSG_TYPE_ALM);
+        EXPECT_EQ(alarm->second.alarmType, eZQ_CMAPI_ONU_ALARM_LOW_RX_OPTICAL_POWER);
+        EXPECT_EQ(alarm->second.alarmCondition, step.condition);
+        EXPECT_EQ(alarm->second.alarmResId.portId.onuId, step.onu);
+        EXPECT_EQ(alarm->second.alarmResId.portId.linkId, 3);
+        auto event = step.gets->Next();
+        ASSERT_TRUE(event);
+        EXPECT_EQ(event->first, eZQ_CM_MSG_TYPE_EVT);
+        EXPECT_EQ(step.gets->lastEvent, step.event);
+        EXPECT_EQ(step.gets->lastEventOnu, step.onu);
+        EXPECT_FALSE(step.not_->Next(100ms)) << "outside the other subscriber's filter";
+    }
+    // A failed create changes nothing and notifies no one.
+    ASSERT_EQ(Ret(client.Exchange(sim.port, Request(eZQ_CM_OPER_TYPE_CREATE, 6, OnuKey(35), OnuRecord(35), 1))),
+              eOS_RET_OLT_INSTANCE_EXISTS);
+    EXPECT_FALSE(high.Next(100ms));
+    EXPECT_TRUE(sim.process.WaitForLine("alarm ONU_ALARM_LOW_RX_OPTICAL_POWER cleared onu 1/0/3/15", kDeadline));
+}
+
+TEST(SimAlarmTest, ScheduledAlarmsReachSubscribersByFilterUntilTheyUnregister) {
+    Sim sim({"--alarm-every", "0.05"});
+    ASSERT_NE(sim.port, 0);
+    tZqCmAlarmFilterInfo tcaOnly{};
+    tcaOnly.alarmFilterType = eZQ_CMAPI_ALARM_FILTER_PM_TCA;
+    Subscriber everything(sim.port, tZqCmAlarmFilterInfo{});
+    Subscriber thresholds(sim.port, tcaOnly);
+
+    // No ONU configured: loss of signal on the PON link, which the threshold filter does not pass.
+    auto first = everything.Next();
+    ASSERT_TRUE(first);
+    EXPECT_EQ(first->second.alarmType, eZQ_CMAPI_OLT_ALARM_LOS);
+    EXPECT_FALSE(thresholds.Next(150ms));
+
+    Client client;
+    for (int onu : {4, 8}) {
+        ASSERT_EQ(Ret(client.Exchange(sim.port, Request(eZQ_CM_OPER_TYPE_CREATE, 6, OnuKey(onu), OnuRecord(onu), 1))),
+                  eOS_RET_SUCCESS);
+    }
+    // The ONUs take turns, and sequence numbers grow: once ONU 8 (created last) had its alarm,
+    // ONU 4 and ONU 8 alternate.
+    std::vector<int> onus;
+    uint32_t lastSeqNo = first->second.alarmSeqNo;
+    for (size_t sinceEight = 0; sinceEight < 3 && onus.size() < 20;) {
+        auto alarm = thresholds.Next();
+        ASSERT_TRUE(alarm) << "after " << onus.size() << " alarms";
+        EXPECT_EQ(alarm->second.alarmType, eZQ_CMAPI_TCA_ALARM_ONU_GEM_LOST_PKTS);
+        EXPECT_GT(alarm->second.alarmSeqNo, lastSeqNo);
+        lastSeqNo = alarm->second.alarmSeqNo;
+        onus.push_back(alarm->second.alarmResId.portId.onuId);
+        sinceEight += (sinceEight > 0 || onus.back() == 8) ? 1 : 0;
+    }
+    ASSERT_GE(onus.size(), 3u);
+    EXPECT_EQ(std::vector<int>(onus.end() - 3, onus.end()), (std::vector<int>{8, 4, 8}));
+
+    Bytes unregister = oltmgr::BuildAlarmRegistration(2, eZQ_CMAPI_ALARM_REG_TYPE_UNREG, tcaOnly);
+    ASSERT_EQ(Ret(thresholds.socket.Exchange(sim.port, unregister)), eOS_RET_SUCCESS);
+    while (thresholds.Next(200ms)) {
+        // alarms already on their way
+    }
+    EXPECT_FALSE(thresholds.Next(200ms)) << "nothing after unregistering";
+}
+
+TEST(SimRobustnessTest, GarbageShortAndOversizedDatagramsAreLoggedAndIgnored) {
+    Sim sim({});
+    ASSERT_NE(sim.port, 0);
+    Client client;
+    Bytes valid = Request(eZQ_CM_OPER_TYPE_GET_INSTANCE_NUM, 6, uZqCmKey{}, {}, 7);
+    Bytes notAnswered = valid;
+    oltmgr::WriteAt<uint32_t>(notAnswered, oltmgr::kMsgTypeAt, eZQ_CM_MSG_TYPE_ALM);
+    const struct {
+        Bytes datagram;
+        const char *logged;
+    } cases[] = {
+        {{}, "ignored 0-byte datagram"},
+        {Bytes(5, 0xFF), "shorter than a message header"},
+        {oltmgr::Resized(valid, oltmgr::kMsgLen - 1), "a request shorter than 1640 bytes"},
+        {oltmgr::Resized(oltmgr::BuildAlarmRegistration(1, eZQ_CMAPI_ALARM_REG_TYPE_REG, {}), 40),
+         "a registration shorter than 80 bytes"},
+        {notAnswered, "message type 3 is not answered"},
+        {Bytes(oltmgr::kApiMsgLen, 0xA5), "is not answered"},
+    };
+    for (const auto &c : cases) {
+        SCOPED_TRACE(c.logged);
+        client.Send(sim.port, c.datagram);
+        auto line = sim.process.WaitForLine("ignored", kDeadline);
+        ASSERT_TRUE(line);
+        EXPECT_NE(line->find(c.logged), std::string::npos) << *line;
+    }
+    // Oversized requests are read up to their known length and answered.
+    for (size_t length : {size_t{3000}, size_t{65507}}) {
+        Bytes answer = client.Exchange(sim.port, oltmgr::Resized(valid, length));
+        EXPECT_EQ(answer.size(), oltmgr::kMsgLen);
+        EXPECT_EQ(Ret(answer), eOS_RET_SUCCESS);
+    }
+    EXPECT_FALSE(client.Receive(100ms)) << "no answer to garbage";
+    EXPECT_EQ(sim.process.Wait(0ms), std::nullopt) << "still running";
+}
+
+TEST(SimLifeTest, SigintAndSigtermEndTheProgramWithStatus0) {
+    for (int signal : {SIGINT, SIGTERM}) {
+        SCOPED_TRACE(signal);
+        Sim sim({"--alarm-every", "30"});
+        ASSERT_NE(sim.port, 0);
+        sim.process.Signal(signal);
+        EXPECT_EQ(sim.process.Wait(kExitDeadline), 0);
+        EXPECT_TRUE(sim.process.WaitForLine(signal == SIGINT ? "shutting down on SIGINT" : "shutting down on SIGTERM",
+                                            kDeadline));
+    }
+}
+
+TEST(SimDbTest, TheStoreSurvivesRestartsSavedOnDbSaveAndAtSigterm) {
+    ScratchDir dir;
+    ASSERT_FALSE(dir.path.empty());
+    std::string db = dir.File("store.db");
+    Client client;
+    {
+        Sim sim({"--db", db});
+        ASSERT_NE(sim.port, 0);
+        for (int onu : {5, 1}) {
+            ASSERT_EQ(Ret(client.Exchange(sim.port, Request(eZQ_CM_OPER_TYPE_CREATE, 6, OnuKey(onu), OnuRecord(onu), 1))),
+                      eOS_RET_SUCCESS);
+        }
+        ASSERT_EQ(Ret(client.Exchange(sim.port, SetSystem(300, true))), eOS_RET_SUCCESS);
+        EXPECT_TRUE(sim.process.WaitForLine("db: saved 3 instances to " + db, kDeadline));
+        tZqCmGponSysConfig config = SystemConfig(client, sim.port);
+        EXPECT_EQ(config.dbSave, eOS_BOOL_FALSE) << "the save is done";
+        EXPECT_EQ(config.dbSaveStatus, eZQ_CMAPI_DB_SAVE_STATUS_COMPLETED_SUCCESS);
+        // Killed: nothing but the requested save reaches the file.
+        ASSERT_EQ(Ret(client.Exchange(sim.port, Request(eZQ_CM_OPER_TYPE_CREATE, 6, OnuKey(9), OnuRecord(9), 1))),
+                  eOS_RET_SUCCESS);
+        sim.process.Signal(SIGKILL);
+        ASSERT_TRUE(sim.process.Wait(kExitDeadline));
+    }
+    {
+        Sim sim({"--db", db});
+        ASSERT_NE(sim.port, 0);
+        EXPECT_EQ(WalkOnuIds(client, sim.port), (std::vector<int>{1, 5}));
+        Bytes got = client.Exchange(sim.port, Request(eZQ_CM_OPER_TYPE_GET, 6, OnuKey(5), {}, 1));
+        EXPECT_EQ(Bytes(got.begin() + oltmgr::kResAt, got.begin() + oltmgr::kRetAt), OnuRecord(5));
+        EXPECT_EQ(SystemConfig(client, sim.port).fdbAgingTimer, 300u);
+        ASSERT_EQ(Ret(client.Exchange(sim.port, Request(eZQ_CM_OPER_TYPE_DELETE, 6, OnuKey(1), {}, 1))), eOS_RET_SUCCESS);
+        sim.process.Signal(SIGTERM);
+        EXPECT_EQ(sim.process.Wait(kExitDeadline), 0);
+    }
+    Sim sim({"--db", db});
+    ASSERT_NE(sim.port, 0);
+    EXPECT_TRUE(sim.process.WaitForLine("db: loaded 2 instances", kDeadline));
+    EXPECT_EQ(WalkOnuIds(client, sim.port), (std::vector<int>{5})) << "saved at SIGTERM";
+}
+
+// Runs a statement on a new or existing SQLite file.
+void WithSqlite(const std::string &path, const std::string &sql) {
+    sqlite3 *db = nullptr;
+    ASSERT_EQ(sqlite3_open(path.c_str(), &db), SQLITE_OK);
+    char *error = nullptr;
+    EXPECT_EQ(sqlite3_exec(db, sql.c_str(), nullptr, nullptr, &error), SQLITE_OK) << (error ? error : "");
+    sqlite3_free(error);
+    sqlite3_close(db);
+}
+
+TEST(SimDbTest, DamagedOrUnreadableDbFilesEndWithStatus1AndTheReason) {
+    ScratchDir dir;
+    ASSERT_FALSE(dir.path.empty());
+    const std::string table = "CREATE TABLE instances(res_id INTEGER NOT NULL, key BLOB NOT NULL, "
+                              "record BLOB NOT NULL, PRIMARY KEY (res_id, key)) WITHOUT ROWID; PRAGMA user_version = 1;";
+    const std::string key = "zeroblob(52)";
+    const struct {
+        const char *name;
+        std::function<void(const std::string &)> make;
+        const char *reason;
+    } cases[] = {
+        {"not a database", [](const std::string &p) { std::ofstream(p) << std::string(4096, 'x'); }, "not a database"},
+        {"a directory", [](const std::string &p) { std::filesystem::create_directory(p); }, "unable to open"},
+        {"short key",
+         [&](const std::string &p) { WithSqlite(p, table + "INSERT INTO instances VALUES (6, zeroblob(5), zeroblob(1072));"); },
+         "the key is not 52 bytes"},
+        {"short record",
+         [&](const std::string &p) { WithSqlite(p, table + "INSERT INTO instances VALUES (6, " + key + ", zeroblob(10));"); },
+         "the record is 10 bytes, not 1072"},
+        {"huge record",
+         [&](const std::string &p) { WithSqlite(p, table + "INSERT INTO instances VALUES (6, " + key + ", zeroblob(100000));"); },
+         "too big"},
+        {"resource id out of range",
+         [&](const std::string &p) { WithSqlite(p, table + "INSERT INTO instances VALUES (-1, " + key + ", zeroblob(1072));"); },
+         "not a 32-bit number"},
+        {"alias of the system configuration",
+         [&](const std::string &p) { WithSqlite(p, table + "INSERT INTO instances VALUES (80, " + key + ", zeroblob(1072));"); },
+         "do not make a store"},
+        {"other layout", [](const std::string &p) { WithSqlite(p, "CREATE TABLE t(x); PRAGMA user_version = 7;"); },
+         "layout version 7"},
+        {"missing table", [](const std::string &p) { WithSqlite(p, "CREATE TABLE t(x); PRAGMA user_version = 1;"); },
+         "no such table"},
+    };
+    int n = 0;
+    for (const auto &c : cases) {
+        SCOPED_TRACE(c.name);
+        std::string path = dir.File(("db" + std::to_string(++n)).c_str());
+        c.make(path);
+        SimProcess sim({"--listen", "127.0.0.1:0", "--db", path});
+        EXPECT_EQ(sim.Wait(kExitDeadline), 1);
+        std::string errors = sim.Errors();
+        EXPECT_NE(errors.find("oltmgr-sim: database " + path + " is unusable"), std::string::npos) << errors;
+        EXPECT_NE(errors.find(c.reason), std::string::npos) << errors;
+    }
+}
+
+} // namespace

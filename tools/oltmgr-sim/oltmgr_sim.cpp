@@ -1,0 +1,108 @@
+// oltmgr_sim.cpp - oltmgr-sim, an OLT manager for hosts without a line card: the command line,
+// start-up (database, socket), the schedule and signal loop, and the orderly end.
+#include <signal.h>
+
+#include <algorithm>
+#include <chrono>
+#include <cstdio>
+#include <memory>
+#include <optional>
+#include <string>
+
+#include "oltmgr_peer.h"
+#include "sim_db.h"
+#include "sim_emulator.h"
+#include "sim_log.h"
+#include "sim_options.h"
+
+namespace {
+
+using namespace oltmgr;
+using namespace oltmgr::sim;
+using Clock = std::chrono::steady_clock;
+
+constexpr auto kIdleWait = std::chrono::seconds(1); // the longest the main thread sleeps at once
+
+int Fail(const std::string &message) {
+    std::fprintf(stderr, "oltmgr-sim: %s\n", message.c_str());
+    return 1;
+}
+
+// Waits for SIGINT or SIGTERM until deadline; the signal's number, or nothing at the deadline.
+std::optional<int> WaitForSignal(const sigset_t &signals, Clock::time_point deadline) {
+    auto left = std::chrono::duration_cast<std::chrono::nanoseconds>(deadline - Clock::now());
+    if (left.count() < 0) {
+        left = std::chrono::nanoseconds(0);
+    }
+    timespec timeout{static_cast<time_t>(left.count() / 1000000000), static_cast<long>(left.count() % 1000000000)};
+    int caught = sigtimedwait(&signals, nullptr, &timeout);
+    return caught > 0 ? std::optional<int>(caught) : std::nullopt;
+}
+
+} // namespace
+
+int main(int argc, char **argv) {
+    Options options;
+    std::string error;
+    if (!ParseOptions(argc - 1, argv + 1, &options, &error)) {
+        std::fprintf(stderr, "oltmgr-sim: %s\n%sTry 'oltmgr-sim --help' for more.\n", error.c_str(), Synopsis());
+        return 2;
+    }
+    if (options.help) {
+        std::fputs(Usage(), stdout);
+        return 0;
+    }
+
+    // The signals are taken by the main thread only, at its own pace: block them before the peer's
+    // thread starts, so that thread inherits the mask. A reader that goes away must not end us.
+    sigset_t signals;
+    sigemptyset(&signals);
+    sigaddset(&signals, SIGINT);
+    sigaddset(&signals, SIGTERM);
+    pthread_sigmask(SIG_BLOCK, &signals, nullptr);
+    signal(SIGPIPE, SIG_IGN);
+
+    std::unique_ptr<Database> database;
+    std::vector<Instance> instances;
+    if (!options.dbPath.empty()) {
+        database = Database::Open(options.dbPath, &error);
+        if (!database || !database->Load(&instances, &error)) {
+            return Fail("database " + options.dbPath + " is unusable: " + error);
+        }
+    }
+
+    Emulator emulator(database.get());
+    auto peer = std::make_unique<Peer>(PeerOptions{options.address, options.port, "", 0});
+    if (!peer->Ok()) {
+        return Fail(peer->Error());
+    }
+    peer->SetResponder([&emulator](const Datagram &datagram, Store &store) { return emulator.Respond(datagram, store); });
+    if (!peer->GetStore().Load(instances)) {
+        return Fail("database " + options.dbPath + " is unusable: its instances do not make a store");
+    }
+    peer->GetStore().SetInitDelay(options.initDelay);
+    emulator.Open();
+    LogLine("oltmgr-sim listening on " + options.address + ":" + std::to_string(peer->Port()));
+    if (database) {
+        LogLine("db: loaded " + std::to_string(instances.size()) + " instances from " + options.dbPath);
+    }
+
+    bool scheduled = options.alarmEvery.count() > 0;
+    Clock::time_point nextAlarm = Clock::now() + options.alarmEvery;
+    std::optional<int> caught;
+    while (!caught) {
+        Clock::time_point wake = Clock::now() + kIdleWait;
+        caught = WaitForSignal(signals, scheduled ? std::min(wake, nextAlarm) : wake);
+        if (!caught && scheduled && Clock::now() >= nextAlarm) {
+            emulator.ScheduledAlarm(*peer);
+            nextAlarm += options.alarmEvery;
+            if (nextAlarm <= Clock::now()) { // ticks missed while late are dropped, not repeated
+                nextAlarm = Clock::now() + options.alarmEvery;
+            }
+        }
+    }
+
+    LogLine(std::string("shutting down on ") + (*caught == SIGINT ? "SIGINT" : "SIGTERM"));
+    peer->Stop(); // no request changes the store while it is saved for the last time
+    return emulator.Save(peer->GetStore()) ? 0 : 1;
+}

@@ -1,0 +1,171 @@
+// sim_db.cpp - the store's SQLite file: layout check, load and save.
+#include "sim_db.h"
+
+#include <sqlite3.h>
+
+#include <cstring>
+
+namespace oltmgr::sim {
+
+namespace {
+
+constexpr int kLayoutVersion = 1;          // PRAGMA user_version of the files this program writes
+constexpr int kLargestValue = 4096;        // no key or record is longer; SQLite refuses longer values
+constexpr int kBusyWaitMs = 1000;          // another process holding the file: wait this long at most
+
+struct StatementCloser {
+    void operator()(sqlite3_stmt *statement) const { sqlite3_finalize(statement); }
+};
+using Statement = std::unique_ptr<sqlite3_stmt, StatementCloser>;
+
+Statement Prepare(sqlite3 *db, const char *sql, std::string *error) {
+    sqlite3_stmt *statement = nullptr;
+    if (sqlite3_prepare_v2(db, sql, -1, &statement, nullptr) != SQLITE_OK) {
+        *error = sqlite3_errmsg(db);
+        sqlite3_finalize(statement);
+        return nullptr;
+    }
+    return Statement(statement);
+}
+
+// The text of a one-row, one-column query such as a pragma; false with the reason in *error.
+bool QueryText(sqlite3 *db, const char *sql, std::string *text, std::string *error) {
+    Statement statement = Prepare(db, sql, error);
+    if (!statement) {
+        return false;
+    }
+    if (sqlite3_step(statement.get()) != SQLITE_ROW) {
+        *error = sqlite3_errmsg(db);
+        return false;
+    }
+    const unsigned char *value = sqlite3_column_text(statement.get(), 0);
+    *text = value != nullptr ? reinterpret_cast<const char *>(value) : "";
+    return true;
+}
+
+} // namespace
+
+std::unique_ptr<Database> Database::Open(const std::string &path, std::string *error) {
+    sqlite3 *db = nullptr;
+    if (sqlite3_open_v2(path.c_str(), &db, SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE, nullptr) != SQLITE_OK) {
+        *error = db != nullptr ? sqlite3_errmsg(db) : "out of memory";
+        sqlite3_close(db);
+        return nullptr;
+    }
+    std::unique_ptr<Database> database(new Database(path, db));
+    if (sqlite3_db_readonly(db, "main") == 1) {
+        *error = "the file is read-only, so the store could not be saved";
+        return nullptr;
+    }
+    sqlite3_busy_timeout(db, kBusyWaitMs);
+    sqlite3_limit(db, SQLITE_LIMIT_LENGTH, kLargestValue);
+
+    std::string check, version;
+    if (!QueryText(db, "PRAGMA quick_check", &check, error) || !QueryText(db, "PRAGMA user_version", &version, error)) {
+        return nullptr;
+    }
+    if (check != "ok") {
+        *error = "integrity check failed: " + check;
+        return nullptr;
+    }
+    if (version != "0" && version != std::to_string(kLayoutVersion)) {
+        *error = "layout version " + version + " is not " + std::to_string(kLayoutVersion);
+        return nullptr;
+    }
+    if (version == "0" &&
+        !database->Exec("BEGIN;"
+                        "CREATE TABLE instances(res_id INTEGER NOT NULL, key BLOB NOT NULL, record BLOB NOT NULL,"
+                        " PRIMARY KEY (res_id, key)) WITHOUT ROWID;"
+                        "PRAGMA user_version = 1;"
+                        "COMMIT;",
+                        error)) {
+        return nullptr;
+    }
+    return database;
+}
+
+Database::~Database() { sqlite3_close(db_); }
+
+bool Database::Exec(const char *sql, std::string *error) {
+    char *message = nullptr;
+    if (sqlite3_exec(db_, sql, nullptr, nullptr, &message) != SQLITE_OK) {
+        *error = message != nullptr ? message : sqlite3_errmsg(db_);
+        sqlite3_free(message);
+        sqlite3_exec(db_, "ROLLBACK", nullptr, nullptr, nullptr); // nothing half-done stays
+        return false;
+    }
+    return true;
+}
+
+bool Database::Load(std::vector<Instance> *instances, std::string *error) {
+    std::lock_guard lock(mutex_);
+    instances->clear();
+    Statement select = Prepare(db_, "SELECT res_id, key, record FROM instances ORDER BY res_id, key", error);
+    if (!select) {
+        return false;
+    }
+    int step;
+    while ((step = sqlite3_step(select.get())) == SQLITE_ROW) {
+        sqlite3_stmt *row = select.get();
+        std::string where = "instance " + std::to_string(instances->size() + 1);
+        sqlite3_int64 resId = sqlite3_column_int64(row, 0);
+        if (sqlite3_column_type(row, 0) != SQLITE_INTEGER || resId < 0 || resId > UINT32_MAX) {
+            *error = where + ": the resource id is not a 32-bit number";
+            return false;
+        }
+        Instance instance;
+        instance.resId = static_cast<uint32_t>(resId);
+        const void *key = sqlite3_column_blob(row, 1);
+        if (sqlite3_column_bytes(row, 1) != static_cast<int>(kKeyLen) || key == nullptr) {
+            *error = where + ": the key is not " + std::to_string(kKeyLen) + " bytes";
+            return false;
+        }
+        std::memcpy(instance.key.data(), key, kKeyLen);
+        const auto *record = static_cast<const uint8_t *>(sqlite3_column_blob(row, 2));
+        size_t size = static_cast<size_t>(sqlite3_column_bytes(row, 2));
+        if (size != RecordSize(instance.resId) || record == nullptr) {
+            *error = where + " (resource " + std::to_string(resId) + "): the record is " + std::to_string(size) +
+                     " bytes, not " + std::to_string(RecordSize(instance.resId));
+            return false;
+        }
+        instance.record.assign(record, record + size);
+        instances->push_back(std::move(instance));
+        if (instances->size() > kMaxInstances) {
+            *error = "more than " + std::to_string(kMaxInstances) + " instances";
+            return false;
+        }
+    }
+    if (step != SQLITE_DONE) {
+        *error = sqlite3_errmsg(db_);
+        return false;
+    }
+    return true;
+}
+
+bool Database::Save(const std::vector<Instance> &instances, std::string *error) {
+    std::lock_guard lock(mutex_);
+    if (!Exec("BEGIN IMMEDIATE; DELETE FROM instances;", error)) {
+        return false;
+    }
+    Statement insert = Prepare(db_, "INSERT INTO instances(res_id, key, record) VALUES (?, ?, ?)", error);
+    if (!insert) {
+        sqlite3_exec(db_, "ROLLBACK", nullptr, nullptr, nullptr);
+        return false;
+    }
+    for (const Instance &instance : instances) {
+        sqlite3_stmt *row = insert.get();
+        sqlite3_reset(row);
+        sqlite3_bind_int64(row, 1, instance.resId);
+        sqlite3_bind_blob(row, 2, instance.key.data(), static_cast<int>(instance.key.size()), SQLITE_STATIC);
+        sqlite3_bind_blob(row, 3, instance.record.data(), static_cast<int>(instance.record.size()), SQLITE_STATIC);
+        if (sqlite3_step(row) != SQLITE_DONE) {
+            *error = sqlite3_errmsg(db_);
+            sqlite3_exec(db_, "ROLLBACK", nullptr, nullptr, nullptr);
+            return false;
+        }
+    }
+    insert.reset();
+    return Exec("COMMIT", error);
+}
+
+} // namespace oltmgr::sim

@@ -1,0 +1,60 @@
+// sim_emulator.h - what the emulator does with each datagram and on its schedule: answers from
+// the store, raises and clears an ONU's alarm (and sends its activation or deactivation event)
+// when its configuration is created or deleted, saves the store when the system configuration
+// asks for it, and raises the scheduled alarms.
+//
+// Respond runs on the peer's thread, ScheduledAlarm on the main thread; the alarm sequence number
+// is shared. Until Open is called every datagram is dropped unanswered, so no answer comes from a
+// store that is still being loaded.
+#ifndef OLTMGR_SIM_EMULATOR_H
+#define OLTMGR_SIM_EMULATOR_H
+
+#include <atomic>
+#include <string>
+#include <vector>
+
+#include "oltmgr_peer.h"
+#include "sim_db.h"
+
+namespace oltmgr::sim {
+
+// The alarm an ONU configuration's creation raises and its deletion clears: the ONU reports a
+// low received optical power until its configuration goes.
+inline constexpr eZqCmAlarmType kOnuAlarm = eZQ_CMAPI_ONU_ALARM_LOW_RX_OPTICAL_POWER;
+// The scheduled alarms: a threshold crossing on each configured ONU in turn, or, with no ONU
+// configured, loss of signal on the PON link 1/0/1 (slot, device, link).
+inline constexpr eZqCmAlarmType kScheduledOnuAlarm = eZQ_CMAPI_TCA_ALARM_ONU_GEM_LOST_PKTS;
+inline constexpr eZqCmAlarmType kScheduledLinkAlarm = eZQ_CMAPI_OLT_ALARM_LOS;
+
+class Emulator {
+  public:
+    explicit Emulator(Database *database) : database_(database) {}
+
+    void Open() { open_ = true; }
+
+    // The peer's responder: the answer to the datagram and the notifications it causes, in that
+    // order; each request, registration and ignored datagram is logged on one line.
+    std::vector<Reply> Respond(const Datagram &datagram, Store &store);
+
+    // Raises the next scheduled alarm through the peer and logs it.
+    void ScheduledAlarm(Peer &peer);
+
+    // Saves the store to the database (when there is one) and logs the outcome; false when a
+    // database save failed.
+    bool Save(Store &store);
+
+  private:
+    tZqCmAlarmInfo NewAlarm(eZqCmAlarmType type, eZqCmAlarmSeverity severity, eZqCmAlarmCondition condition,
+                            const tZqCmOnuPortKey &where);
+    std::vector<Reply> OnuChanged(Store &store, const Bytes &request, bool created);
+    void SaveOnRequest(Store &store);
+
+    Database *database_;
+    std::atomic<bool> open_{false};
+    std::atomic<uint32_t> alarmSeqNo_{0};
+    Key lastScheduledOnu_{}; // main thread only: the ONU the latest scheduled alarm was about
+};
+
+} // namespace oltmgr::sim
+
+#endif // OLTMGR_SIM_EMULATOR_H

@@ -1,0 +1,33 @@
+// sim_options.h - the emulator's command line: where it listens, how long its start-up takes, how
+// often it raises scheduled alarms and where it keeps its store.
+#ifndef OLTMGR_SIM_OPTIONS_H
+#define OLTMGR_SIM_OPTIONS_H
+
+#include <chrono>
+#include <cstdint>
+#include <string>
+
+namespace oltmgr::sim {
+
+inline constexpr uint16_t kDefaultPort = 47000;
+
+struct Options {
+    std::string address = "127.0.0.1";
+    uint16_t port = kDefaultPort;             // 0: any free port (the log's first line names it)
+    std::chrono::milliseconds initDelay{0};   // NOT_INIT for half of it, then BUSY, then READY
+    std::chrono::milliseconds alarmEvery{0};  // 0: no scheduled alarms
+    std::string dbPath;                       // empty: the store lives in memory only
+    bool help = false;
+};
+
+// Reads the arguments after the program name. False, with the reason in *error, for an unknown
+// option, a missing or malformed value, or a stray argument; *options is then unspecified.
+bool ParseOptions(int argc, const char *const *argv, Options *options, std::string *error);
+
+// The usage text, several lines ending in a newline; the synopsis is its first two lines.
+const char *Usage();
+const char *Synopsis();
+
+} // namespace oltmgr::sim
+
+#endif // OLTMGR_SIM_OPTIONS_H
