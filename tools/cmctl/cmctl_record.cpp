@@ -240,7 +240,8 @@ std::string KeyText(const uZqCmKey &key, uint32_t resType) {
         std::snprintf(text, sizeof text, "port=%u/%u/%u/%u/%u", key.onuPortKey.slotId,
                       key.onuPortKey.deviceId, key.onuPortKey.linkId, key.onuPortKey.onuId,
                       key.onuPortKey.portId);
-    } else if ((resType == eZQ_CMAPI_RES_TYPE_LINK || resType == eZQ_CMAPI_RES_TYPE_LINK_SET) &&
+    } else if ((resType == eZQ_CMAPI_RES_TYPE_LINK || resType == eZQ_CMAPI_RES_TYPE_LINK_SET ||
+                resType == eZQ_CMAPI_RES_TYPE_TOD) &&
                ZeroFrom(bytes, 3)) {
         std::snprintf(text, sizeof text, "link=%u/%u/%u", key.linkKey.slotId, key.linkKey.deviceId,
                       key.linkKey.linkId);
