@@ -219,9 +219,9 @@ int Start(const Invocation &run) {
 int Status(const Invocation &run) {
     double waitSeconds = 0;
     if (const std::string *wait = run.Option("wait")) {
-        auto ms = ParseNumber(*wait, 3600);
-        if (!ms) return UsageError(run, "bad --wait '" + *wait + "': whole seconds, 0..3600");
-        waitSeconds = static_cast<double>(*ms);
+        auto seconds = ParseNumber(*wait, 3600);
+        if (!seconds) return UsageError(run, "bad --wait '" + *wait + "': whole seconds, 0..3600");
+        waitSeconds = static_cast<double>(*seconds);
     }
     if (!run.args.empty()) return UsageError(run, "unexpected '" + run.args[0] + "'");
     if (int started = Start(run)) return started;

@@ -25,8 +25,8 @@ using Bytes = std::vector<uint8_t>;
 // empty string on success, else what is wrong.
 std::string ParseKey(std::string_view text, uZqCmKey *keyP);
 // The key in the form that suits the resource type: type=N for the system, onu=... for ONUs,
-// link=... for links and time of day, profile=... for profiles, hex:... otherwise or when bytes lie outside the
-// form. A key of zeros is "none".
+// link=... for links and time of day, profile=... for profiles, hex:... otherwise or when bytes
+// lie outside the form. A key of zeros is "none".
 std::string KeyText(const uZqCmKey &key, uint32_t resType);
 // The key's bytes in hexadecimal, trailing zero bytes left out.
 std::string KeyHex(const uZqCmKey &key);
