@@ -127,6 +127,20 @@ TEST_F(CmctlTest, RefusalsNameTheManagersRetAndExitOne) {
     EXPECT_EQ((*fields)["retName"], "eOS_RET_OLT_INSTANCE_EXISTS");
 }
 
+TEST_F(CmctlTest, WalkStopsWhenTheManagerAnswersTheSameKeyAgain) {
+    ASSERT_EQ(Cmctl({"create", "6", "--key", "onu=1/1/3/17"}).status, 0);
+    // A next that echoes the key it was given would loop for ever.
+    manager_.SetResponder([](const oltmgr::Datagram &request, oltmgr::Store &store) {
+        if (oltmgr::ReadAt<uint32_t>(request.bytes, oltmgr::kOperTypeAt) != eZQ_CM_OPER_TYPE_GETNEXT)
+            return oltmgr::DefaultReplies(request, store);
+        return std::vector<oltmgr::Reply>{
+            {oltmgr::EchoResponse(request.bytes.data(), request.bytes.size(), eOS_RET_SUCCESS)}};
+    });
+    Result r = Cmctl({"walk", "6"});
+    EXPECT_EQ(r.status, 1);
+    EXPECT_NE(r.err.find("answered the same key twice"), std::string::npos) << r.err;
+}
+
 TEST_F(CmctlTest, KeysTravelFieldByFieldWithZerosAround) {
     struct Case {
         std::string key;
