@@ -1,0 +1,373 @@
+// cmctl against a loopback OLT manager: every command as a person or a script runs it, with its
+// output, its exit status and the requests that reached the manager.
+#include <gtest/gtest.h>
+
+#include <cstdio>
+#include <cstring>
+#include <fstream>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "cmctl_run.h"
+#include "oltmgr_peer.h"
+
+namespace {
+
+using cmtest::Json;
+using cmtest::Result;
+
+class CmctlTest : public ::testing::Test {
+  protected:
+    void SetUp() override { ASSERT_TRUE(manager_.Ok()); }
+
+    std::vector<std::string> Args(std::vector<std::string> args) {
+        args.insert(args.begin(), {"--mgr", "127.0.0.1:" + std::to_string(manager_.Port())});
+        return args;
+    }
+    Result Cmctl(std::vector<std::string> args) { return cmtest::Run(Args(std::move(args))); }
+
+    // The last request of the given operation that reached the manager.
+    oltmgr::Bytes LastRequest(uint32_t operType) {
+        oltmgr::Bytes last;
+        for (const oltmgr::Datagram &d : manager_.Requests())
+            if (oltmgr::ReadAt<uint32_t>(d.bytes, oltmgr::kOperTypeAt) == operType) last = d.bytes;
+        return last;
+    }
+
+    tZqCmAlarmInfo DyingGasp(uint16_t onuId, uint32_t sequence) {
+        tZqCmAlarmInfo alarm;
+        std::memset(&alarm, 0, sizeof alarm);
+        alarm.alarmType = eZQ_CMAPI_ONU_ALARM_DYING_GASP;
+        alarm.alarmSeverity = eZQ_CMAPI_ALARM_SEVERITY_CRITICAL;
+        alarm.alarmCondition = eZQ_CMAPI_ALARM_CONDITION_ALARM;
+        alarm.alarmResId.onuId.slotId = 1;
+        alarm.alarmResId.onuId.linkId = 3;
+        alarm.alarmResId.onuId.onuId = onuId;
+        alarm.alarmSeqNo = sequence;
+        return alarm;
+    }
+
+    bool WaitForSubscribers(size_t count) {
+        for (int look = 0; look < 500; ++look) {
+            if (manager_.Subscribers() == count) return true;
+            std::this_thread::sleep_for(std::chrono::milliseconds(10));
+        }
+        return false;
+    }
+
+    oltmgr::Peer manager_;
+};
+
+TEST_F(CmctlTest, StatusTellsNotReadyFromReadyByExitStatus) {
+    manager_.GetStore().SetInitStatusSequence({eZQ_CM_OLT_STATUS_NOT_INIT, eZQ_CM_OLT_STATUS_BUSY,
+                                               eZQ_CM_OLT_STATUS_READY});
+    Result notInit = Cmctl({"status"});
+    EXPECT_EQ(notInit.status, 4);
+    EXPECT_EQ(notInit.out, "OLT manager 127.0.0.1:" + std::to_string(manager_.Port()) + ": NOT_INIT (1)\n");
+    Result waited = Cmctl({"--json", "status", "--wait", "5"});
+    EXPECT_EQ(waited.status, 0);
+    auto json = Json::Object(waited.out);
+    ASSERT_TRUE(json) << waited.out;
+    EXPECT_EQ((*json)["ready"], "true");
+    EXPECT_EQ((*json)["initStatus"], "READY");
+    // The poll is the library's own: resource 80 with the system key and the init-status mask.
+    oltmgr::Bytes poll = LastRequest(eZQ_CM_OPER_TYPE_GET);
+    EXPECT_EQ(oltmgr::ReadAt<uint32_t>(poll, oltmgr::kResIdAt), 80u);
+    EXPECT_EQ(oltmgr::ReadAt<uint32_t>(poll, oltmgr::kKeyAt), 1u);
+    EXPECT_EQ(oltmgr::ReadAt<uint32_t>(poll, oltmgr::kResAt), fCMAPI_GPON_SYS_CONFIG_MASK_INIT_STATUS);
+}
+
+TEST_F(CmctlTest, OnuConfigurationsLiveThroughCreateGetWalkCountSetDelete) {
+    EXPECT_EQ(Cmctl({"create", "EQPT_ONU_CONFIG", "--key", "onu=1/1/3/18", "--record", "aa:bb"}).out,
+              "created EQPT_ONU_CONFIG onu=1/1/3/18\n");
+    EXPECT_EQ(Cmctl({"create", "eqpt_onu_config", "--key", "onu=1/1/3/17", "--record", "0x001122"}).status, 0);
+    EXPECT_EQ(Cmctl({"get", "6", "--key", "onu=1/1/3/17"}).out,
+              "EQPT_ONU_CONFIG onu=1/1/3/17\n  0000: 00 11 22\n  (zero from 0x0010 to the end, 1072 bytes)\n");
+    Result walk = Cmctl({"walk", "EQPT_ONU_CONFIG"});
+    EXPECT_EQ(walk.status, 0);
+    EXPECT_EQ(walk.out,
+              "EQPT_ONU_CONFIG onu=1/1/3/17\n  0000: 00 11 22\n  (zero from 0x0010 to the end, 1072 bytes)\n"
+              "EQPT_ONU_CONFIG onu=1/1/3/18\n  0000: aa bb\n  (zero from 0x0010 to the end, 1072 bytes)\n"
+              "2 instances\n");
+    EXPECT_EQ(Cmctl({"count", "EQPT_ONU_CONFIG"}).out, "2\n");
+    EXPECT_EQ(Cmctl({"set", "6", "--key", "onu=1/1/3/17", "--record", "ff"}).out,
+              "set EQPT_ONU_CONFIG onu=1/1/3/17\n");
+    EXPECT_EQ(Cmctl({"get", "6", "--key", "onu=1/1/3/17"}).out,
+              "EQPT_ONU_CONFIG onu=1/1/3/17\n  0000: ff\n  (zero from 0x0010 to the end, 1072 bytes)\n");
+    EXPECT_EQ(Cmctl({"delete", "6", "--key", "onu=1/1/3/18"}).out, "deleted EQPT_ONU_CONFIG onu=1/1/3/18\n");
+    EXPECT_EQ(Cmctl({"count", "6"}).out, "1\n");
+    EXPECT_EQ(Cmctl({"walk", "6", "--limit", "1"}).out.find("1 instance\n") != std::string::npos, true);
+}
+
+TEST_F(CmctlTest, RefusalsNameTheManagersRetAndExitOne) {
+    ASSERT_EQ(Cmctl({"create", "6", "--key", "onu=1/1/3/17"}).status, 0);
+    struct Case {
+        std::vector<std::string> args;
+        std::string ret;
+    } cases[] = {
+        {{"create", "6", "--key", "onu=1/1/3/17"}, "eOS_RET_OLT_INSTANCE_EXISTS (23)"},
+        {{"get", "6", "--key", "onu=1/1/3/99"}, "eOS_RET_OLT_NO_INSTANCE_EXISTS (24)"},
+        {{"delete", "6", "--key", "onu=1/1/3/99"}, "eOS_RET_OLT_NO_INSTANCE_EXISTS (24)"},
+        {{"set", "6", "--key", "onu=1/1/3/99", "--record", "01"}, "eOS_RET_OLT_NO_INSTANCE_EXISTS (24)"},
+        {{"delete", "EQPT_GPON_SYS_CONFIG"}, "eOS_RET_OLT_INVALID_OPER (22)"},
+    };
+    for (const Case &c : cases) {
+        Result r = Cmctl(c.args);
+        EXPECT_EQ(r.status, 1) << c.args[0];
+        EXPECT_EQ(r.out, "") << c.args[0];
+        EXPECT_NE(r.err.find("the OLT manager refused: " + c.ret), std::string::npos) << r.err;
+    }
+    Result json = Cmctl({"--json", "create", "6", "--key", "onu=1/1/3/17"});
+    EXPECT_EQ(json.status, 1);
+    auto fields = Json::Object(json.out);
+    ASSERT_TRUE(fields) << json.out;
+    EXPECT_EQ((*fields)["ok"], "false");
+    EXPECT_EQ((*fields)["ret"], "23");
+    EXPECT_EQ((*fields)["retName"], "eOS_RET_OLT_INSTANCE_EXISTS");
+}
+
+TEST_F(CmctlTest, WalkStopsWhenTheManagerAnswersTheSameKeyAgain) {
+    ASSERT_EQ(Cmctl({"create", "6", "--key", "onu=1/1/3/17"}).status, 0);
+    // A next that echoes the key it was given would loop for ever.
+    manager_.SetResponder([](const oltmgr::Datagram &request, oltmgr::Store &store) {
+        if (oltmgr::ReadAt<uint32_t>(request.bytes, oltmgr::kOperTypeAt) != eZQ_CM_OPER_TYPE_GETNEXT)
+            return oltmgr::DefaultReplies(request, store);
+        return std::vector<oltmgr::Reply>{
+            {oltmgr::EchoResponse(request.bytes.data(), request.bytes.size(), eOS_RET_SUCCESS)}};
+    });
+    Result r = Cmctl({"walk", "6"});
+    EXPECT_EQ(r.status, 1);
+    EXPECT_NE(r.err.find("answered the same key twice"), std::string::npos) << r.err;
+}
+
+TEST_F(CmctlTest, KeysTravelFieldByFieldWithZerosAround) {
+    struct Case {
+        std::string key;
+        std::vector<uint8_t> bytes; // the key's first bytes; the rest of the 52 are zero
+    } cases[] = {
+        {"onu=1/2/3/258", {1, 2, 3, 0, 2, 1}},
+        {"port=1/0/3/17/4", {1, 0, 3, 0, 17, 0, 4, 0}},
+        {"link=1/1/7", {1, 1, 7}},
+        {"profile=5", {5, 0, 0, 0}},
+        {"profile=5/0x100", {5, 0, 0, 0, 0, 1, 0, 0}},
+        {"type=1", {1}},
+        {"hex:de:ad-be.ef", {0xde, 0xad, 0xbe, 0xef}},
+    };
+    for (const Case &c : cases) {
+        manager_.ClearRequests();
+        Cmctl({"delete", "6", "--key", c.key});
+        oltmgr::Bytes request = LastRequest(eZQ_CM_OPER_TYPE_DELETE);
+        ASSERT_EQ(request.size(), oltmgr::kMsgLen) << c.key;
+        std::vector<uint8_t> key(request.begin() + oltmgr::kKeyAt,
+                                 request.begin() + oltmgr::kKeyAt + oltmgr::kKeyLen);
+        std::vector<uint8_t> expected = c.bytes;
+        expected.resize(oltmgr::kKeyLen, 0);
+        EXPECT_EQ(key, expected) << c.key;
+    }
+}
+
+TEST_F(CmctlTest, SystemConfigurationFieldsAreSetByNameAndMergedByMask) {
+    ASSERT_EQ(Cmctl({"set", "EQPT_GPON_SYS_CONFIG", "fdbAgingTimer=300", "autoUpgradeServerAddr=tftp://a\"b"}).status, 0);
+    ASSERT_EQ(Cmctl({"set", "EQPT_GPON_SYS_CONFIG", "--record", "dbSave=true", "systemMode=XGPON"}).status, 0);
+    // The second set named only its two fields: the manager kept the first set's.
+    oltmgr::Bytes set = LastRequest(eZQ_CM_OPER_TYPE_SET);
+    EXPECT_EQ(oltmgr::ReadAt<uint32_t>(set, oltmgr::kResAt), 0x40u | 0x800000u);
+    Result got = Cmctl({"--json", "get", "EQPT_GPON_SYS_CONFIG"});
+    ASSERT_EQ(got.status, 0) << got.err;
+    auto fields = Json::Object(got.out);
+    ASSERT_TRUE(fields) << got.out;
+    std::string record = (*fields)["record"];
+    for (const char *expected : {"\"fdbAgingTimer\":300", "\"dbSave\":\"TRUE\"", "\"systemMode\":\"XGPON\"",
+                                 "\"autoUpgradeServerAddr\":\"tftp://a\\\"b\"", "\"oltInitStatus\":\"READY\""})
+        EXPECT_NE(record.find(expected), std::string::npos) << expected << " in " << record;
+    Result text = Cmctl({"get", "1", "--mask", "fdbAgingTimer"});
+    EXPECT_NE(text.out.find("  fdbAgingTimer: 300\n"), std::string::npos) << text.out;
+    EXPECT_EQ(oltmgr::ReadAt<uint32_t>(LastRequest(eZQ_CM_OPER_TYPE_GET), oltmgr::kResAt), 1u);
+}
+
+TEST_F(CmctlTest, ExtendedRecordTravelsBehindTheMessageAndIsShownByField) {
+    ASSERT_EQ(Cmctl({"create", "TOD_REQ_MSG", "--key", "link=1/1/3", "linkKey=1/1/3", "syncPeriod=60",
+                     "enable=TRUE", "onuTodEnableList.todOnuList=80"}).status, 0);
+    oltmgr::Bytes create = LastRequest(eZQ_CM_OPER_TYPE_CREATE);
+    ASSERT_EQ(create.size(), oltmgr::kApiMsgLen);
+    EXPECT_EQ(oltmgr::ReadAt<uint32_t>(create, oltmgr::kExtOffset), 0x1u | 0x2u | 0x4u | 0x10u);
+    EXPECT_EQ(oltmgr::ReadAt<uint32_t>(create, oltmgr::kExtOffset + 12), 60u);
+    Result got = Cmctl({"get", "104", "--key", "link=1/1/3"});
+    EXPECT_EQ(got.status, 0) << got.err;
+    for (const char *line : {"TOD_REQ_MSG link=1/1/3\n", "  linkKey: 1/1/3\n", "  enable: TRUE (1)\n",
+                             "  syncPeriod: 60\n", "  onuTodEnableList.todOnuList: 80\n"})
+        EXPECT_NE(got.out.find(line), std::string::npos) << got.out;
+}
+
+TEST_F(CmctlTest, JsonOutputIsOneObjectPerResultAndNothingElse) {
+    ASSERT_EQ(Cmctl({"create", "6", "--key", "onu=1/1/3/17", "--record", "01"}).status, 0);
+    for (std::vector<std::string> args : std::vector<std::vector<std::string>>{
+             {"status"}, {"get", "6", "--key", "onu=1/1/3/17"}, {"walk", "6"}, {"count", "6"},
+             {"set", "6", "--key", "onu=1/1/3/17", "--record", "02"}, {"delete", "6", "--key", "onu=1/1/3/17"}}) {
+        args.insert(args.begin(), {"--json", "--verbose"});
+        Result r = Cmctl(args);
+        EXPECT_EQ(r.status, 0) << args[2] << r.err;
+        ASSERT_FALSE(r.out.empty()) << args[2];
+        EXPECT_EQ(r.out.find('\n'), r.out.size() - 1) << r.out;
+        auto fields = Json::Object(r.out);
+        ASSERT_TRUE(fields) << r.out;
+        EXPECT_EQ((*fields)["ok"], "true") << r.out;
+        EXPECT_NE(r.err.find("Alarm Rx task successfully started."), std::string::npos) << "--verbose: " << r.err;
+    }
+    Result walk = Cmctl({"--json", "walk", "6"});
+    EXPECT_EQ((*Json::Object(walk.out))["count"], "0");
+}
+
+TEST_F(CmctlTest, AlarmsArePrintedAsTheyArriveAndTheSubscriptionEnds) {
+    cmtest::Child child(Args({"alarms", "--count", "1", "--wait", "20"}));
+    ASSERT_TRUE(WaitForSubscribers(1));
+    EXPECT_EQ(manager_.GetStore().Subscribers()[0].filter.alarmFilterType, eZQ_CMAPI_ALARM_FILTER_NONE);
+    EXPECT_EQ(manager_.SendAlarm(DyingGasp(17, 7)), 1u);
+    Result r = child.Finish();
+    EXPECT_EQ(r.status, 0) << r.err;
+    EXPECT_EQ(r.out, "ALARM type=108 (ONU) severity=CRITICAL condition=ALARM resource=1/0/3/17 seq=7 time=0\n");
+    EXPECT_EQ(manager_.Subscribers(), 0u);
+}
+
+TEST_F(CmctlTest, AlarmFilterReachesTheManagerAndFollowEndsOnTerm) {
+    cmtest::Child child(Args({"--json", "alarms", "--follow", "--onu", "5-9", "--link", "3"}));
+    ASSERT_TRUE(WaitForSubscribers(1));
+    tZqCmAlarmFilterInfo filter = manager_.GetStore().Subscribers()[0].filter;
+    EXPECT_EQ(filter.alarmFilterType, eZQ_CMAPI_ALARM_FILTER_ONU);
+    EXPECT_EQ(filter.onuIdMin, 5u);
+    EXPECT_EQ(filter.onuIdMax, 9u);
+    EXPECT_EQ(filter.linkIdMin, 3u);
+    EXPECT_EQ(filter.slotIdMax, UINT32_MAX);
+    EXPECT_EQ(manager_.SendAlarm(DyingGasp(17, 1)), 0u);
+    EXPECT_EQ(manager_.SendAlarm(DyingGasp(6, 2)), 1u);
+    EXPECT_EQ(manager_.SendAlarm(DyingGasp(7, 3)), 1u);
+    std::this_thread::sleep_for(std::chrono::milliseconds(300));
+    child.Signal(SIGTERM);
+    Result r = child.Finish();
+    EXPECT_EQ(r.status, 0) << r.err;
+    size_t lines = 0;
+    for (size_t at = 0, next; (next = r.out.find('\n', at)) != std::string::npos; at = next + 1, ++lines) {
+        auto fields = Json::Object(r.out.substr(at, next - at));
+        ASSERT_TRUE(fields) << r.out;
+        EXPECT_EQ((*fields)["severity"], "CRITICAL");
+        EXPECT_EQ((*fields)["seqNo"], std::to_string(lines + 2));
+    }
+    EXPECT_EQ(lines, 2u) << r.out;
+    EXPECT_EQ(manager_.Subscribers(), 0u);
+}
+
+TEST_F(CmctlTest, BadArgumentsExitTwoWithAHintAndSendNothing) {
+    const std::vector<std::vector<std::string>> cases = {
+        {},
+        {"frobnicate"},
+        {"get"},
+        {"get", "NO_SUCH_RESOURCE"},
+        {"get", "6", "--key", "onu=1/1/3"},
+        {"get", "6", "--key", "onu=1/1/3/65536"},
+        {"get", "6", "--key", "link=256/1/1"},
+        {"get", "6", "--key", "hex:" + std::string(106, '0')},
+        {"get", "6", "--key", "hex:abc"},
+        {"get", "6", "--mask", "fdbAgingTimer"},
+        {"get", "1", "--mask", "noSuchField"},
+        {"get", "6", "--bogus"},
+        {"get", "6", "--key"},
+        {"get", "6", "extra"},
+        {"--timeout", "0", "status"},
+        {"--timeout", "abc", "status"},
+        {"--port", "70000", "status"},
+        {"--port", "5000", "--alarm-port", "5000", "status"},
+        {"status", "--wait", "-1"},
+        {"create", "6", "--key", "onu=1/1/3/1", "--record", "0g"},
+        {"create", "6", "--key", "onu=1/1/3/1", "--record", std::string(2146, 'a')},
+        {"create", "6", "--key", "onu=1/1/3/1", "fdbAgingTimer=3"},
+        {"create", "1", "fdbAgingTimer=4294967296"},
+        {"create", "1", "dbSave=MAYBE"},
+        {"create", "1", "hbUserName=" + std::string(30, 'u')},
+        {"create", "104", "linkKey=1/1"},
+        {"create", "6", "--key", "onu=1/1/3/1", "--record", "@/nonexistent/record"},
+        {"set", "6", "--key", "onu=1/1/3/1"},
+        {"delete", "6", "--key", "onu=1/1/3/1", "--record", "00"},
+        {"alarms", "--onu", "9-5"},
+        {"alarms", "--filter", "SOMETIMES"},
+        {"alarms", "--count", "0"},
+        {"trace", "--cm", "NOT_A_MODULE", "status"},
+        {"trace", "--cm", "EXT_CML_API=NOT_A_MASK", "status"},
+        {"trace", "--level", "LOUD", "status"},
+    };
+    for (const std::vector<std::string> &args : cases) {
+        Result r = Cmctl(args);
+        std::string line;
+        for (const std::string &a : args) line += a + " ";
+        EXPECT_EQ(r.status, 2) << line << r.err;
+        EXPECT_EQ(r.out, "") << line;
+        EXPECT_NE(r.err.find("--help)"), std::string::npos) << line << r.err;
+    }
+    EXPECT_TRUE(manager_.Requests().empty());
+}
+
+TEST_F(CmctlTest, RecordFileLargerThanTheRecordIsRefused) {
+    char path[] = "/tmp/cmctl-record-XXXXXX";
+    int fd = mkstemp(path);
+    ASSERT_GE(fd, 0);
+    std::vector<uint8_t> bytes(sizeof(uZqCmRes) + 1, 0x5a);
+    ASSERT_EQ(write(fd, bytes.data(), bytes.size()), static_cast<ssize_t>(bytes.size()));
+    close(fd);
+    Result tooLarge = Cmctl({"create", "6", "--key", "onu=1/1/3/1", "--record", std::string("@") + path});
+    EXPECT_EQ(tooLarge.status, 2);
+    EXPECT_NE(tooLarge.err.find("larger than the record (1072 bytes)"), std::string::npos) << tooLarge.err;
+    ASSERT_EQ(truncate(path, 3), 0);
+    EXPECT_EQ(Cmctl({"create", "6", "--key", "onu=1/1/3/1", "--record", std::string("@") + path}).status, 0);
+    EXPECT_EQ(Cmctl({"get", "6", "--key", "onu=1/1/3/1"}).out.find("  0000: 5a 5a 5a\n") != std::string::npos, true);
+    unlink(path);
+}
+
+TEST_F(CmctlTest, SilentManagerFailsEveryCommandWithinTheTimeout) {
+    // A manager that takes every request and answers none (its socket is bound, so no
+    // port-unreachable tells the client early).
+    oltmgr::Peer silent;
+    ASSERT_TRUE(silent.Ok());
+    silent.SetResponder([](const oltmgr::Datagram &, oltmgr::Store &) { return std::vector<oltmgr::Reply>{}; });
+    const std::string address = "127.0.0.1:" + std::to_string(silent.Port());
+    const std::vector<std::vector<std::string>> cases = {
+        {"status"}, {"get", "6", "--key", "onu=1/1/3/1"}, {"walk", "6"}, {"count", "6"},
+        {"create", "6", "--key", "onu=1/1/3/1"}, {"delete", "6", "--key", "onu=1/1/3/1"}, {"alarms"}};
+    for (std::vector<std::string> args : cases) {
+        args.insert(args.begin(), {"--mgr", address, "--timeout", "0.2"});
+        // Killed at the deadline a run would report -1: the run must end by itself.
+        Result r = cmtest::Child(args).Finish(std::chrono::seconds(20));
+        EXPECT_EQ(r.status, 3) << args[4] << r.err;
+        EXPECT_NE(r.err.find("no answer from the OLT manager at " + address + " within 0.2 s"),
+                  std::string::npos) << r.err;
+    }
+}
+
+TEST_F(CmctlTest, HelpOnEveryCommand) {
+    for (std::string command : {"status", "get", "walk", "count", "create", "set", "delete", "alarms", "trace"}) {
+        Result r = Cmctl({command, "--help"});
+        EXPECT_EQ(r.status, 0) << command;
+        EXPECT_EQ(r.out.rfind("cmctl " + command, 0), 0u) << r.out;
+    }
+    for (std::vector<std::string> args : std::vector<std::vector<std::string>>{{"--help"}, {"help"}}) {
+        Result r = cmtest::Run(args);
+        EXPECT_EQ(r.status, 0);
+        EXPECT_EQ(r.out.rfind("usage: cmctl", 0), 0u) << r.out;
+    }
+    EXPECT_TRUE(manager_.Requests().empty());
+}
+
+TEST_F(CmctlTest, TraceSwitchesTheLibrarysTracesForTheRunOnly) {
+    Result traced = Cmctl({"trace", "count", "6"});
+    EXPECT_EQ(traced.status, 0);
+    EXPECT_EQ(traced.out, "0\n");
+    EXPECT_NE(traced.err.find("[CM-TRACE:5]"), std::string::npos) << traced.err;
+    EXPECT_NE(traced.err.find("ZqCmApi__GetNumOfInstance(): rspMsg.ret 0."), std::string::npos);
+    Result plain = Cmctl({"count", "6"});
+    EXPECT_EQ(plain.err, "");
+    Result report = cmtest::Run({"trace", "--cm", "ext_communication=api+message", "--module", "1", "--level", "debug"});
+    EXPECT_EQ(report.status, 0);
+    EXPECT_NE(report.out.find("cm EXT_COMMUNICATION: 0x5 API+MESSAGE\n"), std::string::npos) << report.out;
+    EXPECT_NE(report.out.find("trace level DEBUG"), std::string::npos) << report.out;
+}
+
+} // namespace

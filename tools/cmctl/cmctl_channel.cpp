@@ -1,0 +1,140 @@
+// cmctl_channel.cpp - cmctl's start of relayKit and of the CM channel, and the two host hooks.
+#include "cmctl_channel.h"
+
+#include <arpa/inet.h>
+#include <netinet/in.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
+#include <atomic>
+#include <cerrno>
+#include <chrono>
+#include <cstdio>
+#include <cstring>
+#include <thread>
+
+#include "cmctl_names.h"
+#include "relaykit.h"
+
+namespace {
+
+std::atomic<bool> showLibraryLines{false};
+
+void LibraryLine(char *textP) {
+    if (textP != nullptr && showLibraryLines.load()) std::fputs(textP, stderr);
+}
+
+// A port the system has free now; the channel binds it right after (with SO_REUSEADDR).
+uint16_t FreeUdpPort() {
+    int fd = socket(AF_INET, SOCK_DGRAM, 0);
+    if (fd < 0) return 0;
+    sockaddr_in address{};
+    address.sin_family = AF_INET;
+    address.sin_addr.s_addr = htonl(INADDR_ANY);
+    socklen_t length = sizeof address;
+    uint16_t port = 0;
+    if (bind(fd, reinterpret_cast<sockaddr *>(&address), sizeof address) == 0 &&
+        getsockname(fd, reinterpret_cast<sockaddr *>(&address), &length) == 0)
+        port = ntohs(address.sin_port);
+    close(fd);
+    return port;
+}
+
+std::string MaskNames(uint32_t mask) {
+    std::string names;
+    for (const cmctl::EnumName &bit : cmctl::kTraceMaskNames)
+        if ((mask & bit.value) != 0) names += (names.empty() ? "" : "+") + std::string(bit.name);
+    return names;
+}
+
+} // namespace
+
+// ---- the host hooks -----------------------------------------------------------------------------
+
+extern "C" int PhyLink2MIBLink(uint16 phyLinkId, uint32 *mibLinkIdP) {
+    if (mibLinkIdP != nullptr) *mibLinkIdP = phyLinkId;
+    return 0;
+}
+
+// The line sink carries trace records while tracing; they go to standard error.
+extern "C" int itSendOltDebugInfoToBll(char *textP) {
+    if (textP != nullptr) std::fprintf(stderr, "%s\n", textP);
+    return 0;
+}
+
+namespace cmctl {
+
+void StartLibrary(bool verbose, const TraceSettings &trace) {
+    showLibraryLines.store(verbose || trace.on);
+    OsWrap__Init(nullptr);
+    SvcInit(LibraryLine, LibraryLine);
+    InitSyslog();
+    InitTrace();
+    if (!trace.on) return;
+    for (auto [module, mask] : trace.cmMasks)
+        CmTraceSetMask(static_cast<eZqOltModuleId>(module), static_cast<eZqCmTraceMask>(mask));
+    for (auto [module, mask] : trace.svcMasks)
+        TraceSetMask(static_cast<eSvcModuleId>(module), static_cast<eZqCmTraceMask>(mask));
+    if (trace.traceLevel) TraceSetLevel(static_cast<eZqTraceLevel>(*trace.traceLevel));
+    if (trace.logLevel) LogSetLevel(static_cast<eZqLogLevel>(*trace.logLevel));
+    SetDisplayMode(eOS_BOOL_FALSE, eOS_BOOL_FALSE);
+    SetCliDisplayMode(eOS_BOOL_TRUE);
+}
+
+std::string TraceReport() {
+    std::string report;
+    char line[160];
+    for (uint32_t module = 0; module < ZQ_CM_TRACE_MODULE_NUM; ++module) {
+        uint32_t mask = CmTraceGetMask(static_cast<eZqOltModuleId>(module));
+        if (mask == 0) continue;
+        std::snprintf(line, sizeof line, "cm %s: 0x%x %s\n",
+                      std::string(NameOf(kCmModuleNames, module)).c_str(), mask,
+                      MaskNames(mask).c_str());
+        report += line;
+    }
+    for (uint32_t module = 0; module < ZQ_TRACE_MODULE_NUM; ++module) {
+        uint32_t mask = TraceGetMask(static_cast<eSvcModuleId>(module));
+        if (mask == 0) continue;
+        std::snprintf(line, sizeof line, "module %s: 0x%x %s\n", ZqSubModuleStr[module], mask,
+                      MaskNames(mask).c_str());
+        report += line;
+    }
+    std::snprintf(line, sizeof line, "trace level %s, log level %s\n",
+                  std::string(NameOf(kTraceLevelNames, TraceLevel)).c_str(),
+                  std::string(NameOf(kLogLevelNames, LogLevel)).c_str());
+    return report + line;
+}
+
+void DrainTrace() {
+    // A record is queued and written by the trace task; give it a moment to empty the queue.
+    for (int look = 0; look < 50 && MemAllocCnt != 0; ++look)
+        std::this_thread::sleep_for(std::chrono::milliseconds(10));
+}
+
+std::string OpenChannel(Endpoints *endpointsP) {
+    if (endpointsP->requestPort == 0) endpointsP->requestPort = FreeUdpPort();
+    if (endpointsP->alarmPort == 0) endpointsP->alarmPort = FreeUdpPort();
+    if (endpointsP->requestPort == 0 || endpointsP->alarmPort == 0)
+        return std::string("no free local UDP port: ") + std::strerror(errno);
+    // The alarm task forwards registration answers to extEntityReqRspUdpPort, so it names the
+    // port the request/response socket really binds.
+    OltMgrHostAddr = endpointsP->managerIp;
+    oltMgrUdpPort = endpointsP->managerPort;
+    extEntityReqRspUdpPort = endpointsP->requestPort;
+    extEntityAlarmUdpPort = endpointsP->alarmPort;
+    tZqCmChannelOptions options;
+    ZqCmApi__DefaultChannelOptions(&options);
+    options.receiveTimeoutMs = endpointsP->timeoutMs;
+    options.alarmTaskWaitMs = 200;
+    options.waitingLines = 0;
+    options.waitingLineMs = 0;
+    options.pollAttempts = 0; // each command asks the manager itself, within the time-out
+    options.pollIntervalMs = 0;
+    eOsRet started = ZqCmApi__InitCommunicationChannelWithOptions(&options);
+    if (started != eOS_RET_SUCCESS)
+        return "cannot open the CM channel on local ports " + std::to_string(endpointsP->requestPort) +
+               " and " + std::to_string(endpointsP->alarmPort) + ": " + RetText(started);
+    return {};
+}
+
+} // namespace cmctl

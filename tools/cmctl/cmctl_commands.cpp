@@ -1,0 +1,612 @@
+// cmctl_commands.cpp - the commands of cmctl: each turns its arguments into CM requests, runs them
+// synchronously over the channel and prints the answers as text or JSON.
+#include "cmctl_commands.h"
+
+#include <csignal>
+#include <chrono>
+#include <condition_variable>
+#include <cstdio>
+#include <cstring>
+#include <deque>
+#include <mutex>
+#include <span>
+#include <thread>
+
+#include "cmctl_names.h"
+#include "cmctl_record.h"
+#include "relaykit.h"
+
+namespace cmctl {
+
+const std::string *Invocation::Option(std::string_view name) const {
+    auto found = options.find(name);
+    return found == options.end() || found->second.empty() ? nullptr : &found->second.back();
+}
+
+namespace {
+
+using Clock = std::chrono::steady_clock;
+
+constexpr int32_t kWalkEnd = eOS_RET_OLT_NO_INSTANCE_EXISTS;
+constexpr size_t kWalkLimit = 1u << 20; // a manager that never ends a walk is stopped here
+constexpr size_t kAlarmBacklog = 1024;  // alarms waiting to be printed; more are counted, not kept
+
+uint16 NextTransactionId() {
+    static uint16 next = 1;
+    return next++;
+}
+
+// ---- output -------------------------------------------------------------------------------------
+
+class JsonObject {
+  public:
+    JsonObject &Raw(std::string_view key, const std::string &value) {
+        body_ += (body_.empty() ? "" : ",") + JsonString(key) + ":" + value;
+        return *this;
+    }
+    JsonObject &Str(std::string_view key, std::string_view value) { return Raw(key, JsonString(value)); }
+    JsonObject &Num(std::string_view key, int64_t value) { return Raw(key, std::to_string(value)); }
+    JsonObject &Bool(std::string_view key, bool value) { return Raw(key, value ? "true" : "false"); }
+    std::string Text() const { return "{" + body_ + "}"; }
+
+  private:
+    std::string body_;
+};
+
+void PrintLine(const std::string &line) {
+    std::fputs(line.c_str(), stdout);
+    std::fputc('\n', stdout);
+    std::fflush(stdout);
+}
+
+std::string RecordJson(uint32_t resId, std::span<const uint8_t> record) {
+    const Layout *layout = LayoutOf(resId);
+    JsonObject object;
+    if (layout == nullptr)
+        return object.Num("length", static_cast<int64_t>(record.size()))
+            .Str("hex", HexText(record.first(UsedLength(record))))
+            .Text();
+    for (const Field &field : layout->fields) object.Raw(field.name, FieldJson(field, record));
+    return object.Text();
+}
+
+// Field by field where the layout is known, else a dump of 16 bytes a line up to the last non-zero.
+void PrintRecordText(uint32_t resId, std::span<const uint8_t> record) {
+    if (const Layout *layout = LayoutOf(resId)) {
+        for (const Field &field : layout->fields)
+            std::printf("  %s: %s\n", std::string(field.name).c_str(), FieldText(field, record).c_str());
+        return;
+    }
+    size_t used = UsedLength(record);
+    for (size_t offset = 0; offset < used; offset += 16) {
+        std::printf("  %04zx:", offset);
+        for (size_t i = offset; i < std::min(offset + 16, used); ++i) std::printf(" %02x", record[i]);
+        std::printf("\n");
+    }
+    if (used == 0)
+        std::printf("  (all %zu bytes zero)\n", record.size());
+    else if (used < record.size())
+        std::printf("  (zero from 0x%04zx to the end, %zu bytes)\n", (used + 15) / 16 * 16, record.size());
+}
+
+// ---- what a command addresses --------------------------------------------------------------------
+
+struct Target {
+    uint32_t resId = 0;
+    uint32_t resType = 0;
+    uZqCmKey key;
+    bool keyGiven = false;
+
+    std::string Label() const { return ResourceLabel(resId) + " " + KeyText(key, resType); }
+};
+
+std::string ParseTarget(const Invocation &run, Target *targetP) {
+    std::memset(&targetP->key, 0, sizeof targetP->key);
+    if (run.args.empty()) return "which resource? give a name or number";
+    auto resId = ParseResource(run.args[0]);
+    if (!resId) return "unknown resource '" + run.args[0] + "'";
+    targetP->resId = *resId;
+    const ResourceName *known = FindResource(*resId);
+    targetP->resType = known != nullptr ? known->type : eZQ_CMAPI_RES_TYPE_MIN;
+    if (const std::string *type = run.Option("type")) {
+        auto value = ValueOf(kResTypeNames, *type);
+        if (!value) return "unknown resource type '" + *type + "'";
+        targetP->resType = *value;
+    }
+    if (const std::string *key = run.Option("key")) {
+        std::string error = ParseKey(*key, &targetP->key);
+        if (!error.empty()) return error;
+        targetP->keyGiven = true;
+    } else if (targetP->resType == eZQ_CMAPI_RES_TYPE_SYSTEM) {
+        targetP->key.resType = eZQ_CMAPI_RES_TYPE_SYSTEM; // as the library's own readiness poll
+    }
+    return {};
+}
+
+// The record a create or set sends: --record HEX, @FILE or FIELD=VALUE, then FIELD=VALUE words.
+std::string BuildRecord(const Invocation &run, const Target &target, std::span<uint8_t> record) {
+    std::vector<std::string_view> assignments;
+    if (const std::string *given = run.Option("record")) {
+        std::string error;
+        if (given->starts_with("@"))
+            error = ReadFileInto(given->substr(1), record);
+        else if (given->find('=') != std::string::npos)
+            assignments.push_back(*given);
+        else
+            error = ParseHexInto(*given, record);
+        if (!error.empty()) return "record: " + error;
+    }
+    for (size_t i = 1; i < run.args.size(); ++i) assignments.push_back(run.args[i]);
+    if (assignments.empty()) return {};
+    const Layout *layout = LayoutOf(target.resId);
+    if (layout == nullptr)
+        return ResourceLabel(target.resId) +
+               " has no field layout here: give its record as --record HEX or --record @FILE";
+    for (std::string_view assignment : assignments) {
+        std::string error = Assign(*layout, assignment, record);
+        if (!error.empty()) return error;
+    }
+    return {};
+}
+
+// ---- results --------------------------------------------------------------------------------------
+
+struct Counters {
+    uint32_t sentFail = CmApiUdpSentFailCnt;
+    uint32_t rcvFail = CmApiUdpRcvFailCnt;
+};
+
+struct Outcome {
+    int exit = kExitOk;
+    std::string error;
+};
+
+// The library's own failures (send or receive) are told apart from the manager's ret by its
+// failure counters.
+Outcome Judge(const Invocation &run, int32_t ret, const Counters &before) {
+    if (ret == eOS_RET_SUCCESS) return {};
+    char seconds[32];
+    std::snprintf(seconds, sizeof seconds, "%g", run.endpoints.timeoutMs / 1000.0);
+    if (CmApiUdpSentFailCnt != before.sentFail)
+        return {kExitNoAnswer, "cannot send to the OLT manager at " + run.manager};
+    if (CmApiUdpRcvFailCnt != before.rcvFail)
+        return {kExitNoAnswer, ret == eOS_RET_TIME_OUT
+                                   ? "no answer from the OLT manager at " + run.manager +
+                                         " within " + seconds + " s"
+                                   : "receiving from the OLT manager at " + run.manager + " failed"};
+    return {kExitRefused, "the OLT manager refused: " + RetText(ret)};
+}
+
+JsonObject Head(std::string_view operation, const Target &target) {
+    JsonObject head;
+    head.Str("operation", operation)
+        .Str("resource", ResourceLabel(target.resId))
+        .Num("resId", target.resId)
+        .Num("resType", target.resType)
+        .Str("key", KeyText(target.key, target.resType));
+    return head;
+}
+
+int Report(const Invocation &run, const std::string &what, JsonObject json, int32_t ret,
+           const Outcome &outcome) {
+    if (outcome.exit != kExitOk) std::fprintf(stderr, "cmctl: %s: %s\n", what.c_str(), outcome.error.c_str());
+    if (run.json) {
+        json.Bool("ok", outcome.exit == kExitOk).Num("ret", ret).Str("retName", RetName(ret));
+        if (outcome.exit != kExitOk) json.Str("error", outcome.error);
+        PrintLine(json.Text());
+    }
+    return outcome.exit;
+}
+
+int UsageError(const Invocation &run, const std::string &message) {
+    std::fprintf(stderr, "cmctl %s: %s (see cmctl %s --help)\n", run.command.c_str(),
+                 message.c_str(), run.command.c_str());
+    return kExitUsage;
+}
+
+int Start(const Invocation &run) {
+    StartLibrary(run.verbose, run.trace);
+    Endpoints endpoints = run.endpoints;
+    std::string error = OpenChannel(&endpoints);
+    if (error.empty()) return kExitOk;
+    std::fprintf(stderr, "cmctl: %s\n", error.c_str());
+    return kExitLocal;
+}
+
+// ---- commands ---------------------------------------------------------------------------------------
+
+// The manager's start-up state; --wait polls until it is ready or the time is up.
+int Status(const Invocation &run) {
+    double waitSeconds = 0;
+    if (const std::string *wait = run.Option("wait")) {
+        auto seconds = ParseNumber(*wait, 3600);
+        if (!seconds) return UsageError(run, "bad --wait '" + *wait + "': whole seconds, 0..3600");
+        waitSeconds = static_cast<double>(*seconds);
+    }
+    if (!run.args.empty()) return UsageError(run, "unexpected '" + run.args[0] + "'");
+    if (int started = Start(run)) return started;
+    Clock::time_point deadline = Clock::now() + std::chrono::duration_cast<Clock::duration>(
+                                                    std::chrono::duration<double>(waitSeconds));
+    Target target;
+    std::memset(&target.key, 0, sizeof target.key);
+    target.resId = eZQ_CMAPI_RES_ID_EQPT_OLT_INIT_STATUS;
+    target.resType = target.key.resType = eZQ_CMAPI_RES_TYPE_SYSTEM;
+    for (;;) {
+        uZqCmRes record;
+        std::memset(&record, 0, sizeof record);
+        record.gponSysConfig.bitMask = fCMAPI_GPON_SYS_CONFIG_MASK_INIT_STATUS;
+        Counters before;
+        eOsRet ret = ZqCmApi__GetReq(NextTransactionId(), eZQ_CMAPI_RES_TYPE_SYSTEM,
+                                     eZQ_CMAPI_RES_ID_EQPT_OLT_INIT_STATUS, target.key, &record);
+        Outcome outcome = Judge(run, ret, before);
+        uint32_t state = record.gponSysConfig.oltInitStatus;
+        bool ready = outcome.exit == kExitOk && state == eZQ_CM_OLT_STATUS_READY;
+        if (!ready && Clock::now() < deadline) {
+            std::this_thread::sleep_for(std::chrono::milliseconds(100));
+            continue;
+        }
+        JsonObject json;
+        json.Str("operation", "status").Str("manager", run.manager);
+        if (outcome.exit != kExitOk) return Report(run, "status", json, ret, outcome);
+        std::string_view name = NameOf(kInitStatusNames, state);
+        std::string stateText = name.empty() ? std::to_string(state) : std::string(name);
+        if (run.json)
+            PrintLine(json.Bool("ok", true).Bool("ready", ready).Str("initStatus", stateText)
+                          .Num("initStatusValue", state).Num("ret", ret).Str("retName", RetName(ret))
+                          .Text());
+        else
+            std::printf("OLT manager %s: %s (%u)\n", run.manager.c_str(), stateText.c_str(), state);
+        return ready ? kExitOk : kExitNotReady;
+    }
+}
+
+int Get(const Invocation &run) {
+    Target target;
+    std::string error = ParseTarget(run, &target);
+    if (error.empty() && run.args.size() > 1) error = "unexpected '" + run.args[1] + "'";
+    uZqCmRes record;
+    std::memset(&record, 0, sizeof record);
+    std::span<uint8_t> bytes(reinterpret_cast<uint8_t *>(&record), RecordSize(target.resId));
+    const Layout *layout = LayoutOf(target.resId);
+    uint32_t mask = 0;
+    if (error.empty()) {
+        if (const std::string *given = run.Option("mask"))
+            error = ParseMask(layout, *given, &mask);
+        else if (layout != nullptr)
+            ParseMask(layout, "all", &mask);
+    }
+    if (!error.empty()) return UsageError(run, error);
+    std::memcpy(bytes.data(), &mask, sizeof mask);
+    if (int started = Start(run)) return started;
+
+    Counters before;
+    eOsRet ret = ZqCmApi__GetReq(NextTransactionId(), static_cast<eZqCmApiResType>(target.resType),
+                                 static_cast<eZqCmApiResId>(target.resId), target.key, &record);
+    Outcome outcome = Judge(run, ret, before);
+    JsonObject json = Head("get", target);
+    if (outcome.exit != kExitOk) return Report(run, "get " + target.Label(), json, ret, outcome);
+    if (run.json) {
+        json.Raw("record", RecordJson(target.resId, bytes));
+    } else {
+        std::printf("%s\n", target.Label().c_str());
+        PrintRecordText(target.resId, bytes);
+    }
+    return Report(run, "get", json, ret, outcome);
+}
+
+// Every instance of a resource in the manager's order; with --key from that key on.
+int Walk(const Invocation &run) {
+    Target target;
+    std::string error = ParseTarget(run, &target);
+    if (error.empty() && run.args.size() > 1) error = "unexpected '" + run.args[1] + "'";
+    size_t limit = kWalkLimit;
+    if (const std::string *given = run.Option("limit"); given != nullptr && error.empty()) {
+        auto value = ParseNumber(*given, kWalkLimit);
+        if (!value || *value == 0) error = "bad --limit '" + *given + "'";
+        else limit = *value;
+    }
+    if (!error.empty()) return UsageError(run, error);
+    if (int started = Start(run)) return started;
+
+    auto type = static_cast<eZqCmApiResType>(target.resType);
+    auto id = static_cast<eZqCmApiResId>(target.resId);
+    uZqCmKey key;
+    uZqCmRes record;
+    std::memset(&record, 0, sizeof record);
+    std::span<const uint8_t> bytes(reinterpret_cast<const uint8_t *>(&record), RecordSize(target.resId));
+    Counters before;
+    eOsRet ret = target.keyGiven
+                     ? ZqCmApi__GetFirstReqWithKey(NextTransactionId(), type, id, target.key, &key, &record)
+                     : ZqCmApi__GetFirstReq(NextTransactionId(), type, id, &key, &record);
+    std::string instances;
+    size_t count = 0;
+    Outcome outcome;
+    while (ret == eOS_RET_SUCCESS && count < limit) {
+        ++count;
+        std::string keyText = KeyText(key, target.resType);
+        if (run.json) {
+            instances += (instances.empty() ? "" : ",") +
+                         JsonObject().Str("key", keyText).Raw("record", RecordJson(target.resId, bytes)).Text();
+        } else {
+            std::printf("%s %s\n", ResourceLabel(target.resId).c_str(), keyText.c_str());
+            PrintRecordText(target.resId, bytes);
+        }
+        if (count == limit) break;
+        uZqCmKey previous = key;
+        before = Counters();
+        ret = ZqCmApi__GetNextReq(NextTransactionId(), type, id, previous, &key, &record);
+        if (ret == eOS_RET_SUCCESS && std::memcmp(&previous, &key, sizeof key) == 0) {
+            outcome = {kExitRefused, "the OLT manager answered the same key twice: walk stopped"};
+            break;
+        }
+    }
+    if (outcome.exit == kExitOk && ret != kWalkEnd) outcome = Judge(run, ret, before);
+    if (outcome.exit == kExitOk) ret = eOS_RET_SUCCESS;
+    if (!run.json && outcome.exit == kExitOk)
+        std::printf("%zu instance%s\n", count, count == 1 ? "" : "s");
+    JsonObject json = Head("walk", target);
+    json.Num("count", static_cast<int64_t>(count)).Raw("instances", "[" + instances + "]");
+    return Report(run, "walk " + ResourceLabel(target.resId), json, ret, outcome);
+}
+
+int Count(const Invocation &run) {
+    Target target;
+    std::string error = ParseTarget(run, &target);
+    if (error.empty() && run.args.size() > 1) error = "unexpected '" + run.args[1] + "'";
+    if (!error.empty()) return UsageError(run, error);
+    if (int started = Start(run)) return started;
+
+    Counters before;
+    sint16 number = ZqCmApi__GetNumOfInstance(NextTransactionId(),
+                                              static_cast<eZqCmApiResType>(target.resType),
+                                              static_cast<eZqCmApiResId>(target.resId));
+    // The call folds every failure into -1 and reads the count as signed 16 bits.
+    Outcome outcome = Judge(run, number == -1 ? eOS_RET_TIME_OUT : eOS_RET_SUCCESS, before);
+    if (outcome.exit == kExitRefused)
+        outcome.error = "the OLT manager refused the count (the call reports any non-zero ret as -1)";
+    eOsRet ret = outcome.exit == kExitOk        ? eOS_RET_SUCCESS
+                 : outcome.exit == kExitNoAnswer ? eOS_RET_TIME_OUT
+                                                 : eOS_RET_FAILURE;
+    int64_t count = number < 0 ? number + 65536 : number;
+    JsonObject json = Head("count", target);
+    json.Num("count", outcome.exit == kExitOk ? count : -1);
+    if (outcome.exit == kExitOk && !run.json) std::printf("%lld\n", static_cast<long long>(count));
+    return Report(run, "count " + ResourceLabel(target.resId), json, ret, outcome);
+}
+
+// create, set and delete: one request, no record shown.
+int Change(const Invocation &run) {
+    Target target;
+    std::string error = ParseTarget(run, &target);
+    uZqCmRes record;
+    std::memset(&record, 0, sizeof record);
+    std::span<uint8_t> bytes(reinterpret_cast<uint8_t *>(&record), RecordSize(target.resId));
+    bool isDelete = run.command == "delete";
+    if (error.empty() && isDelete && run.args.size() > 1) error = "unexpected '" + run.args[1] + "'";
+    if (error.empty() && !isDelete) error = BuildRecord(run, target, bytes);
+    if (error.empty() && run.command == "set" && !run.Has("record") && run.args.size() < 2)
+        error = "set needs a record: --record HEX, --record @FILE or FIELD=VALUE";
+    if (!error.empty()) return UsageError(run, error);
+    if (int started = Start(run)) return started;
+
+    auto type = static_cast<eZqCmApiResType>(target.resType);
+    auto id = static_cast<eZqCmApiResId>(target.resId);
+    uint16 tid = NextTransactionId();
+    Counters before;
+    eOsRet ret = run.command == "create" ? ZqCmApi__CreateReq(tid, type, id, target.key, &record)
+                 : run.command == "set"  ? ZqCmApi__SetReq(tid, type, id, target.key, &record)
+                                         : ZqCmApi__DeleteReq(tid, type, id, target.key);
+    Outcome outcome = Judge(run, ret, before);
+    if (outcome.exit == kExitOk && !run.json) {
+        const char *done = run.command == "create" ? "created" : run.command == "set" ? "set" : "deleted";
+        std::printf("%s %s\n", done, target.Label().c_str());
+    }
+    return Report(run, run.command + " " + target.Label(), Head(run.command, target), ret, outcome);
+}
+
+// ---- alarms -------------------------------------------------------------------------------------------
+
+std::mutex alarmMutex;
+std::condition_variable alarmArrived;
+std::deque<uZqCmMsg> alarmBacklog;
+size_t alarmsDropped = 0;
+volatile std::sig_atomic_t stopRequested = 0;
+
+// Runs in the alarm task: the message is only valid during the call, so it is copied.
+eOsRet KeepAlarm(uZqCmMsg *msgP) {
+    std::lock_guard<std::mutex> lock(alarmMutex);
+    if (alarmBacklog.size() < kAlarmBacklog)
+        alarmBacklog.push_back(*msgP);
+    else
+        ++alarmsDropped;
+    alarmArrived.notify_one();
+    return eOS_RET_SUCCESS;
+}
+
+void RequestStop(int) { stopRequested = 1; }
+
+std::string AlarmText(const uZqCmMsg &msg, bool json) {
+    char text[256];
+    uint32_t msgType = msg.alarmMsg.msgHdr.msgType;
+    if (msgType == eZQ_CM_MSG_TYPE_EVT) {
+        const tZqCmEventMsg &event = msg.eventMsg;
+        std::string key = KeyText(event.dbKey, event.resType);
+        if (json)
+            return JsonObject().Str("message", "event").Num("eventId", event.eventId)
+                .Num("resType", event.resType).Str("key", key).Text();
+        std::snprintf(text, sizeof text, "EVENT id=%u resType=%u key=%s", event.eventId,
+                      event.resType, key.c_str());
+        return text;
+    }
+    if (msgType != eZQ_CM_MSG_TYPE_ALM) {
+        if (json) return JsonObject().Str("message", "other").Num("msgType", msgType).Text();
+        std::snprintf(text, sizeof text, "MESSAGE msgType=%u", msgType);
+        return text;
+    }
+    const tZqCmAlarmInfo &alarm = msg.alarmMsg.alarmInfo;
+    const tZqCmOnuKey &onu = alarm.alarmResId.onuId;
+    char resource[48];
+    std::snprintf(resource, sizeof resource, "%u/%u/%u/%u", onu.slotId, onu.deviceId, onu.linkId, onu.onuId);
+    uint64_t time = static_cast<uint64_t>(alarm.alarmOccurrenceTime.high) << 32 | alarm.alarmOccurrenceTime.low;
+    auto named = [](std::span<const EnumName> names, uint32_t value) {
+        std::string_view name = NameOf(names, value);
+        return name.empty() ? std::to_string(value) : std::string(name);
+    };
+    std::string severity = named(kSeverityNames, alarm.alarmSeverity);
+    std::string condition = named(kConditionNames, alarm.alarmCondition);
+    if (json)
+        return JsonObject().Str("message", "alarm").Num("alarmType", alarm.alarmType)
+            .Str("class", AlarmClass(alarm.alarmType)).Str("severity", severity)
+            .Str("condition", condition).Str("resource", resource).Num("seqNo", alarm.alarmSeqNo)
+            .Num("time", static_cast<int64_t>(time)).Text();
+    std::snprintf(text, sizeof text, "ALARM type=%u (%s) severity=%s condition=%s resource=%s seq=%u time=%llu",
+                  alarm.alarmType, std::string(AlarmClass(alarm.alarmType)).c_str(), severity.c_str(),
+                  condition.c_str(), resource, alarm.alarmSeqNo, static_cast<unsigned long long>(time));
+    return text;
+}
+
+// A range "A" or "A-B" of a filter.
+bool ParseRange(const std::string &text, uint32_t *minP, uint32_t *maxP) {
+    size_t dash = text.find('-');
+    auto low = ParseNumber(std::string_view(text).substr(0, dash), UINT32_MAX);
+    auto high = dash == std::string::npos ? low : ParseNumber(std::string_view(text).substr(dash + 1), UINT32_MAX);
+    if (!low || !high || *low > *high) return false;
+    *minP = static_cast<uint32_t>(*low);
+    *maxP = static_cast<uint32_t>(*high);
+    return true;
+}
+
+std::string ParseFilter(const Invocation &run, tZqCmAlarmFilterInfo *filterP) {
+    std::memset(filterP, 0, sizeof *filterP);
+    struct RangeOption {
+        std::string_view name;
+        uint32_t *minP;
+        uint32_t *maxP;
+        uint32_t filterType; // implied when --filter is not given; a later one wins
+    };
+    // A range not given lets everything through; the wire words are written as they are, since an
+    // alarm type range may run past the enumeration.
+    filterP->slotIdMax = filterP->linkIdMax = filterP->onuIdMax = UINT32_MAX;
+    uint32_t typeMin = 0, typeMax = UINT32_MAX;
+    const RangeOption ranges[] = {
+        {"slot", &filterP->slotIdMin, &filterP->slotIdMax, eZQ_CMAPI_ALARM_FILTER_SLOT},
+        {"link", &filterP->linkIdMin, &filterP->linkIdMax, eZQ_CMAPI_ALARM_FILTER_LINK},
+        {"onu", &filterP->onuIdMin, &filterP->onuIdMax, eZQ_CMAPI_ALARM_FILTER_ONU},
+        {"alarm-type", &typeMin, &typeMax, eZQ_CMAPI_ALARM_FILTER_ALARM_TYPE}};
+    uint32_t filterType = eZQ_CMAPI_ALARM_FILTER_NONE;
+    for (const RangeOption &range : ranges) {
+        const std::string *given = run.Option(range.name);
+        if (given == nullptr) continue;
+        if (!ParseRange(*given, range.minP, range.maxP))
+            return "bad --" + std::string(range.name) + " '" + *given + "': give N or N-M";
+        filterType = range.filterType;
+    }
+    std::memcpy(&filterP->alarmTypeMin, &typeMin, sizeof typeMin);
+    std::memcpy(&filterP->alarmTypeMax, &typeMax, sizeof typeMax);
+    if (const std::string *given = run.Option("filter")) {
+        auto value = ValueOf(kFilterTypeNames, *given, eZQ_CMAPI_ALARM_FILTER_MAX - 1);
+        if (!value) return "unknown filter '" + *given + "'";
+        filterType = *value;
+    }
+    filterP->alarmFilterType = static_cast<eZqCmAlarmFilterType>(filterType);
+    return {};
+}
+
+int Alarms(const Invocation &run) {
+    tZqCmAlarmFilterInfo filter;
+    std::string error = ParseFilter(run, &filter);
+    size_t wanted = 1;
+    uint64_t waitSeconds = 5;
+    if (const std::string *given = run.Option("count"); given != nullptr && error.empty()) {
+        auto value = ParseNumber(*given, kAlarmBacklog);
+        if (!value || *value == 0) error = "bad --count '" + *given + "'";
+        else wanted = *value;
+    }
+    if (const std::string *given = run.Option("wait"); given != nullptr && error.empty()) {
+        auto value = ParseNumber(*given, 86400);
+        if (!value) error = "bad --wait '" + *given + "': whole seconds";
+        else waitSeconds = *value;
+    }
+    if (error.empty() && !run.args.empty()) error = "unexpected '" + run.args[0] + "'";
+    if (!error.empty()) return UsageError(run, error);
+    bool follow = run.Has("follow");
+    if (int started = Start(run)) return started;
+
+    // A registration waits three receive time-outs for its answer: a first request tells a
+    // silent manager within one.
+    Counters before;
+    uZqCmKey key;
+    std::memset(&key, 0, sizeof key);
+    key.resType = eZQ_CMAPI_RES_TYPE_SYSTEM;
+    uZqCmRes probe;
+    std::memset(&probe, 0, sizeof probe);
+    probe.gponSysConfig.bitMask = fCMAPI_GPON_SYS_CONFIG_MASK_INIT_STATUS;
+    eOsRet ret = ZqCmApi__GetReq(NextTransactionId(), eZQ_CMAPI_RES_TYPE_SYSTEM,
+                                 eZQ_CMAPI_RES_ID_EQPT_OLT_INIT_STATUS, key, &probe);
+    JsonObject json;
+    json.Str("operation", "alarms").Str("manager", run.manager);
+    Outcome outcome = Judge(run, ret, before);
+    if (outcome.exit == kExitNoAnswer) return Report(run, "alarms", json, ret, outcome);
+
+    struct sigaction action {};
+    action.sa_handler = RequestStop;
+    sigaction(SIGINT, &action, nullptr);
+    sigaction(SIGTERM, &action, nullptr);
+    itCmApi__RegisterAlarmHandler(KeepAlarm);
+    tZqCmAlarmRegInfo registration;
+    std::memset(&registration, 0, sizeof registration);
+    registration.port = run.endpoints.alarmPort;
+    registration.alarmFilterInfo = filter;
+    ret = ZqCmApi__AlarmRegister(NextTransactionId(), registration);
+    if (ret != eOS_RET_SUCCESS)
+        return Report(run, "alarm registration", json, ret,
+                      {kExitRefused, "not answered or refused: " + RetText(ret)});
+    if (!run.json)
+        std::fprintf(stderr, "cmctl: registered for alarms (filter %s)%s\n",
+                     std::string(NameOf(kFilterTypeNames, filter.alarmFilterType)).c_str(),
+                     follow ? "; Ctrl-C ends" : "");
+
+    Clock::time_point deadline = Clock::now() + std::chrono::seconds(waitSeconds);
+    size_t shown = 0;
+    while (stopRequested == 0 && (follow || (shown < wanted && Clock::now() < deadline))) {
+        std::unique_lock<std::mutex> lock(alarmMutex);
+        alarmArrived.wait_for(lock, std::chrono::milliseconds(100), [] { return !alarmBacklog.empty(); });
+        while (!alarmBacklog.empty() && (follow || shown < wanted)) {
+            uZqCmMsg msg = alarmBacklog.front();
+            alarmBacklog.pop_front();
+            lock.unlock();
+            PrintLine(AlarmText(msg, run.json));
+            ++shown;
+            lock.lock();
+        }
+    }
+    if (alarmsDropped != 0)
+        std::fprintf(stderr, "cmctl: %zu alarms came faster than they could be shown and were dropped\n",
+                     alarmsDropped);
+    if (shown == 0 && !run.json)
+        std::fprintf(stderr, "cmctl: no alarm within %llu s\n", static_cast<unsigned long long>(waitSeconds));
+    eOsRet unregistered = ZqCmApi__AlarmUnRegister(NextTransactionId(), registration);
+    if (unregistered != eOS_RET_SUCCESS)
+        std::fprintf(stderr, "cmctl: alarm unregistration: not answered or refused: %s\n",
+                     RetText(unregistered).c_str());
+    return kExitOk;
+}
+
+} // namespace
+
+int RunCommand(const Invocation &run) {
+    struct Entry {
+        std::string_view name;
+        int (*run)(const Invocation &);
+    };
+    static constexpr Entry kCommands[] = {{"status", Status}, {"get", Get},       {"walk", Walk},
+                                          {"count", Count},   {"create", Change}, {"set", Change},
+                                          {"delete", Change}, {"alarms", Alarms}};
+    int exit = kExitUsage;
+    for (const Entry &entry : kCommands)
+        if (entry.name == run.command) exit = entry.run(run);
+    if (run.trace.on) DrainTrace();
+    return exit;
+}
+
+} // namespace cmctl
