@@ -55,6 +55,7 @@ step "the system configuration"
 run get EQPT_GPON_SYS_CONFIG --mask oltInitStatus,dbSave
 
 step "register for alarms; a new ONU raises one"
+echo '$ cmctl alarms --onu 20 --count 1 --wait 5   (in the background)'
 "$cmctl_bin" --mgr "$manager" alarms --onu 20 --count 1 --wait 5 >"$scratch/raised.txt" 2>&1 &
 listener_pid=$!
 sleep 0.5
@@ -64,6 +65,7 @@ listener_pid=""
 cat "$scratch/raised.txt"
 
 step "delete the ONU; its alarm clears"
+echo '$ cmctl alarms --onu 20 --count 1 --wait 5   (in the background)'
 "$cmctl_bin" --mgr "$manager" alarms --onu 20 --count 1 --wait 5 >"$scratch/cleared.txt" 2>&1 &
 listener_pid=$!
 sleep 0.5
