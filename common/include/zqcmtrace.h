@@ -166,9 +166,12 @@ RELAYKIT_API void SvcLogSetLevel(eZqLogLevel level);
 
 /* ---- record writers ----------------------------------------------------------------------- */
 
-/* CmTraceInterface, TraceInterface and LogInterface (and SvcPrintf) take a format that may begin
- * with "%t", which puts the system time "TH<high>L<low>:" after the record prefix; that is why
- * their formats are not checked by the compiler. */
+/* CmTraceInterface, TraceInterface and LogInterface take a format that may begin with the time
+ * directive "%t", which puts the system time "TH<high>L<low>:" after the record prefix; their
+ * call-site forms (CmTrace, OsLog and its siblings) have the compiler check the rest of the format
+ * against the arguments. TraceInterface_Ext and the forms built on it (Trace, Trace_Ext, MinorLog
+ * and its siblings, the ONU wrappers) take plain printf formats: "%t" there is ordinary format
+ * text. */
 
 /* CM traces, gated by CmTraceMasks; written at once in the calling thread, also before InitTrace.
  * "[CM-TRACE:<module>]: " {file:line:function()}: text */
@@ -207,6 +210,7 @@ RELAYKIT_API void TraceTask(void);
         if (ZQ_TRACE_SUM_ON(CmTraceMaskSum))                                                     \
             CmTraceInterface(__FILE__, __LINE__, __func__, (eZqOltModuleId)(moduleIdM),          \
                              (eZqCmTraceMask)(maskM), __VA_ARGS__);                              \
+        OS_TIME_FORMAT_CHECK(__VA_ARGS__);                                                       \
     } while (0)
 
 #define Trace(moduleIdM, maskM, ...)                                                             \
@@ -238,10 +242,12 @@ RELAYKIT_API void TraceTask(void);
 #define ZqMajorLog MajorLog
 #define ZqCriticalLog CriticalLog
 
-#define OsLog(levelM, ...) LogInterface(__FILE__, __LINE__, __func__, (eZqLogLevel)(levelM), __VA_ARGS__)
-#define OsMinorLog(...) LogInterface(__FILE__, __LINE__, __func__, eZQ_LL_MINOR, __VA_ARGS__)
-#define OsMajorLog(...) LogInterface(__FILE__, __LINE__, __func__, eZQ_LL_MAJOR, __VA_ARGS__)
-#define OsCriticalLog(...) LogInterface(__FILE__, __LINE__, __func__, eZQ_LL_CRITICAL, __VA_ARGS__)
+#define OsLog(levelM, ...)                                                                       \
+    (OS_TIME_FORMAT_CHECK(__VA_ARGS__),                                                          \
+     LogInterface(__FILE__, __LINE__, __func__, (eZqLogLevel)(levelM), __VA_ARGS__))
+#define OsMinorLog(...) OsLog(eZQ_LL_MINOR, __VA_ARGS__)
+#define OsMajorLog(...) OsLog(eZQ_LL_MAJOR, __VA_ARGS__)
+#define OsCriticalLog(...) OsLog(eZQ_LL_CRITICAL, __VA_ARGS__)
 #define OsTrace(moduleIdM, maskM, formatPM, ...) ((void)0)
 
 /* ---- per-ONU filters ---------------------------------------------------------------------- */
