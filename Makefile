@@ -53,7 +53,7 @@ demo: $(BUILD_DIR)/build.ninja
 	cd $(BUILD_DIR) && ./examples/relaykit_demo
 	@echo
 	@echo "== capsheet: the sample OMCI capture to CSV"
-	cd $(BUILD_DIR) && ./capsheet/capsheet ../examples/omci-sample.pcap omci-sample.csv && head -4 omci-sample.csv
+	cd $(BUILD_DIR) && ./capsheet/capsheet $(CURDIR)/examples/omci-sample.pcap omci-sample.csv && head -4 omci-sample.csv
 
 bench: $(BENCH_DIR)/build.ninja
 	cmake --build $(BENCH_DIR) -j $(JOBS)
