@@ -29,6 +29,10 @@ CASES=(
     'warn  | MinorLog("%s\n", n);'
     'warn  | OnuOmciMajorLog(onu, "%s\n", n);'
     'warn  | OnuMgrTrace(1, 1, 1, 1, "%d\n", s);'
+    'warn  | LogInterface("f.c", 1, "fn", eZQ_LL_MAJOR, "%tQ%s\n", n);'
+    'warn  | TraceInterface("f.c", 1, "fn", eSVC_MODULE_ID_SVC, eZQ_CM_TM_API, "%p\n", n);'
+    'warn  | CmTraceInterface("f.c", 1, "fn", eZQ_OLT_MAN_MODULE_EXT_CLI, eZQ_CM_TM_API, "%s\n", n);'
+    'clean | LogInterface("f.c", 1, "fn", eZQ_LL_MAJOR, "%tQ%d\n", n);'
     'clean | OnuMgrTracelog(eSVC_MODULE_ID_SVC, 1, 1, 1, 1, "%d %s\n", n, s);'
 )
 
