@@ -169,9 +169,9 @@ RELAYKIT_API void SvcLogSetLevel(eZqLogLevel level);
 /* CmTraceInterface, TraceInterface and LogInterface take a format that may begin with the time
  * directive "%t", which puts the system time "TH<high>L<low>:" after the record prefix; the
  * compiler checks the rest of the format against the arguments at every call, their call-site
- * forms (CmTrace, OsLog and its siblings) included. TraceInterface_Ext and the forms built on it (Trace, Trace_Ext, MinorLog
- * and its siblings, the ONU wrappers) take plain printf formats: "%t" there is ordinary format
- * text. */
+ * forms (CmTrace, OsLog and its siblings) included. TraceInterface_Ext and the forms built on it
+ * (Trace, Trace_Ext, MinorLog and its siblings, the ONU wrappers) take plain printf formats: "%t"
+ * there is ordinary format text. */
 
 /* CM traces, gated by CmTraceMasks; written at once in the calling thread, also before InitTrace.
  * "[CM-TRACE:<module>]: " {file:line:function()}: text */

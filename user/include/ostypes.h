@@ -155,10 +155,13 @@ typedef void (*tOsSysMemFreeHandler)(void *memP);
 typedef void (*tSvcTimerCallback)(void *userInfoP);
 
 /* Compile-time check of the printf-style calls whose format may begin with the time directive "%t"
- * (SvcPrintf, SvcConsolePrintf and the OsLog and CmTrace forms): the compiler checks the arguments
- * against the format from its third character on when it begins with "%t", against the whole
- * format otherwise, so a wrong argument is a warning and not a crash at run time. The check is the
- * dead branch of a constant condition: no argument is evaluated twice and nothing is called. */
+ * (SvcPrintf, SvcConsolePrintf, CmTraceInterface, TraceInterface, LogInterface and the forms built
+ * on them): the compiler checks the arguments against the format from its third character on when
+ * it begins with "%t", against the whole format otherwise, so a wrong argument is a warning and
+ * not a crash at run time. Each of these calls is a macro of the function's own name that adds the
+ * check; the function's definition puts its name in parentheses so the macro leaves it alone. The
+ * check is the dead branch of a constant condition: no argument is evaluated twice and nothing is
+ * called. */
 static inline void OsFormatCheck(const char *checkedFormatP, const char *formatP, ...)
     __attribute__((format(printf, 1, 3)));
 static inline void OsFormatCheck(const char *checkedFormatP, const char *formatP, ...) {
