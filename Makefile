@@ -2,44 +2,66 @@
 #   make test                    build and run every test
 #   make test SANITIZE=address   the same under AddressSanitizer + UndefinedBehaviorSanitizer
 #   make test SANITIZE=thread    the same under ThreadSanitizer
-#   make demo                    build and run the demo host on its built-in defaults
+#   make demo                    build the demo programs only and run them on their built-in defaults
 #   make bench                   build optimised and run the benchmarks
 #   make install PREFIX=/opt/x   install headers, library, capsheet, pkg-config and CMake files
+# Every target first runs tools/bootstrap.sh, which installs what is missing (as root) or says
+# what to install.
 
 SANITIZE ?=
 PREFIX ?= /usr/local
 JOBS ?= $(shell nproc)
 BUILD_DIR := build$(if $(SANITIZE),-$(SANITIZE))
 BENCH_DIR := build-bench
-GENERATOR := $(shell command -v ninja >/dev/null 2>&1 && echo Ninja || echo "Unix Makefiles")
 
-.PHONY: all build test demo bench install clean
+# The programs `make demo` runs, and all it builds.
+DEMO_TARGETS := relaykit_demo capsheet
+# The targets that carry install rules.
+INSTALL_TARGETS := relayKit capsheet
+
+# Developer and CI builds treat every warning as an error; a plain cmake build does not.
+CMAKE_FLAGS := -G Ninja -DRELAYKIT_WERROR=ON
+# What the bootstrap checks for: "all" (build, tests, benchmarks) or "build".
+BOOTSTRAP_SCOPE := all
+
+.PHONY: all build test demo bench install clean bootstrap
 
 all: build
 
-$(BUILD_DIR)/CMakeCache.txt:
-	cmake -S . -B $(BUILD_DIR) -G "$(GENERATOR)" -DRELAYKIT_SANITIZE=$(SANITIZE)
+bootstrap:
+	@bash tools/bootstrap.sh $(BOOTSTRAP_SCOPE)
 
-build: $(BUILD_DIR)/CMakeCache.txt
+# build.ninja is written only by a configure step that succeeded, so a failed configure is simply
+# run again next time.
+$(BUILD_DIR)/build.ninja: | bootstrap
+	cmake -S . -B $(BUILD_DIR) $(CMAKE_FLAGS) -DRELAYKIT_SANITIZE=$(SANITIZE)
+
+$(BENCH_DIR)/build.ninja: | bootstrap
+	cmake -S . -B $(BENCH_DIR) $(CMAKE_FLAGS) -DCMAKE_BUILD_TYPE=Release -DBUILD_TESTING=OFF
+
+build: $(BUILD_DIR)/build.ninja
 	cmake --build $(BUILD_DIR) -j $(JOBS)
 
-test: build
-	ctest --test-dir $(BUILD_DIR) -j $(JOBS) --output-on-failure
+# A tree configured before GoogleTest was installed (by `make install`, say) has no tests yet.
+test: $(BUILD_DIR)/build.ninja
+	@test -d $(BUILD_DIR)/tests || cmake $(BUILD_DIR)
+	cmake --build $(BUILD_DIR) -j $(JOBS)
+	ctest --test-dir $(BUILD_DIR) -j $(JOBS) --output-on-failure --no-tests=error
 
-demo: build
+demo: $(BUILD_DIR)/build.ninja
+	cmake --build $(BUILD_DIR) -j $(JOBS) --target $(DEMO_TARGETS)
 	cd $(BUILD_DIR) && ./examples/relaykit_demo
 	@echo
 	@echo "== capsheet: the sample OMCI capture to CSV"
-	cd $(BUILD_DIR) && ./capsheet/capsheet ../examples/omci-sample.pcap omci-sample.csv && head -4 omci-sample.csv
+	cd $(BUILD_DIR) && ./capsheet/capsheet $(CURDIR)/examples/omci-sample.pcap omci-sample.csv && head -4 omci-sample.csv
 
-$(BENCH_DIR)/CMakeCache.txt:
-	cmake -S . -B $(BENCH_DIR) -G "$(GENERATOR)" -DCMAKE_BUILD_TYPE=Release -DBUILD_TESTING=OFF
-
-bench: $(BENCH_DIR)/CMakeCache.txt
+bench: $(BENCH_DIR)/build.ninja
 	cmake --build $(BENCH_DIR) -j $(JOBS)
 	bash tools/run-benchmarks.sh $(BENCH_DIR)
 
-install: build
+install: BOOTSTRAP_SCOPE := build
+install: $(BUILD_DIR)/build.ninja
+	cmake --build $(BUILD_DIR) -j $(JOBS) --target $(INSTALL_TARGETS)
 	cmake --install $(BUILD_DIR) --prefix $(PREFIX)
 
 clean:

@@ -53,6 +53,46 @@ static void ExchangeWithWrapperTask(void) {
     }
 }
 
+/* ---- trace and log records, and a refused call with its report ---------------------------------- */
+
+/* Records are written by the trace task, not by the caller. The trace task frees each record's
+ * block right after writing it, so once the allocation count is back where it was, every record
+ * queued since has been written. Waits at most a second. */
+static void WaitForTraceTask(uint32 allocCountBefore) {
+    int waitedMs;
+    for (waitedMs = 0; waitedMs < 1000; waitedMs += 10) {
+        if (__atomic_load_n(&MemAllocCnt, __ATOMIC_RELAXED) <= allocCountBefore) return;
+        SvcSleep(10);
+    }
+}
+
+static void WriteTraceAndLogRecords(void) {
+    uint32 allocCount = __atomic_load_n(&MemAllocCnt, __ATOMIC_RELAXED);
+
+    TraceSetMask(eSVC_MODULE_ID_SVC_MGR, eZQ_CM_TM_INFO);
+    SetTraceFieldBitMask(eZQ_TRACE_FIELD_BIT_MASK_LEVEL_AND_ID, eOS_BOOL_TRUE);
+    LogSetLevel(eZQ_LL_MAJOR); /* the start-up configuration logs CRITICAL records only */
+    Trace(eSVC_MODULE_ID_SVC_MGR, eZQ_CM_TM_INFO, "demo trace record: %d modules traced\n", 1);
+    OsMajorLog("demo log record at level MAJOR\n");
+    WaitForTraceTask(allocCount);
+
+    SetCliDisplayMode(eOS_BOOL_TRUE); /* the host's line sink now gets every completed line */
+    SvcPrintf("this line also reaches the management layer\n");
+    SetCliDisplayMode(eOS_BOOL_FALSE);
+    DumpLogLevelAndTraceLevel();
+}
+
+/* A refused call returns its code to the caller and writes its own report, naming the operation
+ * and the value it refused, through the log writer. */
+static void ShowRefusedCall(void) {
+    uint32 allocCount = __atomic_load_n(&MemAllocCnt, __ATOMIC_RELAXED);
+    tOsMsg msg = NULL;
+    eOsRet rc = OsWrap__QueueRcv(999, &msg, OS_WAIT_NO);
+
+    SvcPrintf("main: OsWrap__QueueRcv on queue 999 returned %d; its report:\n", (int)rc);
+    WaitForTraceTask(allocCount);
+}
+
 /* ---- two service tasks: PING's periodic timer sends to PONG, which answers -------------------- */
 
 enum { kPingType = 1, kPongType = 2 };
@@ -127,15 +167,10 @@ int main(void) {
     ExchangeWithWrapperTask();
 
     printf("\n== trace and log records, written by the trace task\n");
-    TraceSetMask(eSVC_MODULE_ID_SVC_MGR, eZQ_CM_TM_INFO);
-    SetTraceFieldBitMask(eZQ_TRACE_FIELD_BIT_MASK_LEVEL_AND_ID, eOS_BOOL_TRUE);
-    LogSetLevel(eZQ_LL_MAJOR); /* the start-up configuration logs CRITICAL records only */
-    Trace(eSVC_MODULE_ID_SVC_MGR, eZQ_CM_TM_INFO, "demo trace record: %d modules traced\n", 1);
-    OsMajorLog("demo log record at level MAJOR\n");
-    SetCliDisplayMode(eOS_BOOL_TRUE); /* the host's line sink now gets every completed line */
-    SvcPrintf("this line also reaches the management layer\n");
-    SetCliDisplayMode(eOS_BOOL_FALSE);
-    DumpLogLevelAndTraceLevel();
+    WriteTraceAndLogRecords();
+
+    printf("\n== a refused call returns its code and reports why\n");
+    ShowRefusedCall();
 
     printf("\n== two service tasks, service messages and conveyor-belt timers\n");
     /* one at a time: each call returns once its task has registered and called SvcTaskUp() */

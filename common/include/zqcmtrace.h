@@ -166,9 +166,12 @@ RELAYKIT_API void SvcLogSetLevel(eZqLogLevel level);
 
 /* ---- record writers ----------------------------------------------------------------------- */
 
-/* CmTraceInterface, TraceInterface and LogInterface (and SvcPrintf) take a format that may begin
- * with "%t", which puts the system time "TH<high>L<low>:" after the record prefix; that is why
- * their formats are not checked by the compiler. */
+/* CmTraceInterface, TraceInterface and LogInterface take a format that may begin with the time
+ * directive "%t", which puts the system time "TH<high>L<low>:" after the record prefix; the
+ * compiler checks the rest of the format against the arguments at every call, their call-site
+ * forms (CmTrace, OsLog and its siblings) included. TraceInterface_Ext and the forms built on it
+ * (Trace, Trace_Ext, MinorLog and its siblings, the ONU wrappers) take plain printf formats: "%t"
+ * there is ordinary format text. */
 
 /* CM traces, gated by CmTraceMasks; written at once in the calling thread, also before InitTrace.
  * "[CM-TRACE:<module>]: " {file:line:function()}: text */
@@ -193,6 +196,19 @@ RELAYKIT_API void TraceInterface_Ext(const char *fileNameP, uint32 lineNum, cons
  * "[LOG]:[TID<id>] [hh:mm:ss.mmm] {file:line}: text" */
 RELAYKIT_API void LogInterface(const char *fileNameP, uint32 lineNum, const char *funcNameP,
                                eZqLogLevel logLevel, const char *formatP, ...);
+
+/* Every call of the three writers above has its arguments checked against its format, the time
+ * directive skipped. */
+#define CmTraceInterface(fileNamePM, lineNumM, funcNamePM, moduleIdM, maskM, ...)                 \
+    (OS_TIME_FORMAT_CHECK(__VA_ARGS__),                                                          \
+     CmTraceInterface(fileNamePM, lineNumM, funcNamePM, moduleIdM, maskM, __VA_ARGS__))
+#define TraceInterface(fileNamePM, lineNumM, funcNamePM, moduleIdM, maskM, ...)                   \
+    (OS_TIME_FORMAT_CHECK(__VA_ARGS__),                                                          \
+     TraceInterface(fileNamePM, lineNumM, funcNamePM, moduleIdM, maskM, __VA_ARGS__))
+#define LogInterface(fileNamePM, lineNumM, funcNamePM, logLevelM, ...)                            \
+    (OS_TIME_FORMAT_CHECK(__VA_ARGS__),                                                          \
+     LogInterface(fileNamePM, lineNumM, funcNamePM, logLevelM, __VA_ARGS__))
+
 /* Entry of the trace task "TraceTask": writes each queued record to syslog and OsWrap__TextOut. */
 RELAYKIT_API void TraceTask(void);
 
@@ -239,9 +255,9 @@ RELAYKIT_API void TraceTask(void);
 #define ZqCriticalLog CriticalLog
 
 #define OsLog(levelM, ...) LogInterface(__FILE__, __LINE__, __func__, (eZqLogLevel)(levelM), __VA_ARGS__)
-#define OsMinorLog(...) LogInterface(__FILE__, __LINE__, __func__, eZQ_LL_MINOR, __VA_ARGS__)
-#define OsMajorLog(...) LogInterface(__FILE__, __LINE__, __func__, eZQ_LL_MAJOR, __VA_ARGS__)
-#define OsCriticalLog(...) LogInterface(__FILE__, __LINE__, __func__, eZQ_LL_CRITICAL, __VA_ARGS__)
+#define OsMinorLog(...) OsLog(eZQ_LL_MINOR, __VA_ARGS__)
+#define OsMajorLog(...) OsLog(eZQ_LL_MAJOR, __VA_ARGS__)
+#define OsCriticalLog(...) OsLog(eZQ_LL_CRITICAL, __VA_ARGS__)
 #define OsTrace(moduleIdM, maskM, formatPM, ...) ((void)0)
 
 /* ---- per-ONU filters ---------------------------------------------------------------------- */

@@ -510,8 +510,8 @@ void SvcLogSetLevel(eZqLogLevel level) { LogSetLevel(level); }
 
 // ---- record writers -------------------------------------------------------------------------------
 
-void CmTraceInterface(const char *fileNameP, uint32 lineNum, const char *funcNameP,
-                      eZqOltModuleId moduleId, eZqCmTraceMask mask, const char *formatP, ...) {
+void(CmTraceInterface)(const char *fileNameP, uint32 lineNum, const char *funcNameP,
+                       eZqOltModuleId moduleId, eZqCmTraceMask mask, const char *formatP, ...) {
     uint32 module = RawValue(moduleId);
     if ((MaskOf(CmTraceMasks, module) & mask) == 0) return; // a module outside the table has no mask
     tRecord rec;
@@ -526,8 +526,8 @@ void CmTraceInterface(const char *fileNameP, uint32 lineNum, const char *funcNam
     OsWrap__TextOut(rec.text);
 }
 
-void TraceInterface(const char *fileNameP, uint32 lineNum, const char *funcNameP,
-                    eSvcModuleId moduleId, eZqCmTraceMask mask, const char *formatP, ...) {
+void(TraceInterface)(const char *fileNameP, uint32 lineNum, const char *funcNameP,
+                     eSvcModuleId moduleId, eZqCmTraceMask mask, const char *formatP, ...) {
     if (!TraceStarted()) return;
     uint32 module = RawValue(moduleId);
     if ((MaskOf(TraceMasks, module) & mask) == 0) return; // a module outside the table has no mask
@@ -558,8 +558,8 @@ void TraceInterface_Ext(const char *fileNameP, uint32 lineNum, const char *funcN
     va_end(args);
 }
 
-void LogInterface(const char *fileNameP, uint32 lineNum, const char *funcNameP,
-                  eZqLogLevel logLevel, const char *formatP, ...) {
+void(LogInterface)(const char *fileNameP, uint32 lineNum, const char *funcNameP,
+                   eZqLogLevel logLevel, const char *formatP, ...) {
     (void)funcNameP;
     if (tLogObserver observer = logObserver.load(); observer != nullptr) {
         char text[TRACE_PRINTF_BUF_LEN];

@@ -108,9 +108,11 @@ RELAYKIT_API void SvcSleep(uint32 msecsTimeout);
  * the calling thread, from any thread, whatever the trace masks and levels say. */
 
 /* One line of at most 2048 characters to syslog ("DEDURO") and the information handler (a null
- * handler is skipped). A format that begins with "%t" gets the system time "TH%uL%u:" in front.
- * No newline is added. */
+ * handler is skipped). A format that begins with the time directive "%t" gets the system time
+ * "TH%uL%u:" in front; the compiler checks the arguments against the rest of the format. No
+ * newline is added. */
 RELAYKIT_API void SvcPrintf(const char *formatP, ...);
+#define SvcPrintf(...) (OS_TIME_FORMAT_CHECK(__VA_ARGS__), SvcPrintf(__VA_ARGS__))
 /* Hex dump through the information handler, one call per 653 bytes of input and one more for the
  * rest (possibly none) followed by "\n". dumpForm eOS_BOOL_TRUE: " %02X" per byte and a line break
  * before every sixteenth byte of the whole dump; any other value: "%02X" and no line breaks. */
@@ -118,6 +120,7 @@ RELAYKIT_API void SvcPrintHex(char *bufferP, uint32 length, eOsBool dumpForm);
 /* As SvcPrintf and SvcPrintHex, but written straight to "/dev/console" (opened on first use and
  * kept); no syslog, no handler. A console that cannot be opened or written loses the text. */
 RELAYKIT_API void SvcConsolePrintf(const char *formatP, ...);
+#define SvcConsolePrintf(...) (OS_TIME_FORMAT_CHECK(__VA_ARGS__), SvcConsolePrintf(__VA_ARGS__))
 RELAYKIT_API void SvcConsolePrintHex(char *bufferP, uint32 length, eOsBool dumpForm);
 
 /* ---- host lookup ---------------------------------------------------------------------------- */

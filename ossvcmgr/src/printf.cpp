@@ -104,7 +104,7 @@ void SvcConsoleSetTestPath(const char *pathP) {
 
 extern "C" {
 
-void SvcPrintf(const char *formatP, ...) {
+void(SvcPrintf)(const char *formatP, ...) {
     char line[kLineBufLen];
     va_list args;
     va_start(args, formatP);
@@ -118,7 +118,7 @@ void SvcPrintHex(char *bufferP, uint32 length, eOsBool dumpForm) {
     HexDump(bufferP, length, dumpForm, InfoHandlerOut);
 }
 
-void SvcConsolePrintf(const char *formatP, ...) {
+void(SvcConsolePrintf)(const char *formatP, ...) {
     char line[kLineBufLen];
     va_list args;
     va_start(args, formatP);

@@ -154,6 +154,33 @@ typedef void *(*tOsSysMemAllocHandler)(size_t size);
 typedef void (*tOsSysMemFreeHandler)(void *memP);
 typedef void (*tSvcTimerCallback)(void *userInfoP);
 
+/* Compile-time check of the printf-style calls whose format may begin with the time directive "%t"
+ * (SvcPrintf, SvcConsolePrintf, CmTraceInterface, TraceInterface, LogInterface and the forms built
+ * on them): the compiler checks the arguments against the format from its third character on when
+ * it begins with "%t", against the whole format otherwise, so a wrong argument is a warning and
+ * not a crash at run time. Each of these calls is a macro of the function's own name that adds the
+ * check; the function's definition puts its name in parentheses so the macro leaves it alone. The
+ * check is the dead branch of a constant condition: no argument is evaluated twice and nothing is
+ * called. */
+static inline void OsFormatCheck(const char *checkedFormatP, const char *formatP, ...)
+    __attribute__((format(printf, 1, 3)));
+static inline void OsFormatCheck(const char *checkedFormatP, const char *formatP, ...) {
+    (void)checkedFormatP;
+    (void)formatP;
+}
+#define OS_TIME_FORMAT_FIRST(formatM, ...) formatM
+/* C folds the string comparison of a literal format, C++ the reading of its characters. */
+#ifdef __cplusplus
+#define OS_TIME_FORMAT_BODY(formatM)                                                             \
+    ((formatM)[0] == '%' && (formatM)[1] == 't' ? (formatM) + 2 : (formatM))
+#else
+#define OS_TIME_FORMAT_BODY(formatM)                                                             \
+    (__builtin_strncmp((formatM), "%t", 2) == 0 ? (formatM) + 2 : (formatM))
+#endif
+#define OS_TIME_FORMAT_CHECK(...)                                                                \
+    (0 ? OsFormatCheck(OS_TIME_FORMAT_BODY(OS_TIME_FORMAT_FIRST(__VA_ARGS__, ~)), __VA_ARGS__)    \
+       : (void)0)
+
 #ifdef __cplusplus
 }
 #endif

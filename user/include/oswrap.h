@@ -177,10 +177,13 @@ RELAYKIT_API extern char oltDebugTempP[4096];
 
 /* ---- supplied by the host process at link time ---------------------------------------------- */
 
+/* Declared with the export attribute, so a host built with -fvisibility=hidden still hands its
+ * definitions to the library. */
+
 /* Maps a hardware PON link number to the link number used in link keys. */
-int PhyLink2MIBLink(uint16 phyLinkId, uint32 *mibLinkIdP);
+RELAYKIT_API int PhyLink2MIBLink(uint16 phyLinkId, uint32 *mibLinkIdP);
 /* Receives each completed output line (without its final newline); copy it before returning. */
-int itSendOltDebugInfoToBll(char *textP);
+RELAYKIT_API int itSendOltDebugInfoToBll(char *textP);
 
 #ifdef __cplusplus
 }
