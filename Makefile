@@ -2,7 +2,10 @@
 #   make test                    build and run every test
 #   make test SANITIZE=address   the same under AddressSanitizer + UndefinedBehaviorSanitizer
 #   make test SANITIZE=thread    the same under ThreadSanitizer
-#   make demo                    build the demo programs only and run them on their built-in defaults
+#   make demo                    build what the demo runs, then: oltmgr-sim on loopback driven by cmctl,
+#                                and capsheet on the sample capture
+#   make demo-runtime            the library's example hosts: the runtime tour and the CM client
+#                                against an in-process OLT manager
 #   make bench                   build optimised and run the benchmarks
 #   make install PREFIX=/opt/x   install headers, library, capsheet, pkg-config and CMake files
 # Every target first runs tools/bootstrap.sh, which installs what is missing (as root) or says
@@ -14,17 +17,18 @@ JOBS ?= $(shell nproc)
 BUILD_DIR := build$(if $(SANITIZE),-$(SANITIZE))
 BENCH_DIR := build-bench
 
-# The programs `make demo` runs, and all it builds.
-DEMO_TARGETS := relaykit_demo capsheet
+# The programs `make demo` and `make demo-runtime` run, and all they build.
+DEMO_TARGETS := oltmgr-sim cmctl capsheet
+DEMO_RUNTIME_TARGETS := relaykit_demo relaykit_cm_demo
 # The targets that carry install rules.
-INSTALL_TARGETS := relayKit capsheet
+INSTALL_TARGETS := relayKit capsheet cmctl
 
 # Developer and CI builds treat every warning as an error; a plain cmake build does not.
 CMAKE_FLAGS := -G Ninja -DRELAYKIT_WERROR=ON
 # What the bootstrap checks for: "all" (build, tests, benchmarks) or "build".
 BOOTSTRAP_SCOPE := all
 
-.PHONY: all build test demo bench install clean bootstrap
+.PHONY: all build test demo demo-runtime bench install clean bootstrap
 
 all: build
 
@@ -50,10 +54,13 @@ test: $(BUILD_DIR)/build.ninja
 
 demo: $(BUILD_DIR)/build.ninja
 	cmake --build $(BUILD_DIR) -j $(JOBS) --target $(DEMO_TARGETS)
+	bash tools/demo.sh $(BUILD_DIR)
+
+demo-runtime: $(BUILD_DIR)/build.ninja
+	cmake --build $(BUILD_DIR) -j $(JOBS) --target $(DEMO_RUNTIME_TARGETS)
 	cd $(BUILD_DIR) && ./examples/relaykit_demo
 	@echo
-	@echo "== capsheet: the sample OMCI capture to CSV"
-	cd $(BUILD_DIR) && ./capsheet/capsheet $(CURDIR)/examples/omci-sample.pcap omci-sample.csv && head -4 omci-sample.csv
+	cd $(BUILD_DIR) && ./examples/relaykit_cm_demo
 
 bench: $(BENCH_DIR)/build.ninja
 	cmake --build $(BENCH_DIR) -j $(JOBS)

@@ -18,6 +18,7 @@ REQUIREMENTS=(
     "file    /usr/include/gtest/gtest.h          libgtest-dev      test"
     "file    /usr/include/gmock/gmock.h          libgmock-dev      test"
     "file    /usr/include/benchmark/benchmark.h  libbenchmark-dev  test"
+    "file    /usr/include/sqlite3.h              libsqlite3-dev    test"
 )
 
 scope=${1:-all}
