@@ -5,15 +5,19 @@
 #   make demo                    build and run the demo host on its built-in defaults
 #   make bench                   build optimised and run the benchmarks
 #   make install PREFIX=/opt/x   install headers, library, capsheet, pkg-config and CMake files
+#   make fuzz                    build the libFuzzer targets with clang (build-fuzz/)
+#   make fuzz-run SECONDS=30     run each fuzz target that long over a copy of its seed corpus
 
 SANITIZE ?=
 PREFIX ?= /usr/local
 JOBS ?= $(shell nproc)
 BUILD_DIR := build$(if $(SANITIZE),-$(SANITIZE))
 BENCH_DIR := build-bench
+FUZZ_DIR := build-fuzz
+SECONDS ?= 30
 GENERATOR := $(shell command -v ninja >/dev/null 2>&1 && echo Ninja || echo "Unix Makefiles")
 
-.PHONY: all build test demo bench install clean
+.PHONY: all build test demo bench install clean fuzz fuzz-run
 
 all: build
 
@@ -44,3 +48,13 @@ install: build
 
 clean:
 	rm -rf build build-address build-thread $(BENCH_DIR)
+
+$(FUZZ_DIR)/CMakeCache.txt:
+	CC=clang CXX=clang++ cmake -S . -B $(FUZZ_DIR) -G "$(GENERATOR)" -DRELAYKIT_FUZZ=ON \
+		-DBUILD_TESTING=OFF -DRELAYKIT_BENCH=OFF
+
+fuzz: $(FUZZ_DIR)/CMakeCache.txt
+	cmake --build $(FUZZ_DIR) -j $(JOBS) --target relaykit_fuzz
+
+fuzz-run: fuzz
+	bash fuzz/run.sh $(FUZZ_DIR) $(SECONDS)
