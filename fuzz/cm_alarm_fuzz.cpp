@@ -75,17 +75,10 @@ ssize_t ReadForward(uint8 *bufP, size_t capacity) {
     return recv(forwardIn, bufP, capacity, MSG_DONTWAIT);
 }
 
-template <typename T> T At(const uint8 *bytesP, size_t offset) {
-    T value;
-    memcpy(&value, bytesP + offset, sizeof value);
-    return value;
-}
-
 } // namespace
 
 extern "C" int LLVMFuzzerInitialize(int *, char ***) {
-    OsWrap__Init(nullptr);
-    SvcSysInfoHandler = FuzzQuietHandler;
+    FuzzStartLibrary();
     FUZZ_CHECK(itCmApi__RegisterAlarmHandler(Handler) == eOS_RET_SUCCESS);
     uint16 outPort = 0, inPort = 0;
     CmReqRspSocket = LoopbackSocket(&outPort);
@@ -115,8 +108,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size) {
     AlarmRxHandleDatagram(&msg, static_cast<int>(byteCount));
 
     FUZZ_CHECK(memcmp(&msg, sent, sizeof msg) == 0); // the message is handed on, not changed
-    uint32 msgType = At<uint32>(sent, 16);
-    uint32 regType = At<uint32>(sent, 136);
+    uint32 msgType = FieldAt<uint32>(sent, 16);
+    uint32 regType = FieldAt<uint32>(sent, 136);
     bool isAnswer = msgType == eZQ_CM_MSG_TYPE_RSP;
     bool knownAnswer = isAnswer && (regType == eZQ_CMAPI_ALARM_REG_TYPE_REG ||
                                     regType == eZQ_CMAPI_ALARM_REG_TYPE_UNREG);
@@ -130,9 +123,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size) {
     FUZZ_CHECK(seen.registerCalls == (toRegister ? 1 : 0));
     FUZZ_CHECK(seen.unregisterCalls == (toUnregister ? 1 : 0));
     if (toRegister || toUnregister) {
-        FUZZ_CHECK(seen.transactionId == At<uint16>(sent, 24));
+        FUZZ_CHECK(seen.transactionId == FieldAt<uint16>(sent, 24));
         FUZZ_CHECK(memcmp(seen.regInfo, sent + 96, sizeof seen.regInfo) == 0);
-        FUZZ_CHECK(seen.ret == At<eOsRet>(sent, 1168));
+        FUZZ_CHECK(seen.ret == FieldAt<eOsRet>(sent, 1168));
     }
 
     // In synchronous mode a known answer is forwarded whole, 1640 bytes, and nothing else is.

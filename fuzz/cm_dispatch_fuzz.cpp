@@ -90,17 +90,10 @@ int SlotIndex(uint32 operType) {
     return -1;
 }
 
-template <typename T> T At(const uint8 *bytesP, size_t offset) {
-    T value;
-    memcpy(&value, bytesP + offset, sizeof value);
-    return value;
-}
-
 } // namespace
 
 extern "C" int LLVMFuzzerInitialize(int *, char ***) {
-    OsWrap__Init(nullptr);
-    SvcSysInfoHandler = FuzzQuietHandler;
+    FuzzStartLibrary();
     ZqCmApi__SetMode(eZQ_CMAPI_MODE_ASYNC, const_cast<tZqCmApiCallback *>(&kTable));
     return 0;
 }
@@ -112,15 +105,15 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size) {
     memcpy(&msg, data, byteCount);
     const uint8 *bytes = reinterpret_cast<const uint8 *>(&msg);
 
-    uint32 nullBits = At<uint16>(bytes, 20) & 0x1FF;
+    uint32 nullBits = FieldAt<uint16>(bytes, 20) & 0x1FF;
     answer = (bytes[22] & 1) ? eOS_RET_FAILURE : eOS_RET_SUCCESS;
     ZqCmApiCallback = TableWithout(nullBits);
     call = tCall{};
 
     PackageParse(&msg, static_cast<int>(byteCount));
 
-    uint32 msgType = At<uint32>(bytes, 16);
-    uint32 operType = At<uint32>(bytes, 28);
+    uint32 msgType = FieldAt<uint32>(bytes, 16);
+    uint32 operType = FieldAt<uint32>(bytes, 28);
     int slot = SlotIndex(operType);
     bool expected = msgType == eZQ_CM_MSG_TYPE_RSP && byteCount >= ZQ_CM_RSP_MIN_LEN &&
                     slot >= 0 && (nullBits & (1u << slot)) == 0;
@@ -128,12 +121,12 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size) {
     if (!expected) return 0;
 
     FUZZ_CHECK(call.slot == operType);
-    FUZZ_CHECK(call.transactionId == At<uint16>(bytes, 24));
-    FUZZ_CHECK(call.resType == At<uint32>(bytes, 32));
-    FUZZ_CHECK(call.resId == At<uint32>(bytes, 36));
-    eOsRet ret = At<eOsRet>(bytes, 1168);
+    FUZZ_CHECK(call.transactionId == FieldAt<uint16>(bytes, 24));
+    FUZZ_CHECK(call.resType == FieldAt<uint32>(bytes, 32));
+    FUZZ_CHECK(call.resId == FieldAt<uint32>(bytes, 36));
+    eOsRet ret = FieldAt<eOsRet>(bytes, 1168);
     if (operType == eZQ_CM_OPER_TYPE_GET_INSTANCE_NUM) {
-        FUZZ_CHECK(call.num == (ret != eOS_RET_SUCCESS ? -1 : At<sint16>(bytes, 96)));
+        FUZZ_CHECK(call.num == (ret != eOS_RET_SUCCESS ? -1 : FieldAt<sint16>(bytes, 96)));
         return 0;
     }
     FUZZ_CHECK(memcmp(call.key, bytes + 40, sizeof call.key) == 0);

@@ -59,12 +59,6 @@ constexpr uint32 kManager = 0x7F000001; // 127.0.0.1
 constexpr size_t kHeader = 9;
 constexpr uint8 kUntouched = 0xA5;
 
-template <typename T> T At(const uint8 *bytesP, size_t offset) {
-    T value;
-    memcpy(&value, bytesP + offset, sizeof value);
-    return value;
-}
-
 // The bytes at offset of the datagram, zero where it does not reach.
 std::vector<uint8> DatagramBytes(const uint8 *datagramP, size_t length, size_t offset, size_t n) {
     std::vector<uint8> bytes(n, 0);
@@ -81,8 +75,7 @@ bool AllUntouched(const uint8 *p, size_t n) {
 } // namespace
 
 extern "C" int LLVMFuzzerInitialize(int *, char ***) {
-    OsWrap__Init(nullptr);
-    SvcSysInfoHandler = FuzzQuietHandler;
+    FuzzStartLibrary();
     for (unsigned i = 0; i < kRuleCount; ++i) {
         const tCmMember *member = CmMemberRow(i);
         FUZZ_CHECK(member != nullptr && strcmp(CmMemberName(*member), kRules[i].nameP) == 0);
@@ -103,11 +96,11 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size) {
     uint8 *datagramP = static_cast<uint8 *>(malloc(length == 0 ? 1 : length));
     memcpy(datagramP, data + kHeader, length);
 
-    uint32 rspResId = length >= 40 ? At<uint32>(datagramP, 36) : 0;
+    uint32 rspResId = length >= 40 ? FieldAt<uint32>(datagramP, 36) : 0;
     static constexpr uint32 kIds[] = {36, 38, 104};
     uint32 selector = data[1] % 5;
-    uint32 reqResId = selector < 3 ? kIds[selector] : selector == 3 ? rspResId : At<uint32>(data, 2);
-    uint16 transactionId = At<uint16>(data, 6);
+    uint32 reqResId = selector < 3 ? kIds[selector] : selector == 3 ? rspResId : FieldAt<uint32>(data, 2);
+    uint16 transactionId = FieldAt<uint16>(data, 6);
     bool foreign = data[8] & 1;
     OltMgrHostAddr = (data[8] & 2) ? 0 : kManager;
 
@@ -129,7 +122,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size) {
                                      transactionId, caller);
 
     bool answers = (!foreign || OltMgrHostAddr == 0) && length >= ZQ_CM_RSP_MIN_LEN &&
-                   At<uint16>(datagramP, 24) == transactionId;
+                   FieldAt<uint16>(datagramP, 24) == transactionId;
     FUZZ_CHECK(accepted == answers);
     if (accepted && rule.copiesKey) {
         FUZZ_CHECK(memcmp(keyP, datagramP + 40, sizeof(uZqCmKey)) == 0);

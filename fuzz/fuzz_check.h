@@ -1,10 +1,11 @@
 // fuzz_check.h - what the fuzz targets share: a check that stops the run with a message (libFuzzer
-// keeps the input that tripped it) and a quiet information handler.
+// keeps the input that tripped it), reading a field of an input, and the library's start.
 #ifndef RELAYKIT_FUZZ_CHECK_H
 #define RELAYKIT_FUZZ_CHECK_H
 
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 
 #define FUZZ_CHECK(conditionM)                                                                   \
     do {                                                                                         \
@@ -14,7 +15,14 @@
         }                                                                                        \
     } while (0)
 
-// SvcPrintf's lines are not what a fuzz run looks at.
-inline void FuzzQuietHandler(char *) {}
+// The field of type T at offset of an input or a message, whatever its alignment.
+template <typename T> T FieldAt(const unsigned char *bytesP, size_t offset) {
+    T value;
+    memcpy(&value, bytesP + offset, sizeof value);
+    return value;
+}
+
+// OsWrap__Init, with SvcPrintf's lines going nowhere (fuzz_host.cpp).
+void FuzzStartLibrary();
 
 #endif // RELAYKIT_FUZZ_CHECK_H

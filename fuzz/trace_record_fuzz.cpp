@@ -36,8 +36,7 @@ void AwaitDrained() {
 } // namespace
 
 extern "C" int LLVMFuzzerInitialize(int *, char ***) {
-    OsWrap__Init(nullptr);
-    SvcSysInfoHandler = FuzzQuietHandler;
+    FuzzStartLibrary();
     InitTrace();
     FUZZ_CHECK(LogTraceInitDone == eOS_BOOL_TRUE);
     for (uint32 module = 0; module < ZQ_TRACE_MODULE_NUM; ++module)
