@@ -90,9 +90,7 @@ extern "C" int LLVMFuzzerInitialize(int *, char ***) {
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size) {
     static uZqCmMsg msg;
-    memset(&msg, 0, sizeof msg);
-    size_t byteCount = size < sizeof msg ? size : sizeof msg;
-    memcpy(&msg, data, byteCount);
+    size_t byteCount = FillLikeReceive(msg, data, size);
     uint8 sent[sizeof msg];
     memcpy(sent, &msg, sizeof msg);
 

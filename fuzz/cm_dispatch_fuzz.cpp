@@ -100,9 +100,7 @@ extern "C" int LLVMFuzzerInitialize(int *, char ***) {
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size) {
     static uZqCmApiMsg msg;
-    memset(&msg, 0, sizeof msg);
-    size_t byteCount = size < sizeof msg ? size : sizeof msg;
-    memcpy(&msg, data, byteCount);
+    size_t byteCount = FillLikeReceive(msg, data, size);
     const uint8 *bytes = reinterpret_cast<const uint8 *>(&msg);
 
     uint32 nullBits = FieldAt<uint16>(bytes, 20) & 0x1FF;

@@ -22,6 +22,15 @@ template <typename T> T FieldAt(const unsigned char *bytesP, size_t offset) {
     return value;
 }
 
+// Fills a receive buffer as a socket would: the input cut at the buffer's size, zero behind it.
+// Returns the datagram's length.
+template <typename M> size_t FillLikeReceive(M &msg, const unsigned char *data, size_t size) {
+    size_t byteCount = size < sizeof msg ? size : sizeof msg;
+    memset(&msg, 0, sizeof msg);
+    memcpy(&msg, data, byteCount);
+    return byteCount;
+}
+
 // OsWrap__Init, with SvcPrintf's lines going nowhere (fuzz_host.cpp).
 void FuzzStartLibrary();
 
