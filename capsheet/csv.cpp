@@ -19,6 +19,9 @@ constexpr size_t kWriteBufferSize = size_t{1} << 20;
 // Room for everything of a row but its hexadecimal text: two 64-bit numbers, separators, "0x".
 constexpr size_t kRowPrefixMax = 64;
 static_assert(kWriteBufferSize > kRowPrefixMax + 2);
+// Decimal text of any 64-bit number: "-9223372036854775808".
+constexpr size_t kNumberTextMax = 20;
+static_assert(kRowPrefixMax >= 2 * kNumberTextMax + sizeof ", , 0x");
 
 // Two lower-case hexadecimal digits for every byte value.
 constexpr std::array<char, 512> kHexPairs = [] {
@@ -61,10 +64,11 @@ void Flush(CsvFile &csv) {
         const ssize_t w = write(csv.fd, csv.buf.get() + done, csv.used - done);
         if (w > 0) {
             done += static_cast<size_t>(w);
-        } else if (w < 0 && errno != EINTR) {
+        } else if (w == 0 || errno != EINTR) {  // an error, or nothing taken: retrying would never end
             csv.failed = true;
         }
     }
+    csv.written += done;
     csv.used = 0;  // after a failure the rest is dropped: the CSV is reported incomplete
 }
 
@@ -77,9 +81,37 @@ void Put(CsvFile &csv, const char *text, size_t n) {
     csv.used += n;
 }
 
-void PutNumber(CsvFile &csv, int64_t value) {
-    char *at = csv.buf.get() + csv.used;
-    csv.used = static_cast<size_t>(std::to_chars(at, at + 24, value).ptr - csv.buf.get());
+// Copies kNumberTextMax bytes from a text earlier in the buffer; the two places may overlap.
+void CopyEarlier(char *to, const char *from) {
+    char text[kNumberTextMax];
+    std::memcpy(text, from, sizeof text);
+    std::memcpy(to, text, sizeof text);
+}
+
+// Writes value in decimal. Row numbers, and often times, repeat or grow by one from row to row,
+// so the last row's text, while still in the buffer, is copied and counted up in the copy rather
+// than formatted again. (Changing the copy, never the original, keeps that copy a plain load of
+// bytes stored long before.)
+void PutNumber(CsvFile &csv, NumberText &number, int64_t value) {
+    char *out = csv.buf.get() + csv.used;
+    const bool inBuffer = number.length != 0 && number.at >= csv.written;
+    const bool next = value > 0 && value - 1 == number.value;
+    if (inBuffer && (next || value == number.value)) {
+        CopyEarlier(out, csv.buf.get() + (number.at - csv.written));
+        size_t i = next ? number.length : 0;
+        while (i > 0 && out[i - 1] == '9') out[--i] = '0';
+        if (i > 0) {
+            ++out[i - 1];
+        } else if (next) {  // 99 became 00: 100
+            out[0] = '1';
+            out[number.length++] = '0';
+        }
+    } else {
+        number.length = static_cast<size_t>(std::to_chars(out, out + kNumberTextMax, value).ptr - out);
+    }
+    number.value = value;
+    number.at = csv.written + csv.used;
+    csv.used += number.length;
 }
 
 }  // namespace
@@ -93,6 +125,8 @@ bool CsvCreate(CsvFile &csv, const char *path) {
     csv.fd = fd;
     csv.buf.reset(new char[kWriteBufferSize]);
     csv.used = 0;
+    csv.written = 0;
+    csv.rowStart = 0;
     csv.failed = false;
     return true;
 }
@@ -103,12 +137,16 @@ void CsvWriteHeader(CsvFile &csv) {
     Put(csv, kHeader, sizeof kHeader - 1);
 }
 
-void CsvWriteRow(CsvFile &csv, int64_t row, int64_t seconds, const uint8_t *content, size_t length) {
+void CsvBeginRow(CsvFile &csv, int64_t row, int64_t seconds) {
     Room(csv, kRowPrefixMax);
-    PutNumber(csv, row);
+    csv.rowStart = csv.written + csv.used;
+    PutNumber(csv, csv.row, row);
     Put(csv, ", ", 2);
-    PutNumber(csv, seconds);
+    PutNumber(csv, csv.seconds, seconds);
     Put(csv, ", 0x", 4);
+}
+
+void CsvPutHex(CsvFile &csv, const uint8_t *content, size_t length) {
     // A large frame's text goes out in buffer-sized pieces; nothing bounds the frame length.
     while (length > 0) {
         size_t pairs = (kWriteBufferSize - csv.used) / 2;
@@ -122,8 +160,24 @@ void CsvWriteRow(CsvFile &csv, int64_t row, int64_t seconds, const uint8_t *cont
         content += pairs;
         length -= pairs;
     }
+}
+
+void CsvEndRow(CsvFile &csv) {
     Room(csv, 2);
     Put(csv, "\r\n", 2);
+}
+
+void CsvDropRow(CsvFile &csv) {
+    csv.row.length = 0;  // their texts may be gone with the row
+    csv.seconds.length = 0;
+    if (csv.rowStart >= csv.written) {  // all of it is still in the buffer
+        csv.used = static_cast<size_t>(csv.rowStart - csv.written);
+        return;
+    }
+    csv.used = 0;
+    if (ftruncate(csv.fd, static_cast<off_t>(csv.rowStart)) == 0 &&
+        lseek(csv.fd, static_cast<off_t>(csv.rowStart), SEEK_SET) >= 0)
+        csv.written = csv.rowStart;
 }
 
 bool CsvClose(CsvFile &csv) {

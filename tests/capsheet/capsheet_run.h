@@ -1,4 +1,4 @@
-// capsheet_run.h - runs capsheet in a scratch directory and builds capture files byte by byte.
+// capsheet_run.h - runs capsheet in a scratch directory as its users do, and watches what it does.
 #ifndef CAPSHEET_TESTS_RUN_H
 #define CAPSHEET_TESTS_RUN_H
 
@@ -13,8 +13,12 @@
 #include <vector>
 
 #include <fcntl.h>
+#include <poll.h>
+#include <sys/resource.h>
 #include <sys/wait.h>
 #include <unistd.h>
+
+#include "capture_bytes.h"
 
 namespace captest {
 
@@ -36,38 +40,92 @@ struct Scratch {
 };
 
 struct Result {
-    int status = -1;  // exit status, or -1 when the program did not exit normally
-    std::string out;  // everything printed on standard output
+    int status = -1;    // exit status, or -1 when the program did not exit normally
+    std::string out;    // everything printed on standard output
+    long peakKiB = 0;   // the program's own peak resident memory
+    // With Launch::csvPipe: how many CSV bytes came through, and the first and last of them.
+    uint64_t csvBytes = 0;
+    std::string csvFront;
+    std::string csvBack;
 };
 
-// Runs program with args; standard output is collected, standard error left alone.
-inline Result Run(const std::string &program, const std::vector<std::string> &args) {
-    int fds[2];
-    if (pipe(fds) != 0) std::abort();
+// How a run starts; by default as a user would start it, standard output collected.
+struct Launch {
+    std::string argv0;            // the name the program is invoked by; empty: its path
+    bool noArguments = false;     // start it with an empty argument vector, not even a name
+    std::string stdoutFile;       // standard output goes there instead of being collected
+    std::vector<int> closedFds;   // standard descriptors left closed
+    bool csvPipe = false;         // the CSV is written to a pipe on descriptor 3 ("/dev/fd/3")
+};
+
+constexpr char kCsvPipePath[] = "/dev/fd/3";
+constexpr size_t kCsvEndsKept = 256;
+
+// Keeps the count and the two ends of a stream too large to hold.
+inline void KeepEnds(Result &r, const char *chunk, size_t n) {
+    r.csvBytes += n;
+    if (r.csvFront.size() < kCsvEndsKept)
+        r.csvFront.append(chunk, std::min(n, kCsvEndsKept - r.csvFront.size()));
+    r.csvBack.append(chunk, n);
+    if (r.csvBack.size() > 4 * kCsvEndsKept) r.csvBack.erase(0, r.csvBack.size() - kCsvEndsKept);
+}
+
+// Runs program with args; standard error is left alone.
+inline Result Run(const std::string &program, const std::vector<std::string> &args, const Launch &how = {}) {
+    // Everything the child needs is made before the fork.
+    std::vector<char *> argv;
+    const std::string name = how.argv0.empty() ? program : how.argv0;
+    if (!how.noArguments) {
+        argv.push_back(const_cast<char *>(name.c_str()));
+        for (const std::string &a : args) argv.push_back(const_cast<char *>(a.c_str()));
+    }
+    argv.push_back(nullptr);
+    int out[2], csv[2] = {-1, -1};
+    if (pipe2(out, O_CLOEXEC) != 0 || (how.csvPipe && pipe2(csv, O_CLOEXEC) != 0)) std::abort();
+    const int stdoutFile = how.stdoutFile.empty() ? -1 : open(how.stdoutFile.c_str(), O_WRONLY | O_CLOEXEC);
     const pid_t pid = fork();
     if (pid == 0) {
-        dup2(fds[1], STDOUT_FILENO);
-        close(fds[0]);
-        close(fds[1]);
-        std::vector<char *> argv{const_cast<char *>(program.c_str())};
-        for (const std::string &a : args) argv.push_back(const_cast<char *>(a.c_str()));
-        argv.push_back(nullptr);
+        // Only the descriptors moved into place survive the exec.
+        auto place = [](int from, int to) { from == to ? fcntl(to, F_SETFD, 0) : dup2(from, to); };
+        place(stdoutFile >= 0 ? stdoutFile : out[1], STDOUT_FILENO);
+        if (how.csvPipe) place(csv[1], 3);
+        for (int fd : how.closedFds) close(fd);
         execv(program.c_str(), argv.data());
         _exit(127);
     }
-    close(fds[1]);
+    if (stdoutFile >= 0) close(stdoutFile);
+    close(out[1]);
+    if (how.csvPipe) close(csv[1]);
     Result r;
-    char chunk[4096];
-    ssize_t n;
-    while ((n = read(fds[0], chunk, sizeof chunk)) > 0) r.out.append(chunk, static_cast<size_t>(n));
-    close(fds[0]);
+    pollfd fds[2] = {{out[0], POLLIN, 0}, {csv[0], POLLIN, 0}};
+    char chunk[65536];
+    for (int open = how.csvPipe ? 2 : 1; open > 0;) {
+        if (poll(fds, 2, -1) < 0) continue;
+        for (pollfd &p : fds) {
+            if (p.fd < 0 || p.revents == 0) continue;
+            const ssize_t n = read(p.fd, chunk, sizeof chunk);
+            if (n <= 0) {
+                close(p.fd);
+                p.fd = -1;
+                --open;
+            } else if (p.fd == out[0]) {
+                r.out.append(chunk, static_cast<size_t>(n));
+            } else {
+                KeepEnds(r, chunk, static_cast<size_t>(n));
+            }
+        }
+    }
     int wstatus = 0;
-    waitpid(pid, &wstatus, 0);
+    rusage usage{};
+    wait4(pid, &wstatus, 0, &usage);
     r.status = WIFEXITED(wstatus) ? WEXITSTATUS(wstatus) : -1;
+    r.peakKiB = usage.ru_maxrss;
     return r;
 }
 
-inline Result Capsheet(const std::vector<std::string> &args) { return Run(CAPSHEET_BIN, args); }
+inline Result Capsheet(const std::vector<std::string> &args, const Launch &how = {}) {
+    return Run(CAPSHEET_BIN, args, how);
+}
 
 inline std::string ReadFile(const std::string &path) {
     std::ifstream in(path, std::ios::binary);
@@ -77,57 +135,6 @@ inline std::string ReadFile(const std::string &path) {
 }
 
 inline bool Exists(const std::string &path) { return std::filesystem::exists(path); }
-
-// Little- or big-endian byte writer.
-struct Bytes {
-    std::vector<uint8_t> b;
-    bool big = false;
-
-    Bytes &Raw(const std::vector<uint8_t> &v) {
-        b.insert(b.end(), v.begin(), v.end());
-        return *this;
-    }
-    Bytes &Int(uint64_t v, int width) {
-        for (int i = 0; i < width; ++i) {
-            const int shift = big ? 8 * (width - 1 - i) : 8 * i;
-            b.push_back(static_cast<uint8_t>(v >> shift));
-        }
-        return *this;
-    }
-    Bytes &U16(uint64_t v) { return Int(v, 2); }
-    Bytes &U32(uint64_t v) { return Int(v, 4); }
-    Bytes &U64(uint64_t v) { return Int(v, 8); }
-    void Save(const std::string &path) const {
-        std::ofstream(path, std::ios::binary).write(reinterpret_cast<const char *>(b.data()),
-                                                   static_cast<std::streamsize>(b.size()));
-    }
-};
-
-// An Ethernet frame of the given EtherType around content.
-inline std::vector<uint8_t> Frame(uint16_t etherType, const std::vector<uint8_t> &content) {
-    std::vector<uint8_t> f = {0, 1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11,
-                              static_cast<uint8_t>(etherType >> 8), static_cast<uint8_t>(etherType)};
-    f.insert(f.end(), content.begin(), content.end());
-    return f;
-}
-inline std::vector<uint8_t> Omci(const std::vector<uint8_t> &content) { return Frame(0x88B5, content); }
-inline std::vector<uint8_t> Ipv4() { return Frame(0x0800, std::vector<uint8_t>(20, 0x45)); }
-
-// n content bytes counting up from first, and their expected text.
-inline std::vector<uint8_t> Pattern(size_t n, uint8_t first = 0) {
-    std::vector<uint8_t> v(n);
-    for (size_t i = 0; i < n; ++i) v[i] = static_cast<uint8_t>(first + i);
-    return v;
-}
-inline std::string HexText(const std::vector<uint8_t> &v) {
-    std::string s = "0x";
-    char two[3];
-    for (uint8_t byte : v) {
-        std::snprintf(two, sizeof two, "%02x", byte);
-        s += two;
-    }
-    return s;
-}
 
 constexpr char kCsvHeader[] = "Row, Timestamp, RawData\r\n";
 constexpr char kNotOmci[] = "Not OMCI protocol. Skip this message.\n";

@@ -8,20 +8,6 @@ namespace {
 
 using namespace captest;
 
-constexpr uint32_t kMagicMicro = 0xA1B2C3D4;
-constexpr uint32_t kMagicNano = 0xA1B23C4D;
-
-Bytes ClassicHeader(bool big = false, uint32_t magic = kMagicMicro) {
-    Bytes c;
-    c.big = big;
-    c.U32(magic).U16(2).U16(4).U32(0).U32(0).U32(262144).U32(1);
-    return c;
-}
-
-void AddRecord(Bytes &c, uint32_t seconds, uint32_t fraction, const std::vector<uint8_t> &frame) {
-    c.U32(seconds).U32(fraction).U32(frame.size()).U32(frame.size()).Raw(frame);
-}
-
 struct ClassicCaptureTest : ::testing::Test {
     Scratch scratch;
     std::string capture = scratch.Path("in.pcap");
@@ -53,6 +39,27 @@ TEST_F(ClassicCaptureTest, RowsAreNumberedByRecordPositionAndNonOmciIsSkipped) {
                                  "1, 1700000000, 0x0102abcd\r\n"
                                  "3, 1700000002, 0x\r\n"
                                  "4, -1, 0xff\r\n");
+}
+
+// Row numbers and times reuse the previous row's text where they can: carries, gaps left by
+// skipped records, repeats, sign changes and rows after the write buffer went out must all come
+// out as plain decimal numbers.
+TEST_F(ClassicCaptureTest, RowNumbersAndTimesStayRightAcrossCarriesGapsAndSigns) {
+    const int32_t times[] = {-11, -10, -9, -1, 0, 1, 2, 8, 9, 10, 10, 11, 99, 100, 999, 1000, 1001,
+                             INT32_MAX - 1, INT32_MAX, INT32_MIN, INT32_MIN + 1, 0, 0, 1};
+    const std::vector<uint8_t> content = Pattern(700);  // the CSV passes 1 MiB several times
+    const std::string text = HexText(content);
+    Bytes c = ClassicHeader();
+    std::string expected = kCsvHeader;
+    for (int row = 1; row <= 2010; ++row) {
+        const int32_t seconds = times[row % std::size(times)];
+        const bool skipped = row == 10 || row == 100 || row == 101 || row == 1000;
+        AddRecord(c, static_cast<uint32_t>(seconds), 0, skipped ? Ipv4() : Omci(content));
+        if (!skipped) expected += std::to_string(row) + ", " + std::to_string(seconds) + ", " + text + "\r\n";
+    }
+    const Result r = Convert(c);
+    EXPECT_EQ(r.status, 0);
+    EXPECT_EQ(ReadFile(csv), expected);
 }
 
 TEST_F(ClassicCaptureTest, FramesOfAnySizeAreConvertedWhole) {

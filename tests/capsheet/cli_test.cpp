@@ -23,11 +23,23 @@ Bytes OneRecordCapture() {
     return c;
 }
 
+// Started under another name; an empty name starts it with no arguments at all.
+Launch InvokedAs(const std::string &name) {
+    Launch how;
+    how.argv0 = name;
+    how.noArguments = name.empty();
+    return how;
+}
+
+// The usage text, naming the program as it was invoked.
+std::string Usage(const std::string &program) {
+    return "Usage: " + program + " <pcap_file_name> <csv_file_name> \n" + "Example::: " + program +
+           " onu_0-2-1.pcap omci.csv \n";
+}
+
 TEST_F(CapsheetCommandLineTest, WrongArgumentCountPrintsUsageTouchesNothingAndExitsTwo) {
     OneRecordCapture().Save(capture);
-    const std::string usage =
-        "Usage: ./capsheet <pcap_file_name> <csv_file_name> \n"
-        "Example::: ./capsheet onu_0-2-1.pcap omci.csv \n";
+    const std::string usage = Usage(CAPSHEET_BIN);
     const std::vector<std::vector<std::string>> calls = {{}, {capture}, {capture, csv, csv + "2"}};
     for (const auto &args : calls) {
         const Result r = Capsheet(args);
@@ -36,6 +48,58 @@ TEST_F(CapsheetCommandLineTest, WrongArgumentCountPrintsUsageTouchesNothingAndEx
                              ", not 2.\n" + usage);
     }
     EXPECT_EQ(scratch.Entries(), 1u);  // the capture alone: no CSV was created
+}
+
+TEST_F(CapsheetCommandLineTest, HelpPrintsTheUsageUnderTheNameTheProgramWasInvokedBy) {
+    struct Case {
+        Launch how;
+        std::vector<std::string> args;
+        int status;
+        std::string out;
+    };
+    const std::string count0 = "Error: the number of input parameters is 0, not 2.\n";
+    const std::vector<Case> cases = {
+        {{}, {"-h"}, 0, Usage(CAPSHEET_BIN)},
+        {{}, {"--help"}, 0, Usage(CAPSHEET_BIN)},
+        {InvokedAs("omci2csv"), {"--help", capture, csv}, 0, Usage("omci2csv")},
+        {InvokedAs("tools/capsheet"), {capture}, 2,
+         "Error: the number of input parameters is 1, not 2.\n" + Usage("tools/capsheet")},
+        {InvokedAs(""), {}, 2, count0 + Usage("capsheet")},  // not even a name
+    };
+    for (const Case &k : cases) {
+        const Result r = Capsheet(k.args, k.how);
+        EXPECT_EQ(r.status, k.status);
+        EXPECT_EQ(r.out, k.out);
+    }
+    EXPECT_EQ(scratch.Entries(), 0u);
+}
+
+// Messages that never reached standard output make a successful run a failed one.
+TEST_F(CapsheetCommandLineTest, StandardOutputThatCannotBeWrittenFailsTheRun) {
+    OneRecordCapture().Save(capture);
+    Launch full;
+    full.stdoutFile = "/dev/full";
+    EXPECT_EQ(Capsheet({capture, csv}, full).status, 1);
+    EXPECT_EQ(ReadFile(csv), std::string(kCsvHeader) + "1, 9, 0x42\r\n");  // the CSV itself is whole
+    EXPECT_EQ(Capsheet({"--help"}, full).status, 1);
+    EXPECT_EQ(Capsheet({capture}, full).status, 2);
+}
+
+// With standard descriptors closed, the capture and the CSV would take their numbers, and the
+// messages would land in the CSV.
+TEST_F(CapsheetCommandLineTest, ClosedStandardDescriptorsNeverCarryTheCsv) {
+    Bytes c = OneRecordCapture();
+    for (int i = 0; i < 300; ++i) AddRecord(c, 10, 0, Ipv4());  // notes enough to leave stdio's buffer
+    c.Save(capture);
+    for (const std::vector<int> &closed : std::vector<std::vector<int>>{{1}, {0, 1}, {0, 1, 2}, {2}, {0}}) {
+        SCOPED_TRACE(::testing::PrintToString(closed));
+        std::filesystem::remove(csv);
+        Launch how;
+        how.closedFds = closed;
+        const Result r = Capsheet({capture, csv}, how);
+        EXPECT_EQ(r.status, 0);
+        EXPECT_EQ(ReadFile(csv), std::string(kCsvHeader) + "1, 9, 0x42\r\n");
+    }
 }
 
 TEST_F(CapsheetCommandLineTest, UnreadableCaptureFailsWithoutCreatingTheCsv) {
@@ -56,7 +120,10 @@ TEST_F(CapsheetCommandLineTest, InputThatIsNoCaptureFailsAndLeavesAnExistingCsvA
     shortHeader.b.resize(20);  // a classic magic, but the global header is cut
     Bytes badOrder;            // a section header whose byte-order magic is wrong
     badOrder.U32(0x0A0D0D0A).U32(28).U32(0x12345678).U16(1).U16(0).U64(0).U32(28);
-    for (const Bytes &input : {Bytes{}, textFile, shortHeader, badOrder}) {
+    Bytes newerVersion = NewCapture(false, 2, 0);  // a first section this reader cannot read
+    AddInterface(newerVersion, 0);
+    AddEnhanced(newerVersion, 0, 0, Omci({0x01}));
+    for (const Bytes &input : {Bytes{}, textFile, shortHeader, badOrder, newerVersion, NewCapture(true, 0, 9)}) {
         input.Save(capture);
         const Result r = Capsheet({capture, csv});
         EXPECT_EQ(r.status, 1);
