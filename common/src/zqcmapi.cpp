@@ -266,7 +266,7 @@ bool OutPointersMissing(const char *nameP, const char *keyNameP, const void *key
 void CopyFromDatagram(void *toP, const uint8 *datagramP, size_t byteCount, size_t offset,
                       size_t n) {
     size_t have = byteCount > offset ? std::min(n, byteCount - offset) : 0;
-    memcpy(toP, datagramP + offset, have);
+    if (have != 0) memcpy(toP, datagramP + offset, have);
     memset(static_cast<uint8 *>(toP) + have, 0, n - have);
 }
 
@@ -274,9 +274,9 @@ void CopyFromDatagram(void *toP, const uint8 *datagramP, size_t byteCount, size_
 
 const tCmMember *CmMemberRow(unsigned index) {
     static constexpr const tMember *kRows[] = {
-        &kCreate,          &kDelete,   &kSet,        &kGet,
-        &kGetBySerNum,     &kGetFirst, &kGetFirstWithKey, &kGetNext,
-        &kGetNextWithKey,  &kGetNumOfInstance, &kDeleteAsync, &kSetAsync};
+        &kCreate, &kDelete, &kSet, &kGet, &kGetBySerNum, &kGetFirst, &kGetFirstWithKey,
+        &kGetNext, &kGetNextWithKey, &kGetNumOfInstance, &kDeleteAsync, &kSetAsync,
+    };
     return index < sizeof kRows / sizeof kRows[0] ? kRows[index] : nullptr;
 }
 
