@@ -7,7 +7,9 @@
 #   make demo-runtime            the library's example hosts: the runtime tour and the CM client
 #                                against an in-process OLT manager
 #   make bench                   build optimised and run the benchmarks
-#   make install PREFIX=/opt/x   install headers, library, capsheet, pkg-config and CMake files
+#   make install PREFIX=/opt/x   install headers, library, capsheet, cmctl, pkg-config and CMake files
+#   make fuzz                    build the libFuzzer targets with clang (build-fuzz/)
+#   make fuzz-run SECONDS=30     run each fuzz target that long over a copy of its seed corpus
 # Every target first runs tools/bootstrap.sh, which installs what is missing (as root) or says
 # what to install.
 
@@ -16,6 +18,8 @@ PREFIX ?= /usr/local
 JOBS ?= $(shell nproc)
 BUILD_DIR := build$(if $(SANITIZE),-$(SANITIZE))
 BENCH_DIR := build-bench
+FUZZ_DIR := build-fuzz
+SECONDS ?= 30
 
 # The programs `make demo` and `make demo-runtime` run, and all they build.
 DEMO_TARGETS := oltmgr-sim cmctl capsheet
@@ -28,7 +32,7 @@ CMAKE_FLAGS := -G Ninja -DRELAYKIT_WERROR=ON
 # What the bootstrap checks for: "all" (build, tests, benchmarks) or "build".
 BOOTSTRAP_SCOPE := all
 
-.PHONY: all build test demo demo-runtime bench install clean bootstrap
+.PHONY: all build test demo demo-runtime bench install clean bootstrap fuzz fuzz-run
 
 all: build
 
@@ -72,4 +76,14 @@ install: $(BUILD_DIR)/build.ninja
 	cmake --install $(BUILD_DIR) --prefix $(PREFIX)
 
 clean:
-	rm -rf build build-address build-thread $(BENCH_DIR)
+	rm -rf build build-address build-thread $(BENCH_DIR) $(FUZZ_DIR)
+
+$(FUZZ_DIR)/build.ninja: | bootstrap
+	CC=clang CXX=clang++ cmake -S . -B $(FUZZ_DIR) $(CMAKE_FLAGS) -DRELAYKIT_FUZZ=ON \
+		-DBUILD_TESTING=OFF -DRELAYKIT_BENCH=OFF
+
+fuzz: $(FUZZ_DIR)/build.ninja
+	cmake --build $(FUZZ_DIR) -j $(JOBS) --target relaykit_fuzz
+
+fuzz-run: fuzz
+	bash fuzz/run.sh $(FUZZ_DIR) $(SECONDS)

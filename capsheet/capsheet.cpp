@@ -11,6 +11,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include "capsheet.h"
 #include "capture.h"
 #include "csv.h"
 
@@ -145,7 +146,7 @@ bool ConvertRecords(Capture &cap, CsvFile &csv) {
 
 }  // namespace
 
-int main(int argc, char **argv) {
+int capsheet::Run(int argc, char **argv) {
     if (!OpenMissingStandardStreams()) return kExitFailed;
     // Started without a name (the kernel may also supply an empty one), it calls itself capsheet.
     const char *program = argc > 0 && argv[0] != nullptr && argv[0][0] != '\0' ? argv[0] : "capsheet";

@@ -29,18 +29,12 @@
 extern "C" {
 #endif
 
-/* In C++ the mask type holds every 32-bit value (hosts pass 0xFFFFFFFF); in C it is an int. */
-#ifdef __cplusplus
-#define ZQ_ENUM_UINT32 : uint32
-#else
-#define ZQ_ENUM_UINT32
-#endif
-
 /* ---- configuration types -------------------------------------------------------------------- */
 
 /* Trace mask bits: a trace call names the bits it belongs to and is written when its module's mask
  * has any of them. */
-typedef enum ZQ_ENUM_UINT32 {
+/* Hosts pass 0xFFFFFFFF as a mask. */
+typedef enum OS_ENUM_UINT32 {
     eZQ_CM_TM_NONE = 0,
     eZQ_CM_TM_API = 1,
     eZQ_CM_TM_PM = 2,
@@ -57,7 +51,7 @@ typedef enum ZQ_ENUM_UINT32 {
 
 #define DISABLED_TRACE_MASK 0
 
-typedef enum {
+typedef enum OS_ENUM_UINT32 {
     eZQ_TL_DEBUG = 0,
     eZQ_TL_MIN = eZQ_TL_DEBUG,
     eZQ_TL_INFO = 1,
@@ -70,7 +64,7 @@ typedef enum {
     eZqTraceLevel_LAST = 8
 } eZqTraceLevel;
 
-typedef enum {
+typedef enum OS_ENUM_UINT32 {
     eZQ_LL_MINOR = 0,
     eZQ_LL_MIN = eZQ_LL_MINOR,
     eZQ_LL_MAJOR = 1,

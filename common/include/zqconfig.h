@@ -15,7 +15,7 @@ extern "C" {
 #endif
 
 /* Resource types; passed to the OLT manager unchecked. */
-typedef enum {
+typedef enum OS_ENUM_UINT32 {
     eZQ_CMAPI_RES_TYPE_MIN = 0,
     eZQ_CMAPI_RES_TYPE_SYSTEM = 1,
     eZQ_CMAPI_RES_TYPE_LINK_SET = 2,
@@ -32,7 +32,7 @@ typedef enum {
 } eZqCmApiResType;
 
 /* Resource ids: the resources of the OLT manager. The client tests only the extended ids 36, 38 and 104. */
-typedef enum {
+typedef enum OS_ENUM_UINT32 {
     eZQ_CMAPI_RES_ID_MIN = 0,
     eZQ_CMAPI_RES_ID_NONE = 0,
     eZQ_CMAPI_RES_ID_EQPT_GPON_SYS_CONFIG = 1,
@@ -516,7 +516,7 @@ typedef enum {
 } eZqCmAlarmCondition;
 
 /* Registration or unregistration (regType). */
-typedef enum {
+typedef enum OS_ENUM_UINT32 {
     eZQ_CMAPI_ALARM_REG_TYPE_MIN = 0,
     eZQ_CMAPI_ALARM_REG_TYPE_REG = 1,
     eZQ_CMAPI_ALARM_REG_TYPE_UNREG = 2,

@@ -17,7 +17,7 @@ extern "C" {
 #endif
 
 /* Modules of the OLT manager stack: source and destination of CM messages, module of CM traces. */
-typedef enum {
+typedef enum OS_ENUM_UINT32 {
     eZQ_OLT_MAN_MODULE_MIN = 0,
     eZQ_OLT_MAN_MODULE_EXT_SNMP = 1,
     eZQ_OLT_MAN_MODULE_EXT_CLI = 2,
@@ -59,7 +59,7 @@ typedef struct {
 } tZqOnuId;
 
 /* Message types of the header's msgType. */
-typedef enum {
+typedef enum OS_ENUM_UINT32 {
     eZQ_CM_MSG_TYPE_MIN = 0,
     eZQ_CM_MSG_TYPE_REQ = 1,             /* every request */
     eZQ_CM_MSG_TYPE_RSP = 2,             /* every response */
@@ -79,7 +79,7 @@ typedef enum {
 } eZqCmMsgType;
 
 /* Operations of requests and responses. */
-typedef enum {
+typedef enum OS_ENUM_UINT32 {
     eZQ_CM_OPER_TYPE_MIN = 0,
     eZQ_CM_OPER_TYPE_CREATE = 1,
     eZQ_CM_OPER_TYPE_DELETE = 2,

@@ -3,6 +3,8 @@
 // and record. The members differ only in the shape told by their row of the member table.
 #include <sys/socket.h>
 
+#include <algorithm>
+#include <cstddef>
 #include <cstring>
 
 #include "oswrap.h"
@@ -49,8 +51,10 @@ size_t ExtendedRecordSize(uint32 resId) {
     }
 }
 
+} // namespace
+
 // One row of the member table.
-struct tMember {
+struct tCmMember {
     const char *nameP;
     eZqCmOperType operType;
     bool sendsKey;
@@ -62,6 +66,10 @@ struct tMember {
     tExtIds copyExt;       // ids whose returned record is read from the extended area
     uint16 async;
 };
+
+namespace {
+
+using tMember = tCmMember;
 
 constexpr tMember kCreate = {"ZqCmApi__CreateReq", eZQ_CM_OPER_TYPE_CREATE, true, true,
                              tExtIds::kAll, tExtIds::kNone, false, false, tExtIds::kNone, 0};
@@ -162,9 +170,10 @@ void TraceRequest(const tMember &member, const tZqCmReqMsg &req) {
 }
 
 // Waits, with the exchange lock held, for the response with the transaction id; the whole wait
-// is bounded by one receive time-out. Every datagram read is counted; those from foreign senders,
-// too short to be a response, or of another transaction are dropped.
-eOsRet AwaitResponse(const char *nameP, uZqCmApiMsg &msg, uint16 transactionId) {
+// is bounded by one receive time-out. Every datagram read is counted; CmAcceptResponse drops
+// those that do not answer the request and copies back the one that does.
+eOsRet AwaitResponse(const tMember &member, uZqCmApiMsg &msg, uint16 transactionId,
+                     const tCmCallerBuffers &caller) {
     int rcvSocket = std::atomic_ref<int>(CmReqRspSocket).load();
     int64_t deadline = ZqCmNowMs() + ZqCmTimings().receiveTimeoutMs;
     for (;;) {
@@ -175,17 +184,13 @@ eOsRet AwaitResponse(const char *nameP, uZqCmApiMsg &msg, uint16 transactionId) 
                                  deadline, &byteCount);
         if (got != tCmRx::kDatagram) {
             CmCount(CmApiUdpRcvFailCnt);
-            PrintCounters(nameP, __LINE__);
+            PrintCounters(member.nameP, __LINE__);
             return got == tCmRx::kTimeOut ? eOS_RET_TIME_OUT : eOS_RET_FAILURE;
         }
         CmCount(CmApiUdpRcvCnt);
-        if (!CmFromManager(sender, rcvSocket)) continue;
-        if (byteCount < ZQ_CM_RSP_MIN_LEN) {
-            API_TRACE(nameP, "%s(): dropped a datagram too short for a response: L%d.\r\n",
-                      nameP, byteCount);
-            continue;
-        }
-        if (msg.commonMsg.rspMsg.msgHdr.transactionId == transactionId) return eOS_RET_SUCCESS;
+        if (CmAcceptResponse(member, reinterpret_cast<const uint8 *>(&msg), byteCount, sender,
+                             rcvSocket, transactionId, caller))
+            return eOS_RET_SUCCESS;
     }
 }
 
@@ -202,14 +207,16 @@ eOsRet SendCounted(const tMember &member, uZqCmApiMsg &msg, uint16 length) {
 }
 
 // Sends the built request and, in synchronous mode, waits for its response under the exchange
-// lock. *waitedP tells whether a response is in msg. The _Async members never wait.
-eOsRet SendAndAwait(const tMember &member, uZqCmApiMsg &msg, uint16 length, bool *waitedP) {
+// lock and copies it back into the caller's buffers. *waitedP tells whether a response is in msg.
+// The _Async members never wait.
+eOsRet SendAndAwait(const tMember &member, uZqCmApiMsg &msg, uint16 length,
+                    const tCmCallerBuffers &caller, bool *waitedP) {
     *waitedP = false;
     if (member.async != 0) return SendCounted(member, msg, length);
     tCmExchange exchange;
     eOsRet result = SendCounted(member, msg, length);
     if (result == eOS_RET_SUCCESS && !CmApiIsAsync()) {
-        result = AwaitResponse(member.nameP, msg, msg.commonMsg.reqMsg.msgHdr.transactionId);
+        result = AwaitResponse(member, msg, msg.commonMsg.reqMsg.msgHdr.transactionId, caller);
         *waitedP = result == eOS_RET_SUCCESS;
     }
     return result;
@@ -224,18 +231,11 @@ eOsRet Request(const tMember &member, uint16 transactionId, eZqCmApiResType resT
     TraceRequest(member, msg.commonMsg.reqMsg);
 
     bool waited = false;
-    eOsRet result = SendAndAwait(member, msg, length, &waited);
+    eOsRet result = SendAndAwait(member, msg, length, {static_cast<uint32>(resId), keyOutP, rcP},
+                                 &waited);
     if (!waited) return result;
 
     const tZqCmRspMsg &rsp = msg.commonMsg.rspMsg;
-    if (member.copiesKey) memcpy(keyOutP, &rsp.dbKey, sizeof *keyOutP);
-    if (member.copiesRecord) {
-        uint32 id = static_cast<uint32>(rsp.resId);
-        if (IsExtended(member.copyExt, id))
-            memcpy(rcP, reinterpret_cast<uint8 *>(&msg) + ZQ_CM_EXT_OFFSET, ExtendedRecordSize(id));
-        else
-            memcpy(rcP, &rsp.res, sizeof rsp.res);
-    }
     API_TRACE(member.nameP, "%s(): rspMsg.ret %d.\r\n", member.nameP, rsp.ret);
     return rsp.ret;
 }
@@ -257,7 +257,65 @@ bool OutPointersMissing(const char *nameP, const char *keyNameP, const void *key
     return false;
 }
 
+// Copies n bytes found at offset of a datagram of byteCount bytes; what the datagram does not reach
+// reads as zero, as it would from the cleared receive buffer.
+void CopyFromDatagram(void *toP, const uint8 *datagramP, size_t byteCount, size_t offset,
+                      size_t n) {
+    size_t have = byteCount > offset ? std::min(n, byteCount - offset) : 0;
+    if (have != 0) memcpy(toP, datagramP + offset, have);
+    memset(static_cast<uint8 *>(toP) + have, 0, n - have);
+}
+
 } // namespace
+
+const tCmMember *CmMemberRow(unsigned index) {
+    static constexpr const tMember *kRows[] = {
+        &kCreate, &kDelete, &kSet, &kGet, &kGetBySerNum, &kGetFirst, &kGetFirstWithKey,
+        &kGetNext, &kGetNextWithKey, &kGetNumOfInstance, &kDeleteAsync, &kSetAsync,
+    };
+    return index < sizeof kRows / sizeof kRows[0] ? kRows[index] : nullptr;
+}
+
+const char *CmMemberName(const tCmMember &member) { return member.nameP; }
+
+size_t CmCallerRecordSize(const tCmMember &member, uint32 requestResId) {
+    if (!member.copiesRecord && !member.sendsRecord) return 0;
+    tExtIds ids = member.copiesRecord ? member.copyExt : member.recordExt;
+    return IsExtended(ids, requestResId) ? ExtendedRecordSize(requestResId) : sizeof(uZqCmRes);
+}
+
+bool CmAcceptResponse(const tCmMember &member, const uint8 *datagramP, int byteCount,
+                      const sockaddr_in &sender, int socketFd, uint16 transactionId,
+                      const tCmCallerBuffers &caller) {
+    if (!CmFromManager(sender, socketFd)) return false;
+    if (byteCount < ZQ_CM_RSP_MIN_LEN) {
+        API_TRACE(member.nameP, "%s(): dropped a datagram too short for a response: L%d.\r\n",
+                  member.nameP, byteCount);
+        return false;
+    }
+    size_t length = std::min<size_t>(static_cast<size_t>(byteCount), sizeof(uZqCmApiMsg));
+    uint16 answered;
+    memcpy(&answered, datagramP + offsetof(tZqOltMsgHdr, transactionId), sizeof answered);
+    if (answered != transactionId) return false;
+
+    if (member.copiesKey)
+        CopyFromDatagram(caller.keyOutP, datagramP, length, offsetof(tZqCmRspMsg, dbKey),
+                         sizeof(uZqCmKey));
+    if (member.copiesRecord) {
+        // The response's id says where the record lies; the request's id says how much the
+        // caller's buffer holds, so an answer naming another id never writes past it.
+        uint32 id;
+        memcpy(&id, datagramP + offsetof(tZqCmRspMsg, resId), sizeof id);
+        size_t room = CmCallerRecordSize(member, caller.requestResId);
+        if (IsExtended(member.copyExt, id))
+            CopyFromDatagram(caller.rcP, datagramP, length, ZQ_CM_EXT_OFFSET,
+                             std::min(ExtendedRecordSize(id), room));
+        else
+            CopyFromDatagram(caller.rcP, datagramP, length, offsetof(tZqCmRspMsg, res),
+                             std::min(sizeof(uZqCmRes), room));
+    }
+    return true;
+}
 
 extern "C" {
 
@@ -354,7 +412,8 @@ sint16 ZqCmApi__GetNumOfInstance(uint16 transactionId, eZqCmApiResType resType,
                                  nullptr);
     TraceRequest(kGetNumOfInstance, msg.commonMsg.reqMsg);
     bool waited = false;
-    eOsRet result = SendAndAwait(kGetNumOfInstance, msg, length, &waited);
+    eOsRet result = SendAndAwait(kGetNumOfInstance, msg, length,
+                                 {static_cast<uint32>(resId), nullptr, nullptr}, &waited);
     if (result != eOS_RET_SUCCESS) return -1;
     if (!waited) return 0; // asynchronous mode: the count goes to getNumInstanceRsp
     const tZqCmRspMsg &rsp = msg.commonMsg.rspMsg;

@@ -9,7 +9,7 @@
 extern "C" {
 #endif
 
-typedef enum {
+typedef enum OS_ENUM_UINT32 {
     eSVC_MODULE_ID_NONE = 0,
     eSVC_MODULE_ID_SVC = 1,
     eSVC_MODULE_ID_SVC_MGR = 2,

@@ -1,6 +1,7 @@
 // cmapi_test.cpp - synchronous CM requests against a loopback OLT manager peer: the datagrams each
 // member sends, what each copies back, transaction-id matching, failures and their counters, and
 // several host threads sharing the channel.
+#include <algorithm>
 #include <atomic>
 #include <functional>
 #include <thread>
@@ -196,6 +197,51 @@ TEST_F(CmRequestTest, EachMemberCopiesKeyThenRecordFromWhereItsRuleSays) {
         if (row.member != 0) {
             EXPECT_EQ(memcmp(&keyOut, rspKey.data(), 52), 0);
         }
+    }
+}
+
+// One row: a member asked for one resource id and answered for another; the caller's record has
+// the size of the id it asked for.
+struct OtherId {
+    const char *name;
+    int member; // 0 get, 1 first, 2 next
+    uint32_t reqResId, rspResId;
+    size_t callerSize;
+};
+
+TEST_F(CmRequestTest, AnAnswerForAnotherResourceIdNeverWritesPastTheCallersRecord) {
+    const OtherId rows[] = {
+        {"get-104-answered-6", 0, 104, 6, 120},  {"first-38-answered-36", 1, 38, 36, 372},
+        {"next-104-answered-38", 2, 104, 38, 120}, {"next-36-answered-6", 2, 36, 6, 804},
+    };
+    for (const OtherId &row : rows) {
+        SCOPED_TRACE(row.name);
+        uZqCmKey key = KeyOf(1), keyOut = {};
+        Bytes record(row.callerSize + 64, 0xEE);
+        Bytes res = Pattern(1072, 0x11), ext = Pattern(808, 0x77);
+        auto respond = [row, res, ext](const Bytes &request) {
+            Bytes r = ResponseTo(request, eOS_RET_SUCCESS, 2448);
+            SetField<uint32_t>(r, kResId, row.rspResId);
+            memcpy(r.data() + kRes, res.data(), 1072);
+            memcpy(r.data() + kExt, ext.data(), 808);
+            return r;
+        };
+        eZqCmApiResType t = eZQ_CMAPI_RES_TYPE_ONU;
+        eZqCmApiResId id = static_cast<eZqCmApiResId>(row.reqResId);
+        std::function<eOsRet()> calls[] = {
+            [&] { return ZqCmApi__GetReq(5, t, id, key, record.data()); },
+            [&] { return ZqCmApi__GetFirstReq(5, t, id, &keyOut, record.data()); },
+            [&] { return ZqCmApi__GetNextReq(5, t, id, key, &keyOut, record.data()); },
+        };
+        EXPECT_EQ(Exchange(calls[row.member], respond).result, eOS_RET_SUCCESS);
+        // The answer's id still says where its record lies.
+        bool extended = row.rspResId == 36 || row.rspResId == 38 || row.rspResId == 104;
+        const Bytes &source = extended ? ext : res;
+        size_t rspSize = !extended ? 1072 : row.rspResId == 36 ? 804 : row.rspResId == 38 ? 372 : 120;
+        size_t copied = std::min(row.callerSize, rspSize);
+        EXPECT_TRUE(std::equal(source.begin(), source.begin() + copied, record.begin()));
+        EXPECT_TRUE(std::all_of(record.begin() + row.callerSize, record.end(), [](uint8_t b) { return b == 0xEE; }))
+            << "nothing written past the record of the requested id";
     }
 }
 

@@ -194,6 +194,24 @@ TEST_F(CmAsyncTest, UndeliverableResponsesAreLoggedAndDropped) {
     EXPECT_EQ(WaitForCalls(1).size(), 1u);
 }
 
+TEST_F(CmAsyncTest, NumbersOutsideTheEnumerationsPassThroughToTheCallbackUnchanged) {
+    tZqCmApiCallback table = FullTable();
+    ASSERT_EQ(ZqCmApi__SetMode(eZQ_CMAPI_MODE_ASYNC, &table), eOS_RET_SUCCESS);
+    Bytes r = Response(eZQ_CM_OPER_TYPE_GET, 9, eOS_RET_SUCCESS);
+    SetField<uint32_t>(r, kResType, 0xFFFFFFFF);
+    SetField<uint32_t>(r, kResId, 0x80000000);
+    SetField<uint32_t>(r, kRet, 0xDEADBEEF);
+    Deliver(r);
+    Bytes unknown = Response(0xFFFFFFF0, 10, eOS_RET_SUCCESS);
+    Deliver(unknown);
+    std::vector<Call> got = WaitForCalls(1);
+    ASSERT_EQ(got.size(), 1u);
+    EXPECT_EQ(got[0].resType, 0xFFFFFFFFu);
+    EXPECT_EQ(got[0].resId, 0x80000000u);
+    EXPECT_EQ(static_cast<uint32_t>(got[0].value), 0xDEADBEEFu);
+    EXPECT_TRUE(Logged("Unknown operType: O-16, T10, R4:6, N0.\n"));
+}
+
 TEST_F(CmAsyncTest, ModeChangesTakeEffectAtOnceInBothDirections) {
     tZqCmApiCallback table = FullTable();
     uZqCmRes record = {};

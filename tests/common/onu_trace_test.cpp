@@ -170,6 +170,17 @@ TEST_F(OnuTraceTest, TraceWrappersWriteNothingWhileTheSumIsZero) {
     EXPECT_NE(WaitForText(rktest::BllLines(), "svct on").find(":[SVCT]:[INFO]:"), std::string::npos);
 }
 
+TEST_F(OnuTraceTest, TraceWrappersDropModulesOutsideTheTableAsACHostPassesThem) {
+    TraceSetMask(eSVC_MODULE_ID_PAL, eZQ_CM_TM_API);
+    uint32 outside = 200;
+    eSvcModuleId moduleId;
+    memcpy(&moduleId, &outside, sizeof moduleId);
+    OnuOmciTrace(moduleId, (tZqOnuId{1, 1}), "module 200 omci\n");
+    OnuMgrTracelog(moduleId, 1, 1, 1, 1, "module 200 mgr\n");
+    rktest::DrainTraceQueue();
+    EXPECT_EQ(rktest::BllLines().Count("module 200"), 0u);
+}
+
 TEST_F(OnuTraceTest, WrapperTextIsCutToItsBuffer) {
     std::string text(700, 'w');
     OnuMgrCritical(1, 1, 1, 1, "%s\n", text.c_str());

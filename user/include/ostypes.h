@@ -21,6 +21,14 @@ typedef int8_t sint8;
 typedef int16_t sint16;
 typedef int32_t sint32;
 
+/* Enumerations whose values arrive from outside (a datagram, a C host) take every 32-bit value
+ * in C++ as they do in C; their values are only compared, never trusted to be enumerators. */
+#ifdef __cplusplus
+#define OS_ENUM_UINT32 : uint32
+#else
+#define OS_ENUM_UINT32
+#endif
+
 /* A flag counts as true only when it equals eOS_BOOL_TRUE. */
 typedef enum {
     eOS_BOOL_FALSE = 0,
@@ -29,7 +37,7 @@ typedef enum {
 
 /* Result of every operation of the library and the ret of every CM response.
  * The OS wrapper and the service layer themselves return only 0 to 6. */
-typedef enum {
+typedef enum OS_ENUM_UINT32 {
     eOS_RET_SUCCESS = 0,
     eOS_RET_MIN = eOS_RET_SUCCESS,
 
