@@ -78,9 +78,9 @@ eOsRet SemTakeLocked(tScb &scb, sint32 timeout) {
     return eOS_RET_SUCCESS;
 }
 
-bool SemGiveLocked(tScb &scb) {
+void SemGiveLocked(tScb &scb) {
     scb.semCount += 1;
-    return scb.waiters > 0;
+    if (scb.waiters > 0) pthread_cond_signal(&scb.condVar);
 }
 
 void SemReportWaitFailure() {
@@ -201,12 +201,8 @@ void OsWrap__SemRelease(tOsSemId semId) {
     tScb &scb = OWData.scbArray[semId];
     MutexLock(&scb.semMutex);
     const bool live = LoadAcquire(scb.busy) == eOS_BOOL_TRUE;
-    bool wake = false;
-    if (live) wake = SemGiveLocked(scb);
+    if (live) SemGiveLocked(scb);
     MutexUnlock(&scb.semMutex);
-    // Signalled after unlocking, so that the woken waiter does not find semMutex still taken. The
-    // condition variable outlives this call: a semaphore with waiters is never deleted.
-    if (wake) pthread_cond_signal(&scb.condVar);
     if (!live) OsMajorLog("OsWrap__SemRelease(): Invalid semaphore Id: S%d.\n", static_cast<int>(semId));
 }
 

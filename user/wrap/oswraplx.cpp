@@ -6,6 +6,7 @@
 #include <string.h>
 
 #include "svc.h"
+#include "svcinternal.h"
 #include "uint64.h"
 #include "zqcmtrace.h"
 
@@ -20,13 +21,20 @@ bool initDone = false;
 
 inline tOsTaskId LowId(pthread_t thread) { return static_cast<tOsTaskId>(thread); }
 
+// Runs in a task's thread as it ends, whether its entry function returned or the task was deleted
+// (then at the cancellation point where the deletion acted): what the library keeps for the task is
+// given back while the thread, and so its handle, still exists.
+void TaskEndCleanup(void *) { SvcTickRelease(); }
+
 void *CommonEntryPoint(void *arg) {
     // Start barrier: OsWrap__TaskCreate holds gtMutex until the entry is complete.
     MutexLock(&OWData.gtMutex);
     MutexUnlock(&OWData.gtMutex);
 
     auto entryPoint = reinterpret_cast<void (*)(void)>(arg);
+    pthread_cleanup_push(TaskEndCleanup, nullptr);
     entryPoint();
+    pthread_cleanup_pop(1);
 
     // The thread ends now: mark its entry so that deleting it later cancels no vanished thread.
     const pthread_t self = pthread_self();

@@ -135,8 +135,10 @@ void ReleaseAssignedSemId(uint32 semId);
 // Takes one unit, waiting as OsWrap__SemWait does; returns with semMutex held again. Reports nothing:
 // the caller reports eOS_RET_FAILURE with SemReportWaitFailure after unlocking.
 eOsRet SemTakeLocked(tScb &scb, sint32 timeout);
-// Adds one unit; true when a waiter must be signalled (after unlocking) on condVar.
-bool SemGiveLocked(tScb &scb);
+// Adds one unit and wakes a waiter. The signal is given before the caller unlocks: once semMutex is
+// given up, the woken waiter may take the unit and delete the semaphore (drain, then delete), and
+// nothing of it may be touched after that.
+void SemGiveLocked(tScb &scb);
 void SemReportWaitFailure();
 
 // ---- memory accounting ---------------------------------------------------------------------------
