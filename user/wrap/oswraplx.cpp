@@ -21,6 +21,20 @@ bool initDone = false;
 
 inline tOsTaskId LowId(pthread_t thread) { return static_cast<tOsTaskId>(thread); }
 
+// The entry of the task with this id, gtMutex held; -1 for none. The handle of a thread that ended
+// is reused at once, so an ended task's entry may carry the id of a live task: the live one is
+// meant first.
+int TaskIndexOf(tOsTaskId taskId) {
+    int endedIndex = -1;
+    for (int i = 0; i < OWData.numOfTasks; ++i) {
+        const tTcb &tcb = OWData.tcbArray[i];
+        if (LowId(tcb.taskId) != taskId) continue;
+        if (tcb.ended != eOS_BOOL_TRUE) return i;
+        if (endedIndex < 0) endedIndex = i;
+    }
+    return endedIndex;
+}
+
 // Runs in a task's thread as it ends, whether its entry function returned or the task was deleted
 // (then at the cancellation point where the deletion acted): what the library keeps for the task is
 // given back while the thread, and so its handle, still exists.
@@ -233,9 +247,8 @@ eOsRet OsWrap__TaskCreate(char *nameP, void (*entryPoint)(void), eOsPri pri, uin
 
 eOsRet OsWrap__TaskDelete(tOsTaskId taskId) {
     MutexLock(&OWData.gtMutex);
-    int index = 0;
-    while (index < OWData.numOfTasks && LowId(OWData.tcbArray[index].taskId) != taskId) ++index;
-    if (index >= OWData.numOfTasks) {
+    const int index = TaskIndexOf(taskId);
+    if (index < 0) {
         MutexUnlock(&OWData.gtMutex);
         OsCriticalLog("OdWrap__TaskDelete():taskid is not exist,taskid:0x%x.\n", taskId);
         return eOS_RET_SUCCESS;
@@ -266,13 +279,10 @@ eOsRet OsWrap__GetTaskNameByTaskId(tOsTaskId taskId, char *taskNameP) {
     if (taskNameP == nullptr) return eOS_RET_FAILURE;
     MutexGuard guard(&OWData.gtMutex);
     if (OWData.numOfTasks > OS_MAX_TASKS) return eOS_RET_FAILURE;
-    for (int i = 0; i < OWData.numOfTasks; ++i) {
-        if (LowId(OWData.tcbArray[i].taskId) == taskId) {
-            memcpy(taskNameP, OWData.tcbArray[i].name, sizeof OWData.tcbArray[i].name);
-            return eOS_RET_SUCCESS;
-        }
-    }
-    return eOS_RET_FAILURE;
+    const int index = TaskIndexOf(taskId);
+    if (index < 0) return eOS_RET_FAILURE;
+    memcpy(taskNameP, OWData.tcbArray[index].name, sizeof OWData.tcbArray[index].name);
+    return eOS_RET_SUCCESS;
 }
 
 void ShowTaskCtrlBlock(void) {
