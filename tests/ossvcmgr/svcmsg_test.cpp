@@ -3,6 +3,7 @@
 #include <atomic>
 #include <chrono>
 #include <thread>
+#include <vector>
 
 #include "svc_fixture.h"
 #include "svcmsg.h"
@@ -81,6 +82,43 @@ TEST_F(MessageTest, SendFollowsTheThreeModuleForms) {
     EXPECT_EQ(OsWrap__SemWait(semId, OS_WAIT_NO), eOS_RET_SUCCESS); // the task is woken
 
     for (tSvcMsg *msgP : {toTask, toQueue, toBoth}) SvcMsgFree(msgP);
+    EXPECT_EQ(LeakedBlocks(), 0);
+}
+
+TEST_F(MessageTest, RegistrationWhileMessagesAreSentNeverSplitsARoute) {
+    // The module alternates between two registrations, each with its own queue and the semaphore
+    // its task had then. A send that took the queue of one and the semaphore of the other would
+    // leave a queue's messages and its semaphore's units apart.
+    const tOsQueueId queues[2] = {Queue("a"), Queue("b")};
+    const tOsSemId sems[2] = {Sem("a"), Sem("b")};
+    auto registerRoute = [&](int i) {
+        SvcTaskReg(eSVC_TASK_NAME_OMCI, 1, queues[i], sems[i]);
+        SvcModuleReg(eSVC_MODULE_ID_ALARM, eSVC_TASK_NAME_OMCI, queues[i]);
+    };
+    registerRoute(0);
+    std::atomic<bool> sending{true};
+    std::thread registrar([&] {
+        for (int i = 1; sending.load(); i = 1 - i) registerRoute(i);
+    });
+    std::vector<std::thread> senders;
+    for (int s = 0; s < 2; ++s) {
+        senders.emplace_back([] {
+            for (int i = 0; i < 5000; ++i) ASSERT_EQ(SvcMsgSend(Message(eSVC_MODULE_ID_ALARM)), eOS_RET_SUCCESS);
+        });
+    }
+    for (std::thread &sender : senders) sender.join();
+    sending = false;
+    registrar.join();
+
+    int total = 0;
+    for (int i = 0; i < 2; ++i) {
+        int messages = 0, units = 0;
+        for (tSvcMsg *msgP; (msgP = Take(queues[i])) != nullptr; ++messages) SvcMsgFree(msgP);
+        while (OsWrap__SemWait(sems[i], OS_WAIT_NO) == eOS_RET_SUCCESS) ++units;
+        EXPECT_EQ(messages, units) << "route " << i;
+        total += messages;
+    }
+    EXPECT_EQ(total, 10000);
     EXPECT_EQ(LeakedBlocks(), 0);
 }
 

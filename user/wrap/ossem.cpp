@@ -172,7 +172,7 @@ eOsRet OsWrap__SemDelete(tOsSemId semId) {
         return eOS_RET_INVALID_STATE;
     }
 
-    if (pthread_mutex_destroy(&scb.semMutex) != 0) {
+    if (OsWrapTestFailureDue(OsWrapTestSemDestroyFailAt) || pthread_mutex_destroy(&scb.semMutex) != 0) {
         StoreRelease(scb.busy, eOS_BOOL_TRUE);
         MutexUnlock(&OWData.gsMutex);
         OsCriticalLog("OsWrap__SemCreate(): pthread_mutex_destroy() failed.\n");

@@ -74,17 +74,17 @@ void OsCopyName(char *dstP, const char *srcP) {
 // ---- mutex primitives -----------------------------------------------------------------------------
 
 std::atomic<int> OsWrapTestMutexCreateFailAt{0};
+std::atomic<int> OsWrapTestSemDestroyFailAt{0};
+
+bool OsWrapTestFailureDue(std::atomic<int> &countdown) {
+    for (int n = countdown.load(); n > 0;) {
+        if (countdown.compare_exchange_weak(n, n - 1)) return n == 1;
+    }
+    return false;
+}
 
 eOsRet MutexCreate(pthread_mutex_t *mutexP) {
-    // Test hook: when the countdown reaches 0 on this call, the call fails as if the OS refused.
-    bool injected = false;
-    for (int n = OsWrapTestMutexCreateFailAt.load(); n > 0;) {
-        if (OsWrapTestMutexCreateFailAt.compare_exchange_weak(n, n - 1)) {
-            injected = n == 1;
-            break;
-        }
-    }
-    if (injected || pthread_mutex_init(mutexP, nullptr) != 0) {
+    if (OsWrapTestFailureDue(OsWrapTestMutexCreateFailAt) || pthread_mutex_init(mutexP, nullptr) != 0) {
         OsCriticalLog("MutexCreate(): pthread_mutex_init() failed.\n");
         return eOS_RET_FAILURE;
     }

@@ -85,8 +85,12 @@ eOsRet MutexDelete(pthread_mutex_t *mutexP);
 void MutexLock(pthread_mutex_t *mutexP);
 void MutexUnlock(pthread_mutex_t *mutexP);
 
-// Test hook, 0 in normal use: when set to n, the n-th MutexCreate from now on fails.
+// Test hooks, 0 in normal use: when set to n, the n-th MutexCreate, or the n-th destruction of a
+// semaphore's mutex, from now on fails as if the OS refused.
 extern std::atomic<int> OsWrapTestMutexCreateFailAt;
+extern std::atomic<int> OsWrapTestSemDestroyFailAt;
+// Counts a hook down; true on the call that is to fail.
+bool OsWrapTestFailureDue(std::atomic<int> &countdown);
 
 // Holds a wrapper mutex for one scope.
 class MutexGuard {
