@@ -26,10 +26,12 @@ RELAYKIT_API eOsRet SvcInit(tOsSysErrorHandler sysErrorHandler, tOsSysErrorHandl
 /* ---- registry of service tasks and modules -------------------------------------------------- *
  *
  * Each service task registers the queue and the wake-up semaphore it serves; each module names the
- * task (and so the task's queue) or a queue of its own that messages to it go to. Registration is
- * meant for start-up and takes no lock: register a task before the modules that name it (a module
- * copies its task's semaphore id when it registers). An id of 0xFFFFFFFF means none; the task name
- * eSVC_TASK_NAME_INVALID means no task. */
+ * task (and so the task's queue) or a queue of its own that messages to it go to. Register a task
+ * before the modules that name it (a module copies its task's semaphore id when it registers).
+ * Registration may happen at any time, also while other tasks send: lookups and sends take no lock
+ * and always see whole registrations. When a wrapper task ends or is deleted, its task id is
+ * cleared (to 0) from the entries that carry it; their queue and semaphore stay. An id of
+ * 0xFFFFFFFF means none; the task name eSVC_TASK_NAME_INVALID means no task. */
 
 typedef struct {
     tOsTaskId taskId;

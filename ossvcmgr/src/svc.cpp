@@ -117,6 +117,19 @@ tOsQueueId SvcModuleRouteQueueId(eSvcModuleId moduleId, const tSvcModuleRoute &r
     return route.taskQueueId;
 }
 
+void SvcTaskEnded(void) {
+    // The entry keeps its queue and semaphore: messages to the task's modules wait for the task
+    // that registers under its name next.
+    const tOsTaskId self = OsWrap__TaskId();
+    {
+        RegistryWrite registry;
+        for (tSvcTaskInfo &task : SvcTaskTable) {
+            if (LoadWord(&task.taskId) == self) StoreWord(&task.taskId, 0);
+        }
+    }
+    SvcTickRelease();
+}
+
 tOsSemId SvcModuleRouteSemId(eSvcModuleId moduleId, const tSvcModuleRoute &route) {
     const tSvcModuleInfo &module = route.module;
     if ((uint32)module.taskName >= kNoTask) {

@@ -20,8 +20,11 @@ bool SvcModuleRouteRead(eSvcModuleId moduleId, const char *operationP, tSvcModul
 tOsQueueId SvcModuleRouteQueueId(eSvcModuleId moduleId, const tSvcModuleRoute &route);
 tOsSemId SvcModuleRouteSemId(eSvcModuleId moduleId, const tSvcModuleRoute &route);
 
-// Gives back the tick of a task whose thread ends (its entry function returned, or it was deleted):
-// called in that thread, so a later task that gets the same thread handle finds no tick of its own.
+// Called in a wrapper task's thread as it ends (its entry function returned, or it was deleted):
+// gives back the task's tick and clears its task id from the registry, so that a later task that
+// gets the same thread handle, and so the same task id, inherits neither.
+void SvcTaskEnded(void);
+// The tick part of it: frees the calling task's tick entry.
 void SvcTickRelease(void);
 
 // The tick control blocks and the timer services, indexed by eSvcTaskName.

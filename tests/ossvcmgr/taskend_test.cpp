@@ -123,6 +123,7 @@ void NeverCalled(void *) { ADD_FAILURE() << "a dead task's tick ran"; }
 
 void TickThenReturn() {
     tickResult = SvcTickStart(10000, eOS_BOOL_TRUE, NeverCalled, nullptr);
+    SvcTaskReg(eSVC_TASK_NAME_DB, OsWrap__TaskId(), 1, OS_SEM_ID_INVALID);
     tickStarts++;
 }
 void TickThenWait() {
@@ -137,7 +138,7 @@ bool TickHeldBy(tOsTaskId id) {
     return false;
 }
 
-TEST_F(TaskEndTest, TaskThatEndsOrIsDeletedLeavesNoTickForTheTasksAfterIt) {
+TEST_F(TaskEndTest, TaskThatEndsOrIsDeletedLeavesNoTickOrIdentityForTheTasksAfterIt) {
     neverReleased = Sem("never");
     struct End {
         const char *name;
@@ -156,6 +157,9 @@ TEST_F(TaskEndTest, TaskThatEndsOrIsDeletedLeavesNoTickForTheTasksAfterIt) {
                 ASSERT_EQ(OsWrap__TaskDelete(id), eOS_RET_SUCCESS);
             }
             ASSERT_TRUE(WaitUntil([id] { return !TickHeldBy(id); })) << "round " << round;
+            // Nor does the next task with this id pass for the registered one.
+            EXPECT_EQ(SvcTaskTable[eSVC_TASK_NAME_DB].taskId, 0u);
+            EXPECT_EQ(SvcTaskTable[eSVC_TASK_NAME_DB].queueId, 1u);
         }
     }
 }

@@ -38,7 +38,7 @@ int TaskIndexOf(tOsTaskId taskId) {
 // Runs in a task's thread as it ends, whether its entry function returned or the task was deleted
 // (then at the cancellation point where the deletion acted): what the library keeps for the task is
 // given back while the thread, and so its handle, still exists.
-void TaskEndCleanup(void *) { SvcTickRelease(); }
+void TaskEndCleanup(void *) { SvcTaskEnded(); }
 
 void *CommonEntryPoint(void *arg) {
     // Start barrier: OsWrap__TaskCreate holds gtMutex until the entry is complete.
