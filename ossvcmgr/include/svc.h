@@ -90,7 +90,8 @@ RELAYKIT_API void DumpSvcTaskTable(void);
  * for OsWrap__TaskCreate) and waits without limit until the task calls SvcTaskUp(), then gives the
  * gate back. The gate is given back on every failure after it was taken, so a failed start never
  * blocks later ones. A task that never calls SvcTaskUp() keeps its starter, and every later start,
- * waiting. Returns the error of the step that failed. */
+ * waiting. A deletion of the starter while it holds the gate waits until the start is complete
+ * and the gate given back. Returns the error of the step that failed. */
 RELAYKIT_API eOsRet SvcTaskStart(char *nameP, void (*entryPoint)(void), eOsPri pri,
                                  uint32 stackSize, tOsTaskId *taskIdP);
 /* Called once by a starting task when its queue and registration are in place. */

@@ -27,15 +27,16 @@ static_assert(kModuleCount == eSVC_MODULE_ID_INVALID, "one module entry per serv
 // registryVersion odd before they change entries and even again after; a reader copies what it
 // needs and reads again when the version was odd or moved meanwhile. So no reader acts on half an
 // entry, nor on a module entry and a task entry from different registrations, and readers take no
-// lock. Every field is read and written as the 32-bit number it is.
+// lock. Every field is read and written whole, as the 32-bit number it is: a reader that sees a
+// field a registration wrote (acquire on release) sees the odd version that came before it.
 std::mutex registryMutex;
 std::atomic<uint32> registryVersion{0};
 
 inline uint32 LoadWord(const void *fieldP) {
-    return __atomic_load_n(static_cast<const uint32 *>(fieldP), __ATOMIC_RELAXED);
+    return __atomic_load_n(static_cast<const uint32 *>(fieldP), __ATOMIC_ACQUIRE);
 }
 inline void StoreWord(void *fieldP, uint32 value) {
-    __atomic_store_n(static_cast<uint32 *>(fieldP), value, __ATOMIC_RELAXED);
+    __atomic_store_n(static_cast<uint32 *>(fieldP), value, __ATOMIC_RELEASE);
 }
 
 tSvcTaskInfo LoadTask(const tSvcTaskInfo &entry) {
@@ -61,8 +62,7 @@ template <typename Read> auto RegistryRead(Read read) {
         const uint32 before = registryVersion.load(std::memory_order_acquire);
         if ((before & 1) == 0) {
             const auto copy = read();
-            std::atomic_thread_fence(std::memory_order_acquire);
-            if (registryVersion.load(std::memory_order_relaxed) == before) return copy;
+            if (registryVersion.load(std::memory_order_acquire) == before) return copy;
         }
         sched_yield(); // a registration is a handful of stores
     }
@@ -73,7 +73,6 @@ class RegistryWrite {
   public:
     RegistryWrite() : lock_(registryMutex) {
         registryVersion.store(registryVersion.load(std::memory_order_relaxed) + 1, std::memory_order_relaxed);
-        std::atomic_thread_fence(std::memory_order_release);
     }
     ~RegistryWrite() {
         registryVersion.store(registryVersion.load(std::memory_order_relaxed) + 1, std::memory_order_release);
@@ -117,6 +116,15 @@ tOsQueueId SvcModuleRouteQueueId(eSvcModuleId moduleId, const tSvcModuleRoute &r
     return route.taskQueueId;
 }
 
+tOsSemId SvcModuleRouteSemId(eSvcModuleId moduleId, const tSvcModuleRoute &route) {
+    const tSvcModuleInfo &module = route.module;
+    if ((uint32)module.taskName >= kNoTask) {
+        OsMajorLog("SvcModuleGetSemId(): Invalid task name: M%d, T%d.\n", moduleId, module.taskName);
+        return OS_SEM_ID_INVALID;
+    }
+    return module.semId;
+}
+
 void SvcTaskEnded(void) {
     // The entry keeps its queue and semaphore: messages to the task's modules wait for the task
     // that registers under its name next.
@@ -128,15 +136,6 @@ void SvcTaskEnded(void) {
         }
     }
     SvcTickRelease();
-}
-
-tOsSemId SvcModuleRouteSemId(eSvcModuleId moduleId, const tSvcModuleRoute &route) {
-    const tSvcModuleInfo &module = route.module;
-    if ((uint32)module.taskName >= kNoTask) {
-        OsMajorLog("SvcModuleGetSemId(): Invalid task name: M%d, T%d.\n", moduleId, module.taskName);
-        return OS_SEM_ID_INVALID;
-    }
-    return module.semId;
 }
 
 extern "C" {
