@@ -1,5 +1,7 @@
 // zqcommunicator.cpp - the communicator: the copy of text output to the CLI telnet connection.
+#include <linux/sockios.h>
 #include <poll.h>
+#include <sys/ioctl.h>
 #include <sys/socket.h>
 
 #include <atomic>
@@ -24,9 +26,16 @@ std::atomic<bool> failureReportPending{false};
 constexpr int kSendBoundMs = 200;
 
 // The descriptor of a connection that let a text time out, -1 for none. Such a connection gets no
-// further waits: texts go out only while it takes them at once, and the first text it takes whole
-// ends the stall. Only the stall's first text is reported.
+// further waits: texts go out only as far as it takes them at once. The stall ends once the client
+// has taken everything sent to it (a short text may still squeeze into a stalled connection's
+// buffer). Only the stall's first text is reported.
 std::atomic<int> stalledSocket{-1};
+
+// True when nothing sent on the socket waits for the client any more (or the socket cannot say).
+bool ClientTookEverything(int socketFd) {
+    int queued = 0;
+    return ioctl(socketFd, SIOCOUTQ, &queued) != 0 || queued == 0;
+}
 
 enum class tSendResult { kSent, kFailed, kStalled };
 
@@ -70,7 +79,8 @@ void WriteToCliTelnetSocket(char *textP) {
     bool failed = result == tSendResult::kFailed;
     if (result == tSendResult::kStalled) {
         failed = stalledSocket.exchange(socketFd) != socketFd;
-    } else if (connected && result == tSendResult::kSent) {
+    } else if (result == tSendResult::kSent && connected && stalledSocket.load() == socketFd &&
+               ClientTookEverything(socketFd)) {
         int stalled = socketFd;
         stalledSocket.compare_exchange_strong(stalled, -1);
     }
