@@ -84,7 +84,7 @@ RELAYKIT_API eOsRet OsWrap__SemCreate(char *nameP, uint16 initialCount, tOsSemId
  * eOS_RET_FAILURE: the mutex or condition variable could not be destroyed. */
 RELAYKIT_API eOsRet OsWrap__SemDelete(tOsSemId semId);
 /* Adds one to the count and wakes one waiter. An id that is not live is reported and ignored. The
- * woken waiter may delete the semaphore at once: the release touches nothing of it afterwards. */
+ * woken waiter may delete the semaphore at once: the deletion waits until the release is done. */
 RELAYKIT_API void OsWrap__SemRelease(tOsSemId semId);
 /* Takes one from the count, waiting while it is 0:
  *   OS_WAIT_FOREVER  until a release;

@@ -210,8 +210,9 @@ eOsRet OsWrap__QueueSend(tOsQueueId dstQueueId, tOsMsg msg) {
         qcb.lastP = blockP;
     }
     qcb.count += 1;
-    SemGiveLocked(scb);
+    const bool wake = SemGiveLocked(scb);
     MutexUnlock(&scb.semMutex);
+    if (wake) SemWake(scb);
     return eOS_RET_SUCCESS;
 }
 

@@ -34,6 +34,9 @@ struct tScb {
     sint32 semCount;
     pthread_condattr_t condAttr;
     sint32 waiters; // threads blocked in OsWrap__SemWait; a semaphore with waiters is not deleted
+    // Releases between giving a unit (under semMutex) and their signal (after unlocking); deletion
+    // waits for them. Accessed through std::atomic_ref.
+    sint32 signalling;
 };
 
 // One queue control block; queue id n is entry n-1 of qcbArray.
@@ -139,10 +142,12 @@ void ReleaseAssignedSemId(uint32 semId);
 // Takes one unit, waiting as OsWrap__SemWait does; returns with semMutex held again. Reports nothing:
 // the caller reports eOS_RET_FAILURE with SemReportWaitFailure after unlocking.
 eOsRet SemTakeLocked(tScb &scb, sint32 timeout);
-// Adds one unit and wakes a waiter. The signal is given before the caller unlocks: once semMutex is
-// given up, the woken waiter may take the unit and delete the semaphore (drain, then delete), and
-// nothing of it may be touched after that.
-void SemGiveLocked(tScb &scb);
+// Adds one unit; true when a waiter is to be woken: the caller then unlocks and calls SemWake.
+// The signal is given after unlocking, so that the woken waiter does not find semMutex still taken.
+bool SemGiveLocked(tScb &scb);
+// Wakes one waiter after SemGiveLocked said so. The woken waiter may meanwhile have taken the unit
+// and deleted the semaphore (drain, then delete): the deletion waits until this signal is done.
+void SemWake(tScb &scb);
 void SemReportWaitFailure();
 
 // ---- memory accounting ---------------------------------------------------------------------------
