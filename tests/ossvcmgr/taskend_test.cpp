@@ -40,13 +40,13 @@ class TaskEndTest : public svctest::ServiceTest {
 // ---- a task deleted while it prints ------------------------------------------------------------
 
 std::atomic<int> printed{0};
-void (*printOnce)() = nullptr;
+std::atomic<void (*)()> printOnce{nullptr}; // a deleted printer may still be on its last print
 
 // Prints without pause; the loop's own cancellation point stands for the wait every real task has
 // between its prints, where a deletion may act once the print is done.
 void PrintingTask() {
     for (;;) {
-        printOnce();
+        printOnce.load()();
         printed++;
         pthread_testcancel();
     }
