@@ -167,7 +167,7 @@ TEST_F(QueueTest, QueueWhoseSemaphoreCannotBeDeletedStaysAsItWas) {
 
 TEST_F(QueueTest, ReceiverThatDrainsAndDeletesIsRacedByNoSender) {
     // Every round makes the same queue and semaphore ids again; a sender still touching the old
-    // semaphore after its send would meet the new one (ThreadSanitizer sees it).
+    // semaphore after its send would meet the new one (a race ThreadSanitizer reports).
     for (int round = 0; round < 200; ++round) {
         const tOsQueueId id = Create();
         std::vector<std::thread> senders;

@@ -76,7 +76,7 @@ TEST_F(SemTest, WaitersWakeOnReleaseAndNoUnitIsLostOrDuplicated) {
 
 TEST_F(SemTest, WaiterThatDrainsAndDeletesIsRacedByNoReleaser) {
     // Every round makes the same id again; a releaser still touching the old semaphore after its
-    // release would meet the new one (ThreadSanitizer sees it).
+    // release would meet the new one (a race ThreadSanitizer reports).
     for (int round = 0; round < 200; ++round) {
         const tOsSemId id = Create();
         std::vector<std::thread> releasers;
