@@ -92,8 +92,11 @@ RELAYKIT_API extern int CliClientSocket;         /* descriptor of the connection
 /* Sends the text (without terminator) on CliClientSocket when a client is connected, copying is
  * enabled and the descriptor is above 0; otherwise does nothing. Called by OsWrap__TextOut for
  * every text, from any thread. A peer that went away never raises SIGPIPE; a partial send is
- * completed. A failed send is reported once as a major log ("CLI sent to Telnet session
- * failed.\n"); that report failing in turn is not reported again. */
+ * completed. A client that stops reading never holds a caller up for long: a text that finds no
+ * room within about 200 ms is dropped for the connection, and later texts are sent only as far as
+ * the connection takes them at once, until one goes out whole. A failed send, and the first text
+ * of such a stall, is reported once as a major log ("CLI sent to Telnet session failed.\n"); that
+ * report failing in turn is not reported again. */
 RELAYKIT_API void WriteToCliTelnetSocket(char *textP);
 
 #ifdef __cplusplus

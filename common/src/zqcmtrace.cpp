@@ -432,16 +432,14 @@ void TraceSetLevel(eZqTraceLevel level) {
     RelaxedStore(TraceLevel, level);
 }
 
+// One atomic change of the switches, so that setters in several threads never lose one another's.
 void SetTraceFieldBitMask(eZqTraceFieldBitMask mask, eOsBool isEnable) {
-    uint32 fields = RelaxedLoad(traceFieldBitMask);
-    uint32 enable;
-    memcpy(&enable, &isEnable, sizeof enable);
-    if (enable != 0) {
-        fields |= static_cast<uint32>(mask);
+    std::atomic_ref<uint32> fields(traceFieldBitMask);
+    if (RawValue(isEnable) != 0) {
+        fields.fetch_or(RawValue(mask), std::memory_order_relaxed);
     } else {
-        fields &= ~static_cast<uint32>(mask);
+        fields.fetch_and(~RawValue(mask), std::memory_order_relaxed);
     }
-    RelaxedStore(traceFieldBitMask, fields);
 }
 
 void DumpLogLevelAndTraceLevel(void) {

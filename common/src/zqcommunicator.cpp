@@ -1,8 +1,12 @@
 // zqcommunicator.cpp - the communicator: the copy of text output to the CLI telnet connection.
+#include <linux/sockios.h>
+#include <poll.h>
+#include <sys/ioctl.h>
 #include <sys/socket.h>
 
 #include <atomic>
 #include <cerrno>
+#include <chrono>
 #include <cstring>
 
 #include "zqcmtrace.h"
@@ -18,16 +22,44 @@ constexpr const char *kTelnetFailureText = "CLI sent to Telnet session failed.\n
 // further failures are not reported, so a dead connection cannot feed on its own reports.
 std::atomic<bool> failureReportPending{false};
 
-// Sends all of the text; false when a send fails before everything is out.
-bool SendAll(int socketFd, const char *textP, size_t length) {
+// How long one text may wait for room on the connection before it is dropped for it.
+constexpr int kSendBoundMs = 200;
+
+// The descriptor of a connection that let a text time out, -1 for none. Such a connection gets no
+// further waits: texts go out only as far as it takes them at once. The stall ends once the client
+// has taken everything sent to it (a short text may still squeeze into a stalled connection's
+// buffer). Only the stall's first text is reported.
+std::atomic<int> stalledSocket{-1};
+
+// True when nothing sent on the socket waits for the client any more (or the socket cannot say).
+bool ClientTookEverything(int socketFd) {
+    int queued = 0;
+    return ioctl(socketFd, SIOCOUTQ, &queued) != 0 || queued == 0;
+}
+
+enum class tSendResult { kSent, kFailed, kStalled };
+
+// Sends all of the text without blocking; waits for room at most kSendBoundMs in all, and not at
+// all on a stalled connection.
+tSendResult SendBounded(int socketFd, const char *textP, size_t length) {
+    const bool mayWait = stalledSocket.load(std::memory_order_relaxed) != socketFd;
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(kSendBoundMs);
     while (length > 0) {
-        ssize_t sent = send(socketFd, textP, length, MSG_NOSIGNAL);
+        ssize_t sent = send(socketFd, textP, length, MSG_NOSIGNAL | MSG_DONTWAIT);
+        if (sent > 0) {
+            textP += sent;
+            length -= static_cast<size_t>(sent);
+            continue;
+        }
         if (sent < 0 && errno == EINTR) continue;
-        if (sent <= 0) return false;
-        textP += sent;
-        length -= static_cast<size_t>(sent);
+        if (sent == 0 || (errno != EAGAIN && errno != EWOULDBLOCK)) return tSendResult::kFailed;
+        const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(
+            deadline - std::chrono::steady_clock::now());
+        if (!mayWait || left.count() <= 0) return tSendResult::kStalled;
+        struct pollfd room = {socketFd, POLLOUT, 0};
+        (void)poll(&room, 1, static_cast<int>(left.count()));
     }
-    return true;
+    return tSendResult::kSent;
 }
 
 } // namespace
@@ -41,9 +73,17 @@ int CliClientSocket = 0;
 void WriteToCliTelnetSocket(char *textP) {
     if (textP == nullptr) return;
     bool isFailureReport = failureReportPending.load() && strstr(textP, kTelnetFailureText) != nullptr;
-    bool connected = FlagIsTrue(CliTelnetConnectedB) &&
-                     RelaxedLoad(CliTelnetEnable) != 0 && RelaxedLoad(CliClientSocket) > 0;
-    bool failed = connected && !SendAll(RelaxedLoad(CliClientSocket), textP, strlen(textP));
+    const int socketFd = RelaxedLoad(CliClientSocket); // read once: the host may change it meanwhile
+    bool connected = FlagIsTrue(CliTelnetConnectedB) && RelaxedLoad(CliTelnetEnable) != 0 && socketFd > 0;
+    tSendResult result = connected ? SendBounded(socketFd, textP, strlen(textP)) : tSendResult::kSent;
+    bool failed = result == tSendResult::kFailed;
+    if (result == tSendResult::kStalled) {
+        failed = stalledSocket.exchange(socketFd) != socketFd;
+    } else if (result == tSendResult::kSent && connected && stalledSocket.load() == socketFd &&
+               ClientTookEverything(socketFd)) {
+        int stalled = socketFd;
+        stalledSocket.compare_exchange_strong(stalled, -1);
+    }
     if (isFailureReport) {
         failureReportPending.store(false);
         return;

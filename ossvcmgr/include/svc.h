@@ -26,10 +26,12 @@ RELAYKIT_API eOsRet SvcInit(tOsSysErrorHandler sysErrorHandler, tOsSysErrorHandl
 /* ---- registry of service tasks and modules -------------------------------------------------- *
  *
  * Each service task registers the queue and the wake-up semaphore it serves; each module names the
- * task (and so the task's queue) or a queue of its own that messages to it go to. Registration is
- * meant for start-up and takes no lock: register a task before the modules that name it (a module
- * copies its task's semaphore id when it registers). An id of 0xFFFFFFFF means none; the task name
- * eSVC_TASK_NAME_INVALID means no task. */
+ * task (and so the task's queue) or a queue of its own that messages to it go to. Register a task
+ * before the modules that name it (a module copies its task's semaphore id when it registers).
+ * Registration may happen at any time, also while other tasks send: lookups and sends take no lock
+ * and always see whole registrations. When a wrapper task ends or is deleted, its task id is
+ * cleared (to 0) from the entries that carry it; their queue and semaphore stay. An id of
+ * 0xFFFFFFFF means none; the task name eSVC_TASK_NAME_INVALID means no task. */
 
 typedef struct {
     tOsTaskId taskId;
@@ -88,7 +90,8 @@ RELAYKIT_API void DumpSvcTaskTable(void);
  * for OsWrap__TaskCreate) and waits without limit until the task calls SvcTaskUp(), then gives the
  * gate back. The gate is given back on every failure after it was taken, so a failed start never
  * blocks later ones. A task that never calls SvcTaskUp() keeps its starter, and every later start,
- * waiting. Returns the error of the step that failed. */
+ * waiting. A deletion of the starter while it holds the gate waits until the start is complete
+ * and the gate given back. Returns the error of the step that failed. */
 RELAYKIT_API eOsRet SvcTaskStart(char *nameP, void (*entryPoint)(void), eOsPri pri,
                                  uint32 stackSize, tOsTaskId *taskIdP);
 /* Called once by a starting task when its queue and registration are in place. */

@@ -4,7 +4,9 @@
  * There is no timer thread. Every operation acts on the calling task's own tick, and the callback
  * runs in that task, inside its SvcMsgRcv or SvcSemWait, which wait no longer than the tick's
  * expiry. The table holds 19 ticks; a task is bound to an entry the first time it uses a tick (or a
- * service receive call) and stays bound for the life of the process. */
+ * service receive call) and stays bound until it ends: when the entry function of a wrapper task
+ * returns or the task is deleted, its entry is free again, and a task started later (possibly with
+ * the same task id) finds no tick of its own. */
 #ifndef RELAYKIT_SVCTICK_H
 #define RELAYKIT_SVCTICK_H
 
@@ -27,9 +29,9 @@ typedef struct {
 #define SVC_TMCB_TABLE_SIZE 19 /* one per eSvcTaskName value */
 
 /* Arms the calling task's tick: first expiry msecsTimeout ms from now, then every msecsTimeout ms
- * when isPeriodic is TRUE. eOS_RET_INVALID_ARG for a null callback; eOS_RET_INVALID_STATE while the
- * task owns a tick (also an expired one-shot tick, until SvcTickStop); eOS_RET_NO_RESOURCE when all
- * 19 entries belong to other tasks. */
+ * when isPeriodic is TRUE. eOS_RET_INVALID_ARG for a null callback or a time-out of 2^31 ms or
+ * more; eOS_RET_INVALID_STATE while the task owns a tick (also an expired one-shot tick, until
+ * SvcTickStop); eOS_RET_NO_RESOURCE when all 19 entries belong to other tasks. */
 RELAYKIT_API eOsRet SvcTickStart(uint32 msecsTimeout, eOsBool isPeriodic, tSvcTimerCallback callback,
                                  void *userInfoP);
 /* Disarms the calling task's tick and gives up its callback. */

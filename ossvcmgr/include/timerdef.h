@@ -69,7 +69,8 @@ typedef void *tSvcTimerId;
  * adjustment reported), and arms the calling task's periodic tick. eOS_RET_INVALID_ARG for a task
  * out of range, a tick below 50, or bounds that are out of order or too large for the belts;
  * eOS_RET_FAILURE when the task's service exists already; eOS_RET_NO_RESOURCE when a belt cannot
- * be allocated (the service then stays uninitialised). */
+ * be allocated; the refusal of SvcTickStart when the calling task's tick cannot be armed (it owns
+ * one already, or the tick table is full). After a failure the service stays uninitialised. */
 RELAYKIT_API eOsRet SvcTimerInit(eSvcTaskName taskName, uint16 msecsTickInterval,
                                  uint32 shortestTimer, uint32 longestTimer);
 /* Starts a timer on the belts of the module's task. Null (reported) when the length is zero, below

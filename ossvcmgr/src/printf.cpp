@@ -9,6 +9,7 @@
 #include <cstring>
 #include <mutex>
 
+#include "oscancel.h"
 #include "oswrap.h"
 #include "printf_hooks.h"
 #include "svc.h"
@@ -45,6 +46,7 @@ void ComposeLine(char *line, const char *formatP, va_list args) {
 }
 
 int writeToConsole(const char *text) {
+    NoCancelScope noCancel; // open, write and close are cancellation points
     std::lock_guard<std::mutex> lock(consoleMutex);
     if (consoleFd < 0) {
         consoleFd = open(consolePath, O_RDWR | O_CLOEXEC);
@@ -96,6 +98,7 @@ void HexDump(const char *bufferP, uint32 length, eOsBool dumpForm, void (*outP)(
 } // namespace
 
 void SvcConsoleSetTestPath(const char *pathP) {
+    NoCancelScope noCancel;
     std::lock_guard<std::mutex> lock(consoleMutex);
     if (consoleFd >= 0) close(consoleFd);
     consoleFd = -1;

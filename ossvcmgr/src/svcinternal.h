@@ -3,8 +3,29 @@
 #ifndef RELAYKIT_SVCINTERNAL_H
 #define RELAYKIT_SVCINTERNAL_H
 
+#include "svc.h"
 #include "svctick.h"
 #include "timerdef.h"
+
+// What a send to a module needs, read from the registry at one moment: the module's entry and the
+// queue of its task (none without a task).
+struct tSvcModuleRoute {
+    tSvcModuleInfo module;
+    tOsQueueId taskQueueId;
+};
+// Reads the module's route; false for a module out of range, reported in the name of operationP.
+bool SvcModuleRouteRead(eSvcModuleId moduleId, const char *operationP, tSvcModuleRoute *routeP);
+// The queue and the semaphore of a route, reported and answered as SvcModuleGetQueueId and
+// SvcModuleGetSemId answer.
+tOsQueueId SvcModuleRouteQueueId(eSvcModuleId moduleId, const tSvcModuleRoute &route);
+tOsSemId SvcModuleRouteSemId(eSvcModuleId moduleId, const tSvcModuleRoute &route);
+
+// Called in a wrapper task's thread as it ends (its entry function returned, or it was deleted):
+// gives back the task's tick and clears its task id from the registry, so that a later task that
+// gets the same thread handle, and so the same task id, inherits neither.
+void SvcTaskEnded(void);
+// The tick part of it: frees the calling task's tick entry.
+void SvcTickRelease(void);
 
 // The tick control blocks and the timer services, indexed by eSvcTaskName.
 extern tSvcTmcb SvcTmcb[SVC_TMCB_TABLE_SIZE];

@@ -70,8 +70,12 @@ eOsRet SvcMsgSend(tSvcMsg *svcMsgP) {
         OsMajorLog("SvcMsgSend(): Invalid message: NULL.\n");
         return eOS_RET_INVALID_ARG;
     }
+    // The queue and the semaphore come from one reading of the registry, so that a registration
+    // made meanwhile never pairs one registration's queue with another one's semaphore.
     const auto dstModuleId = (eSvcModuleId)svcMsgP->dstModuleId;
-    const tOsQueueId queueId = SvcModuleGetQueueId(dstModuleId);
+    tSvcModuleRoute route;
+    const bool known = SvcModuleRouteRead(dstModuleId, "SvcModuleGetQueueId", &route);
+    const tOsQueueId queueId = known ? SvcModuleRouteQueueId(dstModuleId, route) : OS_QUEUE_ID_INVALID;
     if (queueId == OS_QUEUE_ID_INVALID) {
         OsMajorLog("SvcMsgSend(): Invalid queue id: M%d:\n", dstModuleId);
         return eOS_RET_INVALID_ARG;
@@ -82,8 +86,8 @@ eOsRet SvcMsgSend(tSvcMsg *svcMsgP) {
                    svcMsgP->srcModuleId, svcMsgP->dstModuleId, svcMsgP->msgType, svcMsgP->length, rc);
         return rc;
     }
-    // The message is the receiver's now and may already be freed: only the kept module id is used.
-    const tOsSemId semId = SvcModuleGetSemId(dstModuleId);
+    // The message is the receiver's now and may already be freed: only the kept route is used.
+    const tOsSemId semId = SvcModuleRouteSemId(dstModuleId, route);
     if (semId != OS_SEM_ID_INVALID) OsWrap__SemRelease(semId);
     return eOS_RET_SUCCESS;
 }

@@ -33,6 +33,23 @@ unsigned PrintablePointer(const void *p) { return (unsigned)(uintptr_t)p; }
 
 } // namespace
 
+void SvcTickRelease(void) {
+    const tOsTaskId self = OsWrap__TaskId();
+    for (tSvcTmcb &tmcb : SvcTmcb) {
+        if (LoadOwner(tmcb) != self) continue;
+        // Only this task uses its entry; the owner goes last, so a task claiming the entry next
+        // finds it clean.
+        tmcb.periodic = eOS_BOOL_FALSE;
+        tmcb.duration = {0, 0};
+        tmcb.expir = {0, 0};
+        tmcb.callback = nullptr;
+        tmcb.userDataP = nullptr;
+        tmcb.missedTicks = 0;
+        std::atomic_ref<uint32>(tmcb.taskId).store(0, std::memory_order_release);
+        return;
+    }
+}
+
 void SvcSetTestUpTimeClock(tSvcUpTimeClock clock) { testUpTimeClock.store(clock); }
 
 tOsTime SvcUpTime() {
@@ -59,6 +76,13 @@ eOsRet SvcTickStart(uint32 msecsTimeout, eOsBool isPeriodic, tSvcTimerCallback c
     // The check would call a null callback at the expiry; refuse it before claiming an entry.
     if (callback == nullptr) {
         OsMajorLog("SvcTickStart(): NULL callback: TI%d, TO%d, P%d, CB%p, UI%X.\n", OsWrap__TaskId(),
+                   msecsTimeout, isPeriodic, (void *)callback, PrintablePointer(userInfoP));
+        return eOS_RET_INVALID_ARG;
+    }
+    // Expiries are compared through a signed 32-bit difference: a tick of 2^31 ms or more would
+    // look due at once.
+    if (msecsTimeout > (uint32)INT32_MAX) {
+        OsMajorLog("SvcTickStart(): Invalid timeout: TI%d, TO%u, P%d, CB%p, UI%X.\n", OsWrap__TaskId(),
                    msecsTimeout, isPeriodic, (void *)callback, PrintablePointer(userInfoP));
         return eOS_RET_INVALID_ARG;
     }

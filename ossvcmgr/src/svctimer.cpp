@@ -216,6 +216,16 @@ eOsRet SvcTimerInit(eSvcTaskName taskName, uint16 msecsTickInterval, uint32 shor
         OsWrap__FreeExt(hrcsP, (char *)__FILE__, __LINE__, 1);
         return eOS_RET_NO_RESOURCE;
     }
+    // The belts turn only with the task's own periodic tick: without it the service stays
+    // uninitialised. The tick cannot fire before the task's next receive call, when the service
+    // below is complete.
+    const eOsRet tickRet = SvcTickStart(t, eOS_BOOL_TRUE, SvcTimerTick, (void *)(uintptr_t)taskName);
+    if (tickRet != eOS_RET_SUCCESS) {
+        OsMajorLog("SvcTimerInit(): SvcTickStart() failed: T%d, E%d.\n", taskName, tickRet);
+        OsWrap__FreeExt(lrcsP, (char *)__FILE__, __LINE__, 1);
+        OsWrap__FreeExt(hrcsP, (char *)__FILE__, __LINE__, 1);
+        return tickRet;
+    }
     for (uint32 i = 0; i < hrcCount; i++) MakeEmptyRing(&hrcsP[i]);
     for (uint32 i = 0; i < lrcCount; i++) MakeEmptyRing(&lrcsP[i]);
 
@@ -229,9 +239,6 @@ eOsRet SvcTimerInit(eSvcTaskName taskName, uint16 msecsTickInterval, uint32 shor
     tt.hrcsP = hrcsP;
     tt.lrcsP = lrcsP;
     tt.msecsPerTick = msecsTickInterval;
-
-    // A task that owns a tick already keeps it, and its belts then never turn by themselves.
-    (void)SvcTickStart(t, eOS_BOOL_TRUE, SvcTimerTick, (void *)(uintptr_t)taskName);
     return eOS_RET_SUCCESS;
 }
 

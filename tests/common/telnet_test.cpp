@@ -6,6 +6,9 @@
 #include <sys/socket.h>
 #include <unistd.h>
 
+#include <atomic>
+#include <chrono>
+#include <memory>
 #include <string>
 #include <thread>
 
@@ -165,6 +168,52 @@ TEST_F(TelnetTest, FailureIsReportedAgainOnceTheEarlierReportWasWritten) {
         std::this_thread::sleep_for(std::chrono::milliseconds(1));
     ASSERT_TRUE(rktest::WaitForNoLiveBlocks());
     EXPECT_EQ(rktest::BllLines().Count("CLI sent to Telnet session failed."), reports + 1);
+}
+
+TEST_F(TelnetTest, ClientThatStopsReadingHoldsUpNoPrintingTask) {
+    rktest::StartTrace();
+    TraceSetLevel(eZQ_TL_WARNING);
+    Open();
+    // Far more than the socket buffers of both ends hold. Were each text to wait its bound on the
+    // stalled connection, or without bound, the writer would not be done by the deadline.
+    auto done = std::make_shared<std::atomic<bool>>(false);
+    std::thread([done] {
+        const std::string chunk = std::string(64 * 1024, 'x') + "\n";
+        for (int i = 0; i < 400; ++i) Write(chunk);
+        done->store(true);
+    }).detach();
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(20);
+    while (!done->load() && std::chrono::steady_clock::now() < deadline)
+        std::this_thread::sleep_for(std::chrono::milliseconds(5));
+    ASSERT_TRUE(done->load()) << "a write to the stalled connection did not return";
+    // Printing goes on to the other sinks; the stall is reported once.
+    OsWrap__TextOut(const_cast<char *>("still printing\n"));
+    EXPECT_TRUE(rktest::BllLines().WaitFor("still printing"));
+    ASSERT_TRUE(rktest::BllLines().WaitFor("CLI sent to Telnet session failed."));
+    rktest::DrainTraceQueue();
+    EXPECT_EQ(rktest::BllLines().Count("CLI sent to Telnet session failed."), 1u);
+
+    // Once the client reads again, texts reach it whole.
+    std::atomic<bool> arrived{false};
+    std::thread reader([&] {
+        std::string tail;
+        char buffer[65536];
+        while (!arrived.load()) {
+            ssize_t got = recv(connection_.server, buffer, sizeof buffer, 0);
+            if (got <= 0) break;
+            tail.append(buffer, static_cast<size_t>(got));
+            if (tail.find("back again\n") != std::string::npos) arrived = true;
+            if (tail.size() > 64) tail.erase(0, tail.size() - 64);
+        }
+    });
+    const auto backDeadline = std::chrono::steady_clock::now() + std::chrono::seconds(20);
+    while (!arrived.load() && std::chrono::steady_clock::now() < backDeadline) {
+        Write("back again\n");
+        std::this_thread::sleep_for(std::chrono::milliseconds(50));
+    }
+    shutdown(connection_.server, SHUT_RDWR);
+    reader.join();
+    EXPECT_TRUE(arrived.load());
 }
 
 TEST_F(TelnetTest, FailureDroppedByTheLevelLeavesNothingPending) {

@@ -5,6 +5,7 @@
 #include <atomic>
 #include <cstring>
 #include <thread>
+#include <vector>
 
 #include "trace_support.h"
 #include "zqsysconfig.h"
@@ -103,6 +104,29 @@ TEST_F(TraceConfigTest, FieldSwitchesChangeOnlyTheirOwnBits) {
     EXPECT_EQ(traceFieldBitMask, 13u);
     SetTraceFieldBitMask(eZQ_TRACE_FIELD_BIT_MASK_LINK_ID, eOS_BOOL_FALSE);
     EXPECT_EQ(traceFieldBitMask, 9u);
+}
+
+TEST_F(TraceConfigTest, FieldSwitchesSetFromSeveralThreadsLoseNoChange) {
+    // Each thread turns its own switch on and off and checks it in between: a setter that wrote
+    // back an old value of the others' switches would undo one of them.
+    std::atomic<int> lost{0};
+    std::vector<std::thread> setters;
+    for (eZqTraceFieldBitMask field :
+         {eZQ_TRACE_FIELD_BIT_MASK_LEVEL_AND_ID, eZQ_TRACE_FIELD_BIT_MASK_FILE_NAME_LINE,
+          eZQ_TRACE_FIELD_BIT_MASK_LINK_ID, eZQ_TRACE_FIELD_BIT_MASK_ONU_ID}) {
+        setters.emplace_back([field, &lost] {
+            for (int i = 0; i < 20000; ++i) {
+                SetTraceFieldBitMask(field, eOS_BOOL_TRUE);
+                if ((__atomic_load_n(&traceFieldBitMask, __ATOMIC_RELAXED) & field) == 0) lost++;
+                SetTraceFieldBitMask(field, eOS_BOOL_FALSE);
+                if ((__atomic_load_n(&traceFieldBitMask, __ATOMIC_RELAXED) & field) != 0) lost++;
+            }
+            SetTraceFieldBitMask(field, eOS_BOOL_TRUE);
+        });
+    }
+    for (std::thread &setter : setters) setter.join();
+    EXPECT_EQ(lost.load(), 0);
+    EXPECT_EQ(traceFieldBitMask, 15u);
 }
 
 TEST_F(TraceConfigTest, InitTraceLeavesTheStartUpState) {

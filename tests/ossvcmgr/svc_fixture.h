@@ -8,6 +8,7 @@
 #include <atomic>
 #include <chrono>
 #include <functional>
+#include <memory>
 #include <string>
 #include <thread>
 
@@ -55,6 +56,18 @@ class ServiceTest : public ::testing::Test {
             std::this_thread::sleep_for(std::chrono::milliseconds(1));
         }
         return true;
+    }
+
+    // Runs work in a thread of its own; false when it has not finished by the deadline (a thread
+    // stuck on a lock is then left behind, and the test fails instead of hanging).
+    static bool Finishes(std::function<void()> work,
+                         std::chrono::milliseconds deadline = std::chrono::seconds(10)) {
+        auto done = std::make_shared<std::atomic<bool>>(false);
+        std::thread([work, done] {
+            work();
+            done->store(true);
+        }).detach();
+        return WaitUntil([&done] { return done->load(); }, deadline);
     }
 
   private:

@@ -82,6 +82,7 @@ void RegisteringTask() {
     SvcTaskReg(eSVC_TASK_NAME_DB, OsWrap__TaskId(), queueId, OS_SEM_ID_INVALID);
     registered++;
     SvcTaskUp();
+    SvcSleep(0xFFFFFFFFu); // a service task lives on in its loop; one that ends leaves the registry
 }
 
 void FirstTask() {

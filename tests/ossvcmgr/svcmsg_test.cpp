@@ -3,6 +3,7 @@
 #include <atomic>
 #include <chrono>
 #include <thread>
+#include <vector>
 
 #include "svc_fixture.h"
 #include "svcmsg.h"
@@ -81,6 +82,55 @@ TEST_F(MessageTest, SendFollowsTheThreeModuleForms) {
     EXPECT_EQ(OsWrap__SemWait(semId, OS_WAIT_NO), eOS_RET_SUCCESS); // the task is woken
 
     for (tSvcMsg *msgP : {toTask, toQueue, toBoth}) SvcMsgFree(msgP);
+    EXPECT_EQ(LeakedBlocks(), 0);
+}
+
+TEST_F(MessageTest, RegistrationWhileMessagesAreSentNeverSplitsARoute) {
+    // The module alternates between two registrations, each with its own queue and the semaphore
+    // its task had then. Each route's receiver takes a message for every unit of its semaphore; a
+    // send that took the queue of one route and the semaphore of the other leaves a unit without
+    // its message, or a message without its unit.
+    const tOsQueueId queues[2] = {Queue("a"), Queue("b")};
+    const tOsSemId sems[2] = {Sem("a"), Sem("b")};
+    auto registerRoute = [&](int i) {
+        SvcTaskReg(eSVC_TASK_NAME_OMCI, 1, queues[i], sems[i]);
+        SvcModuleReg(eSVC_MODULE_ID_ALARM, eSVC_TASK_NAME_OMCI, queues[i]);
+    };
+    registerRoute(0);
+    std::atomic<bool> registering{true}, sendersDone{false};
+    std::atomic<int> sent{0}, received{0}, unitsWithoutMessage{0};
+    std::vector<std::thread> senders, receivers;
+    for (int s = 0; s < 2; ++s) {
+        senders.emplace_back([&] {
+            while (registering.load()) {
+                ASSERT_EQ(SvcMsgSend(Message(eSVC_MODULE_ID_ALARM)), eOS_RET_SUCCESS);
+                sent++;
+            }
+        });
+    }
+    for (int i = 0; i < 2; ++i) {
+        receivers.emplace_back([&, i] {
+            while (!sendersDone.load() || received.load() + unitsWithoutMessage.load() < sent.load()) {
+                if (OsWrap__SemWait(sems[i], 100) != eOS_RET_SUCCESS) continue;
+                tSvcMsg *msgP = Take(queues[i]);
+                if (msgP == nullptr) {
+                    unitsWithoutMessage++;
+                    continue;
+                }
+                SvcMsgFree(msgP);
+                received++;
+            }
+        });
+    }
+    for (int n = 1; n <= 50000; ++n) registerRoute(n % 2);
+    registering = false;
+    for (std::thread &sender : senders) sender.join();
+    sendersDone = true;
+    for (std::thread &receiver : receivers) receiver.join();
+
+    EXPECT_EQ(unitsWithoutMessage.load(), 0);
+    EXPECT_EQ(received.load(), sent.load());
+    for (tOsQueueId queueId : queues) EXPECT_EQ(Take(queueId), nullptr);
     EXPECT_EQ(LeakedBlocks(), 0);
 }
 

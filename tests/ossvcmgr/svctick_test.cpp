@@ -47,6 +47,19 @@ TEST_F(TickTest, APeriodicTickThatMissedPeriodsRunsOnceAndKeepsItsGrid) {
     EXPECT_EQ(Expiry(), 1000u);
 }
 
+TEST_F(TickTest, TicksOfTwoToTheThirtyFirstMillisecondsOrMoreAreRefused) {
+    // Expiries are compared by a signed 32-bit difference: such a tick would look due at once.
+    fakeNow = 1000;
+    for (uint32 timeout : {0x80000000u, 0xFFFFFFFFu}) {
+        EXPECT_EQ(SvcTickStart(timeout, eOS_BOOL_TRUE, CountCall, nullptr), eOS_RET_INVALID_ARG);
+        EXPECT_EQ(Expiry(), 0u);
+    }
+    EXPECT_EQ(rktest::LogReports().Count("MAJOR:SvcTickStart(): Invalid timeout: "), 2u);
+    ASSERT_EQ(SvcTickStart(0x7FFFFFFFu, eOS_BOOL_TRUE, CountCall, nullptr), eOS_RET_SUCCESS);
+    SvcTickCheckTimeouts(SvcTickGetTaskTmcb());
+    EXPECT_EQ(calls.load(), 0);
+}
+
 TEST_F(TickTest, AOneShotTickRunsOnceAndBlocksANewStartUntilStopped) {
     fakeNow = 1000;
     ASSERT_EQ(SvcTickStart(40, eOS_BOOL_FALSE, CountCall, nullptr), eOS_RET_SUCCESS);

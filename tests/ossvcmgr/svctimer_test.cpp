@@ -77,8 +77,14 @@ TEST_F(TimerTest, InitSizesTheWorkedExampleAndArmsTheTaskTick) {
     EXPECT_EQ(SvcTimerInit(eSVC_TASK_NAME_PM, 50, 40, 10000), eOS_RET_INVALID_ARG);
     // Bounds whose belts would need a longest timer beyond 32 bits.
     EXPECT_EQ(SvcTimerInit(eSVC_TASK_NAME_PM, 50, 50, 0xFFFFFFFFu), eOS_RET_INVALID_ARG);
-    ASSERT_EQ(SvcTimerInit(eSVC_TASK_NAME_PM, 50, 130, 10000), eOS_RET_SUCCESS);
-    EXPECT_EQ(Reports("MAJOR:SvcTimerInit(): shortestTimer interval adjusted: T11, 130->100.\n"), 1u);
+    // This task's tick turns kTask's belts already: PM's belts could never turn, so they are not made.
+    const long blocks = LeakedBlocks();
+    EXPECT_EQ(SvcTimerInit(eSVC_TASK_NAME_PM, 50, 130, 10000), eOS_RET_INVALID_STATE);
+    EXPECT_EQ(Reports("MAJOR:SvcTimerInit(): SvcTickStart() failed: T11, E3.\n"), 1u);
+    EXPECT_EQ(TaskTimer[eSVC_TASK_NAME_PM].msecsPerTick, 0);
+    EXPECT_EQ(LeakedBlocks(), blocks);
+    std::thread([] { ASSERT_EQ(SvcTimerInit(eSVC_TASK_NAME_PM, 50, 130, 10000), eOS_RET_SUCCESS); }).join();
+    EXPECT_EQ(Reports("MAJOR:SvcTimerInit(): shortestTimer interval adjusted: T11, 130->100.\n"), 2u);
 }
 
 // Starts, at every belt position over more than a turn of both belts, one timer of each length, and
@@ -113,7 +119,7 @@ TEST_F(TimerTest, EveryAcceptedLengthFiresOnTimeFromAnyBeltPosition) {
 TEST_F(TimerTest, TheLowBeltGrowsSoThatALongShortestTimerStillReachesTheLongest) {
     // Sized from the boundary alone these belts would reach fewer ticks than the longest timer has.
     ASSERT_EQ(SvcModuleReg(eSVC_MODULE_ID_PM, eSVC_TASK_NAME_PM, OS_QUEUE_ID_INVALID), eOS_RET_SUCCESS);
-    ASSERT_EQ(SvcTimerInit(eSVC_TASK_NAME_PM, 50, 5000, 10000), eOS_RET_SUCCESS);
+    std::thread([] { ASSERT_EQ(SvcTimerInit(eSVC_TASK_NAME_PM, 50, 5000, 10000), eOS_RET_SUCCESS); }).join();
     CheckEveryLengthFromEveryPosition(eSVC_TASK_NAME_PM, eSVC_MODULE_ID_PM, 5000);
 }
 

@@ -61,6 +61,23 @@ TEST_F(MemTest, SecondFreeAndBlocksWithoutHeaderAreReportedAndLeftAlone) {
                                 "MAJOR:OsWrap__Free(): NULL memP.\n"}));
 }
 
+TEST_F(MemTest, FreeOfABlockThatIsNotLiveLeavesTheRecordsAlone) {
+    OsWrap__RegisterMemHandleFunc(HostAlloc, HostFree);
+    MemRecordStart(1);
+    void *stale = OsWrap__Alloc(16);
+    OsWrap__Free(stale);
+    // The address is recorded again, as for a newer block that got it: a stale second free of the
+    // old block must not take that record away.
+    MemRecordAdd(stale, 32, Name("newer.c"), 7);
+    OsWrap__Free(stale);
+    MemRecordStart(0);
+    EXPECT_EQ(Reports(), Texts{"MAJOR:OsWrap__Free(): Corrupted or Freed Memory " + Hex32(stale) + "\n"});
+    MutexGuard guard(&OWData.gtMutex);
+    EXPECT_EQ(MemDebugRecord[0].inUseB, 1u);
+    EXPECT_EQ(MemDebugRecord[0].memP, stale);
+    EXPECT_EQ(MemDebugRecord[0].size, 32u);
+}
+
 TEST_F(MemTest, SizesBeyondThirtyTwoBitsAndAllocatorFailuresGiveNull) {
     OsWrap__RegisterMemHandleFunc(HostAlloc, HostFree);
     EXPECT_EQ(OsWrap__Alloc(0xFFFFFFFFu), nullptr);

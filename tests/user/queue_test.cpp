@@ -147,6 +147,45 @@ TEST_F(QueueTest, DeleteFreesMessagesUnlessAReceiverWaits) {
     EXPECT_EQ(OWData.numOfSems, 0);
 }
 
+TEST_F(QueueTest, QueueWhoseSemaphoreCannotBeDeletedStaysAsItWas) {
+    const tOsQueueId id = Create();
+    for (uint32 v : {1u, 2u}) ASSERT_EQ(OsWrap__QueueSend(id, Message(v)), eOS_RET_SUCCESS);
+    OsWrapTestSemDestroyFailAt = 1;
+    EXPECT_EQ(OsWrap__QueueDelete(id), eOS_RET_FAILURE);
+    EXPECT_EQ(Reports(), (Texts{"CRITICAL:OsWrap__SemCreate(): pthread_mutex_destroy() failed.\n",
+                                "CRITICAL:OsWrap__QueueDelete(): OsWrap__SemDelete() failed: Q1, E1.\n"}));
+    ASSERT_EQ(OsWrap__QueueSend(id, Message(3)), eOS_RET_SUCCESS);
+    for (uint32 expected : {1u, 2u, 3u}) {
+        uint32 value = 0;
+        ASSERT_EQ(Receive(id, &value), eOS_RET_SUCCESS);
+        EXPECT_EQ(value, expected);
+    }
+    EXPECT_EQ(OsWrap__QueueDelete(id), eOS_RET_SUCCESS);
+    EXPECT_EQ(OWData.numOfSems, 0);
+    EXPECT_EQ(LiveBlocks(), startBlocks_);
+}
+
+TEST_F(QueueTest, ReceiverThatDrainsAndDeletesIsRacedByNoSender) {
+    // Every round makes the same queue and semaphore ids again; a sender still touching the old
+    // semaphore after its send would meet the new one (a race ThreadSanitizer reports).
+    for (int round = 0; round < 200; ++round) {
+        const tOsQueueId id = Create();
+        std::vector<std::thread> senders;
+        for (uint32 v = 1; v <= 3; ++v) senders.emplace_back([id, v] { OsWrap__QueueSend(id, Message(v)); });
+        uint32 sum = 0;
+        for (int i = 0; i < 3; ++i) {
+            uint32 value = 0;
+            ASSERT_EQ(Receive(id, &value, OS_WAIT_FOREVER), eOS_RET_SUCCESS);
+            sum += value;
+        }
+        ASSERT_EQ(OsWrap__QueueDelete(id), eOS_RET_SUCCESS);
+        for (std::thread &sender : senders) sender.join();
+        ASSERT_EQ(sum, 6u);
+    }
+    EXPECT_EQ(LiveBlocks(), startBlocks_);
+    EXPECT_EQ(OWData.numOfSems, 0);
+}
+
 TEST_F(QueueTest, SemaphoreIsDeletedAgainWhenTheQueueMutexCannotBeMade) {
     OsWrapTestMutexCreateFailAt = 2; // the semaphore's mutex succeeds, the queue's fails
     tOsQueueId id = 5;

@@ -74,6 +74,21 @@ TEST_F(SemTest, WaitersWakeOnReleaseAndNoUnitIsLostOrDuplicated) {
     EXPECT_EQ(OsWrap__SemWait(id, OS_WAIT_NO), eOS_RET_AGAIN);
 }
 
+TEST_F(SemTest, WaiterThatDrainsAndDeletesIsRacedByNoReleaser) {
+    // Every round makes the same id again; a releaser still touching the old semaphore after its
+    // release would meet the new one (a race ThreadSanitizer reports).
+    for (int round = 0; round < 200; ++round) {
+        const tOsSemId id = Create();
+        std::vector<std::thread> releasers;
+        for (int r = 0; r < 3; ++r) releasers.emplace_back([id] { OsWrap__SemRelease(id); });
+        for (int i = 0; i < 3; ++i) ASSERT_EQ(OsWrap__SemWait(id, OS_WAIT_FOREVER), eOS_RET_SUCCESS);
+        ASSERT_EQ(OsWrap__SemDelete(id), eOS_RET_SUCCESS);
+        for (std::thread &releaser : releasers) releaser.join();
+    }
+    EXPECT_EQ(OWData.numOfSems, 0);
+    EXPECT_TRUE(Reports().empty());
+}
+
 TEST_F(SemTest, IdsThatAreZeroOutOfRangeOrNotLiveAreRefused) {
     const tOsSemId deleted = Create();
     ASSERT_EQ(OsWrap__SemDelete(deleted), eOS_RET_SUCCESS);

@@ -110,6 +110,27 @@ TEST_F(TaskTest, DeletingUnknownEndedAndBlockedTasks) {
     EXPECT_EQ(NumOfTasks(), 0);
 }
 
+TEST_F(TaskTest, IdOfAnEndedTaskReusedByANewTaskNamesTheLiveOne) {
+    // Thread handles are reused as soon as a thread has ended; try until a new task gets one.
+    for (int attempt = 0; attempt < 50; ++attempt) {
+        const tOsTaskId ended = Start("ended", ReturnAtOnce);
+        ASSERT_TRUE(Eventually([] {
+            MutexGuard guard(&OWData.gtMutex);
+            return OWData.tcbArray[OWData.numOfTasks - 1].ended == eOS_BOOL_TRUE;
+        }));
+        std::this_thread::sleep_for(milliseconds(1)); // the thread itself finishes exiting
+        const tOsTaskId live = Start("live");
+        if (live != ended) continue;
+        EXPECT_EQ(NameOf(live), "live");
+        ASSERT_TRUE(Eventually([] { return Waiters(gGate) == 1; }));
+        EXPECT_EQ(OsWrap__TaskDelete(live), eOS_RET_SUCCESS);
+        EXPECT_TRUE(Eventually([] { return Waiters(gGate) == 0; })) << "the live task was not cancelled";
+        EXPECT_EQ(NameOf(ended), "ended");
+        return;
+    }
+    GTEST_SKIP() << "no thread handle was reused";
+}
+
 TEST_F(TaskTest, DumpPrintsEveryTaskAfterTheTotal) {
     const tOsTaskId a = Start("alpha");
     const tOsTaskId b = Start("a-name-longer-than-twelve");

@@ -10,7 +10,13 @@
  * tasks, queues and semaphores keep at most 30 characters.
  *
  * Blocking: OsWrap__SemWait and OsWrap__QueueRcv wait according to their time-out; the critical
- * section waits for its holder; every other call holds a lock only briefly. */
+ * section waits for its holder; every other call holds a lock only briefly.
+ *
+ * Deletion: OsWrap__TaskDelete acts at the task's next cancellation point. The waits of
+ * OsWrap__SemWait and OsWrap__QueueRcv are such points and give back what they hold; library
+ * sections that hold a lock (text output, the service layer's task start) defer a deletion until
+ * they are done. What the library keeps for a task (its tick, its id in the service registry) is
+ * given back when the task ends, whether deleted or by returning. */
 #ifndef RELAYKIT_OSWRAP_H
 #define RELAYKIT_OSWRAP_H
 
@@ -77,7 +83,8 @@ RELAYKIT_API eOsRet OsWrap__SemCreate(char *nameP, uint16 initialCount, tOsSemId
  * eOS_RET_INVALID_STATE: a thread waits on it (MAJOR report; nothing is destroyed);
  * eOS_RET_FAILURE: the mutex or condition variable could not be destroyed. */
 RELAYKIT_API eOsRet OsWrap__SemDelete(tOsSemId semId);
-/* Adds one to the count and wakes one waiter. An id that is not live is reported and ignored. */
+/* Adds one to the count and wakes one waiter. An id that is not live is reported and ignored. The
+ * woken waiter may delete the semaphore at once: the deletion waits until the release is done. */
 RELAYKIT_API void OsWrap__SemRelease(tOsSemId semId);
 /* Takes one from the count, waiting while it is 0:
  *   OS_WAIT_FOREVER  until a release;
@@ -102,7 +109,9 @@ RELAYKIT_API void ShowSemCtrlBlock(void);
  * queue's semaphore or mutex could not be made (nothing is kept). */
 RELAYKIT_API eOsRet OsWrap__QueueCreate(char *nameP, uint16 qSize, tOsQueueId *queueIdP);
 /* Frees the queued messages and the queue's semaphore. eOS_RET_FAILURE: id outside 1..400 or no
- * live queue (CRITICAL report); eOS_RET_INVALID_STATE: a task waits to receive (the queue stays). */
+ * live queue (CRITICAL report); eOS_RET_INVALID_STATE: a task waits to receive; the semaphore's
+ * own error when it cannot be deleted (CRITICAL report). After a refusal the queue stays as it
+ * was, its messages included. A receiver that drained the queue may delete it at once. */
 RELAYKIT_API eOsRet OsWrap__QueueDelete(tOsQueueId queueId);
 /* Frees the queued messages; the semaphore keeps its count, so that many later receives return
  * eOS_RET_FAILURE at once. eOS_RET_FAILURE: id outside 1..400 or no live queue (CRITICAL report). */

@@ -59,13 +59,14 @@ void OsWrap__FreeExt(void *memP, char *fileName, uint32 lineNo, uint32 cntType) 
         OsMajorLog("OsWrap__Free(): NULL memP.\n");
         return;
     }
-    if (LoadAcquire(MemRecordFlag) != 0 && cntType != 0) MemRecordRemove(memP);
     tMsgBlock *headerP = static_cast<tMsgBlock *>(memP) - 1;
     if (headerP->signature != static_cast<sint32>(OS_MSG_SIGNATURE_LIVE)) {
-        // Freed already, or never ours: releasing it would corrupt the allocator.
+        // Freed already, or never ours: releasing it would corrupt the allocator, and its address
+        // may be recorded for a newer block.
         OsMajorLog("OsWrap__Free(): Corrupted or Freed Memory 0x%x\n", Addr32(memP));
         return;
     }
+    if (LoadAcquire(MemRecordFlag) != 0 && cntType != 0) MemRecordRemove(memP);
     headerP->signature = static_cast<sint32>(OS_MSG_SIGNATURE_FREED);
     tOsSysMemFreeHandler freeP = LoadAcquire(OsMemFree);
     if (freeP != nullptr) {

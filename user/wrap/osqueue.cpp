@@ -126,13 +126,23 @@ eOsRet OsWrap__QueueDelete(tOsQueueId queueId) {
     tQcb *qcbP = LockLiveQueue(queueId, "OsWrap__QueueDelete");
     if (qcbP == nullptr) return eOS_RET_FAILURE;
     tQcb &qcb = *qcbP;
-    // A task still waiting to receive keeps the semaphore, and so the queue, alive.
+    // The queue is dead before its semaphore goes: sends and receives check the mark under the list
+    // lock, so none uses the semaphore once it is deleted or its id is handed out again.
+    MutexLock(ListLock(qcb));
+    StoreRelease(qcb.busy, eOS_BOOL_FALSE);
+    MutexUnlock(ListLock(qcb));
+    // A task still waiting to receive keeps the semaphore, and so the queue, alive; a semaphore that
+    // cannot be deleted leaves the queue as it was, its messages included.
     const eOsRet semRet = OsWrap__SemDelete(qcb.semId);
-    if (semRet == eOS_RET_INVALID_STATE) {
+    if (semRet != eOS_RET_SUCCESS) {
+        StoreRelease(qcb.busy, eOS_BOOL_TRUE);
         MutexUnlock(&OWData.gqMutex);
+        if (semRet != eOS_RET_INVALID_STATE) {
+            OsCriticalLog("OsWrap__QueueDelete(): OsWrap__SemDelete() failed: Q%d, E%d.\n",
+                          static_cast<int>(queueId), static_cast<int>(semRet));
+        }
         return semRet;
     }
-    StoreRelease(qcb.busy, eOS_BOOL_FALSE); // sends and receives are refused from here on
     MutexLock(&qcb.qMutex);
     DiscardMessages(DetachMessages(qcb));
     MutexUnlock(&qcb.qMutex);
@@ -185,6 +195,13 @@ eOsRet OsWrap__QueueSend(tOsQueueId dstQueueId, tOsMsg msg) {
 
     tScb &scb = OWData.scbArray[qcb.semId];
     MutexLock(&scb.semMutex);
+    if (LoadAcquire(qcb.busy) != eOS_BOOL_TRUE) { // deleted since the check above
+        MutexUnlock(&scb.semMutex);
+        if (blockP->signature == static_cast<sint32>(OS_MSG_SIGNATURE_LINK))
+            OsWrap__FreeExt(blockP, const_cast<char *>(__FILE__), __LINE__, 1);
+        OsMajorLog("OsWrap__QueueSend(): Invalid destination queue Id: Q%d.\n", static_cast<int>(dstQueueId));
+        return eOS_RET_INVALID_ARG;
+    }
     if (qcb.lastP != nullptr) {
         qcb.lastP->nextP = blockP;
         qcb.lastP = blockP;
@@ -195,8 +212,7 @@ eOsRet OsWrap__QueueSend(tOsQueueId dstQueueId, tOsMsg msg) {
     qcb.count += 1;
     const bool wake = SemGiveLocked(scb);
     MutexUnlock(&scb.semMutex);
-    // Signalled after unlocking, so that the woken receiver does not find the lock still taken.
-    if (wake) pthread_cond_signal(&scb.condVar);
+    if (wake) SemWake(scb);
     return eOS_RET_SUCCESS;
 }
 
@@ -215,6 +231,11 @@ eOsRet OsWrap__QueueRcv(tOsQueueId queueId, tOsMsg *msgP, sint32 timeout) {
 
     tScb &scb = OWData.scbArray[qcb.semId];
     MutexLock(&scb.semMutex);
+    if (LoadAcquire(qcb.busy) != eOS_BOOL_TRUE) { // deleted since the check above
+        MutexUnlock(&scb.semMutex);
+        OsMajorLog("OsWrap__QueueRcv(): Invalid queue Id: Q%d.\n", static_cast<int>(queueId));
+        return eOS_RET_INVALID_ARG;
+    }
     const eOsRet waitRet = SemTakeLocked(scb, timeout);
     if (waitRet != eOS_RET_SUCCESS) {
         MutexUnlock(&scb.semMutex);

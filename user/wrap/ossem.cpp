@@ -1,5 +1,6 @@
 // ossem.cpp - counting semaphores on a mutex and a condition variable of the monotonic clock.
 #include <errno.h>
+#include <sched.h>
 #include <string.h>
 
 #include "oswraplx.h"
@@ -80,7 +81,14 @@ eOsRet SemTakeLocked(tScb &scb, sint32 timeout) {
 
 bool SemGiveLocked(tScb &scb) {
     scb.semCount += 1;
-    return scb.waiters > 0;
+    if (scb.waiters == 0) return false;
+    std::atomic_ref<sint32>(scb.signalling).fetch_add(1, std::memory_order_relaxed);
+    return true;
+}
+
+void SemWake(tScb &scb) {
+    pthread_cond_signal(&scb.condVar);
+    std::atomic_ref<sint32>(scb.signalling).fetch_sub(1, std::memory_order_release);
 }
 
 void SemReportWaitFailure() {
@@ -171,8 +179,10 @@ eOsRet OsWrap__SemDelete(tOsSemId semId) {
         OsMajorLog("OsWrap__SemDelete(): Tasks wait on the semaphore: S%d.\n", static_cast<int>(semId));
         return eOS_RET_INVALID_STATE;
     }
+    // A release that gave its unit before the semaphore was marked dead may still be signalling.
+    while (std::atomic_ref<sint32>(scb.signalling).load(std::memory_order_acquire) != 0) sched_yield();
 
-    if (pthread_mutex_destroy(&scb.semMutex) != 0) {
+    if (OsWrapTestFailureDue(OsWrapTestSemDestroyFailAt) || pthread_mutex_destroy(&scb.semMutex) != 0) {
         StoreRelease(scb.busy, eOS_BOOL_TRUE);
         MutexUnlock(&OWData.gsMutex);
         OsCriticalLog("OsWrap__SemCreate(): pthread_mutex_destroy() failed.\n");
@@ -201,12 +211,9 @@ void OsWrap__SemRelease(tOsSemId semId) {
     tScb &scb = OWData.scbArray[semId];
     MutexLock(&scb.semMutex);
     const bool live = LoadAcquire(scb.busy) == eOS_BOOL_TRUE;
-    bool wake = false;
-    if (live) wake = SemGiveLocked(scb);
+    const bool wake = live && SemGiveLocked(scb);
     MutexUnlock(&scb.semMutex);
-    // Signalled after unlocking, so that the woken waiter does not find semMutex still taken. The
-    // condition variable outlives this call: a semaphore with waiters is never deleted.
-    if (wake) pthread_cond_signal(&scb.condVar);
+    if (wake) SemWake(scb);
     if (!live) OsMajorLog("OsWrap__SemRelease(): Invalid semaphore Id: S%d.\n", static_cast<int>(semId));
 }
 

@@ -9,6 +9,7 @@
 #include <cstdio>
 #include <mutex>
 
+#include "oscancel.h"
 #include "oswrap.h"
 #include "zqcmtrace.h"
 #include "zqcmtrace_internal.h"
@@ -50,6 +51,7 @@ void LineBufferHandOver() {
 
 void LineBufferAdd(const char *textP) {
     if (feedingLineBuffer) return;
+    NoCancelScope noCancel; // the host's sink may reach a cancellation point
     std::lock_guard<std::mutex> lock(lineBufMutex);
     feedingLineBuffer = true;
     size_t textLen = strlen(textP);
@@ -96,6 +98,7 @@ void RotateLogFile() {
 }
 
 void WriteToFile(const char *textP) {
+    NoCancelScope noCancel; // fwrite, fflush and the rotation's fopen are cancellation points
     std::lock_guard<std::mutex> lock(logFileMutex);
     if (LogFileP == nullptr) return;
     size_t textLen = strlen(textP);
@@ -149,6 +152,7 @@ eOsRet OpenLogFile(char *prefixP) {
     if (localtime_r(&now.tv_sec, &local) != nullptr)
         strftime(name + prefixLen, sizeof name - prefixLen, "_%m%d_%H%M%S", &local);
 
+    NoCancelScope noCancel; // fclose and fopen are cancellation points
     std::lock_guard<std::mutex> lock(logFileMutex);
     if (LogFileP != nullptr) {
         fclose(LogFileP);

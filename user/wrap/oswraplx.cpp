@@ -6,6 +6,7 @@
 #include <string.h>
 
 #include "svc.h"
+#include "svcinternal.h"
 #include "uint64.h"
 #include "zqcmtrace.h"
 
@@ -20,13 +21,34 @@ bool initDone = false;
 
 inline tOsTaskId LowId(pthread_t thread) { return static_cast<tOsTaskId>(thread); }
 
+// The entry of the task with this id, gtMutex held; -1 for none. The handle of a thread that ended
+// is reused at once, so an ended task's entry may carry the id of a live task: the live one is
+// meant first.
+int TaskIndexOf(tOsTaskId taskId) {
+    int endedIndex = -1;
+    for (int i = 0; i < OWData.numOfTasks; ++i) {
+        const tTcb &tcb = OWData.tcbArray[i];
+        if (LowId(tcb.taskId) != taskId) continue;
+        if (tcb.ended != eOS_BOOL_TRUE) return i;
+        if (endedIndex < 0) endedIndex = i;
+    }
+    return endedIndex;
+}
+
+// Runs in a task's thread as it ends, whether its entry function returned or the task was deleted
+// (then at the cancellation point where the deletion acted): what the library keeps for the task is
+// given back while the thread, and so its handle, still exists.
+void TaskEndCleanup(void *) { SvcTaskEnded(); }
+
 void *CommonEntryPoint(void *arg) {
     // Start barrier: OsWrap__TaskCreate holds gtMutex until the entry is complete.
     MutexLock(&OWData.gtMutex);
     MutexUnlock(&OWData.gtMutex);
 
     auto entryPoint = reinterpret_cast<void (*)(void)>(arg);
+    pthread_cleanup_push(TaskEndCleanup, nullptr);
     entryPoint();
+    pthread_cleanup_pop(1);
 
     // The thread ends now: mark its entry so that deleting it later cancels no vanished thread.
     const pthread_t self = pthread_self();
@@ -52,17 +74,17 @@ void OsCopyName(char *dstP, const char *srcP) {
 // ---- mutex primitives -----------------------------------------------------------------------------
 
 std::atomic<int> OsWrapTestMutexCreateFailAt{0};
+std::atomic<int> OsWrapTestSemDestroyFailAt{0};
+
+bool OsWrapTestFailureDue(std::atomic<int> &countdown) {
+    for (int n = countdown.load(); n > 0;) {
+        if (countdown.compare_exchange_weak(n, n - 1)) return n == 1;
+    }
+    return false;
+}
 
 eOsRet MutexCreate(pthread_mutex_t *mutexP) {
-    // Test hook: when the countdown reaches 0 on this call, the call fails as if the OS refused.
-    bool injected = false;
-    for (int n = OsWrapTestMutexCreateFailAt.load(); n > 0;) {
-        if (OsWrapTestMutexCreateFailAt.compare_exchange_weak(n, n - 1)) {
-            injected = n == 1;
-            break;
-        }
-    }
-    if (injected || pthread_mutex_init(mutexP, nullptr) != 0) {
+    if (OsWrapTestFailureDue(OsWrapTestMutexCreateFailAt) || pthread_mutex_init(mutexP, nullptr) != 0) {
         OsCriticalLog("MutexCreate(): pthread_mutex_init() failed.\n");
         return eOS_RET_FAILURE;
     }
@@ -225,9 +247,8 @@ eOsRet OsWrap__TaskCreate(char *nameP, void (*entryPoint)(void), eOsPri pri, uin
 
 eOsRet OsWrap__TaskDelete(tOsTaskId taskId) {
     MutexLock(&OWData.gtMutex);
-    int index = 0;
-    while (index < OWData.numOfTasks && LowId(OWData.tcbArray[index].taskId) != taskId) ++index;
-    if (index >= OWData.numOfTasks) {
+    const int index = TaskIndexOf(taskId);
+    if (index < 0) {
         MutexUnlock(&OWData.gtMutex);
         OsCriticalLog("OdWrap__TaskDelete():taskid is not exist,taskid:0x%x.\n", taskId);
         return eOS_RET_SUCCESS;
@@ -258,13 +279,10 @@ eOsRet OsWrap__GetTaskNameByTaskId(tOsTaskId taskId, char *taskNameP) {
     if (taskNameP == nullptr) return eOS_RET_FAILURE;
     MutexGuard guard(&OWData.gtMutex);
     if (OWData.numOfTasks > OS_MAX_TASKS) return eOS_RET_FAILURE;
-    for (int i = 0; i < OWData.numOfTasks; ++i) {
-        if (LowId(OWData.tcbArray[i].taskId) == taskId) {
-            memcpy(taskNameP, OWData.tcbArray[i].name, sizeof OWData.tcbArray[i].name);
-            return eOS_RET_SUCCESS;
-        }
-    }
-    return eOS_RET_FAILURE;
+    const int index = TaskIndexOf(taskId);
+    if (index < 0) return eOS_RET_FAILURE;
+    memcpy(taskNameP, OWData.tcbArray[index].name, sizeof OWData.tcbArray[index].name);
+    return eOS_RET_SUCCESS;
 }
 
 void ShowTaskCtrlBlock(void) {

@@ -34,6 +34,9 @@ struct tScb {
     sint32 semCount;
     pthread_condattr_t condAttr;
     sint32 waiters; // threads blocked in OsWrap__SemWait; a semaphore with waiters is not deleted
+    // Releases between giving a unit (under semMutex) and their signal (after unlocking); deletion
+    // waits for them. Accessed through std::atomic_ref.
+    sint32 signalling;
 };
 
 // One queue control block; queue id n is entry n-1 of qcbArray.
@@ -85,8 +88,12 @@ eOsRet MutexDelete(pthread_mutex_t *mutexP);
 void MutexLock(pthread_mutex_t *mutexP);
 void MutexUnlock(pthread_mutex_t *mutexP);
 
-// Test hook, 0 in normal use: when set to n, the n-th MutexCreate from now on fails.
+// Test hooks, 0 in normal use: when set to n, the n-th MutexCreate, or the n-th destruction of a
+// semaphore's mutex, from now on fails as if the OS refused.
 extern std::atomic<int> OsWrapTestMutexCreateFailAt;
+extern std::atomic<int> OsWrapTestSemDestroyFailAt;
+// Counts a hook down; true on the call that is to fail.
+bool OsWrapTestFailureDue(std::atomic<int> &countdown);
 
 // Holds a wrapper mutex for one scope.
 class MutexGuard {
@@ -135,8 +142,12 @@ void ReleaseAssignedSemId(uint32 semId);
 // Takes one unit, waiting as OsWrap__SemWait does; returns with semMutex held again. Reports nothing:
 // the caller reports eOS_RET_FAILURE with SemReportWaitFailure after unlocking.
 eOsRet SemTakeLocked(tScb &scb, sint32 timeout);
-// Adds one unit; true when a waiter must be signalled (after unlocking) on condVar.
+// Adds one unit; true when a waiter is to be woken: the caller then unlocks and calls SemWake.
+// The signal is given after unlocking, so that the woken waiter does not find semMutex still taken.
 bool SemGiveLocked(tScb &scb);
+// Wakes one waiter after SemGiveLocked said so. The woken waiter may meanwhile have taken the unit
+// and deleted the semaphore (drain, then delete): the deletion waits until this signal is done.
+void SemWake(tScb &scb);
 void SemReportWaitFailure();
 
 // ---- memory accounting ---------------------------------------------------------------------------
