@@ -1,4 +1,4 @@
-// zqcommunicator.cpp - the communicator: the copy of text output to the CLI telnet connection.
+// zqcommunicator_telnet.cpp - the communicator's copy of text output to the CLI telnet connection.
 #include <linux/sockios.h>
 #include <poll.h>
 #include <sys/ioctl.h>
