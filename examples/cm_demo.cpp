@@ -5,7 +5,7 @@
 //
 // The OLT manager runs inside this process on its own thread and sockets (the loopback peer of
 // the tests); the client does not know the difference. The start-up waits of a line card (15 s
-// and more) are shortened here through the library's internal waits hook.
+// and more) are shortened through the channel options.
 #include <arpa/inet.h>
 
 #include <atomic>
@@ -16,7 +16,6 @@
 
 #include "oltmgr_peer.h"
 #include "relaykit.h"
-#include "zqcm_internal.h"
 
 // ---- the two host hooks -------------------------------------------------------------------------
 
@@ -172,18 +171,18 @@ int main() {
     SetDisplayMode(eOS_BOOL_TRUE, eOS_BOOL_FALSE);
 
     printf("\n== the CM channel: the OLT manager listens on 127.0.0.1:%u\n", manager.Port());
-    tZqCmTimings waits;
-    waits.alarmTaskWaitMs = 1000;
-    waits.waitingLineMs = 200;
-    waits.pollIntervalMs = 300;
-    waits.receiveTimeoutMs = 2000;
-    ZqCmSetTimingsForTest(waits);
+    tZqCmChannelOptions options;
+    ZqCmApi__DefaultChannelOptions(&options);
+    options.alarmTaskWaitMs = 1000;
+    options.waitingLineMs = 200;
+    options.pollIntervalMs = 300;
+    options.receiveTimeoutMs = 2000;
     OltMgrHostAddr = INADDR_LOOPBACK;
     oltMgrUdpPort = manager.Port();
     extEntityReqRspUdpPort = static_cast<uint16>(manager.Port() + 1);
     extEntityAlarmUdpPort = static_cast<uint16>(manager.Port() + 2);
-    eOsRet started = ZqCmApi__InitCommunicationChannel();
-    printf("ZqCmApi__InitCommunicationChannel: ret %d\n", started);
+    eOsRet started = ZqCmApi__InitCommunicationChannelWithOptions(&options);
+    printf("ZqCmApi__InitCommunicationChannelWithOptions: ret %d\n", started);
     if (started != eOS_RET_SUCCESS) return 1;
 
     SynchronousSession();

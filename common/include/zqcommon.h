@@ -194,6 +194,21 @@ typedef union {
     tZqCmTodCfgMsg todCfgMsg;
 } uZqCmApiMsg;
 
+/* Bytes of the extended record a resource id carries at offset 1640 (804, 372 or 120 for the ids
+ * 36, 38 and 104); 0 for every other id, whose record travels in res. */
+static inline uint32 ZqCmExtendedRecordSize(uint32 resId) {
+    switch (resId) {
+    case eZQ_CMAPI_RES_ID_SERV_ONU_UPGRADE_TASK_AND_RESULT:
+        return (uint32)sizeof(tZqCmOnuUpgradeTaskAndResult);
+    case eZQ_CMAPI_RES_ID_SERV_ONU_ONUCONFIG_FILE:
+        return (uint32)sizeof(tZqCmOnuUpgradeConfigFileTask);
+    case eZQ_CMAPI_RES_ID_TOD_REQ_MSG:
+        return (uint32)sizeof(tZqCmTodCfg);
+    default:
+        return 0;
+    }
+}
+
 OS_STATIC_ASSERT(sizeof(tZqCmReqMsg) == 1168, "tZqCmReqMsg is 1168 bytes");
 OS_STATIC_ASSERT(offsetof(tZqCmReqMsg, operType) == 28, "request: operType at 28");
 OS_STATIC_ASSERT(offsetof(tZqCmReqMsg, resType) == 32, "request: resType at 32");

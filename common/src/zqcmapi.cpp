@@ -37,20 +37,6 @@ bool IsExtended(tExtIds ids, uint32 resId) {
     return false;
 }
 
-// Bytes of the extended record of an id (0 for an ordinary id).
-size_t ExtendedRecordSize(uint32 resId) {
-    switch (resId) {
-    case eZQ_CMAPI_RES_ID_SERV_ONU_UPGRADE_TASK_AND_RESULT:
-        return sizeof(tZqCmOnuUpgradeTaskAndResult);
-    case eZQ_CMAPI_RES_ID_SERV_ONU_ONUCONFIG_FILE:
-        return sizeof(tZqCmOnuUpgradeConfigFileTask);
-    case eZQ_CMAPI_RES_ID_TOD_REQ_MSG:
-        return sizeof(tZqCmTodCfg);
-    default:
-        return 0;
-    }
-}
-
 } // namespace
 
 // One row of the member table.
@@ -143,7 +129,7 @@ uint16 BuildRequest(const tMember &member, uZqCmApiMsg &msg, uint16 transactionI
             // res only marks the record with the sender's address of the extended area.
             void *areaP = extendedP;
             memcpy(&req.res, &areaP, sizeof areaP);
-            memcpy(extendedP, rcP, ExtendedRecordSize(id));
+            memcpy(extendedP, rcP, ZqCmExtendedRecordSize(id));
             return ZQ_CM_API_MSG_LEN;
         }
         memcpy(&req.res, rcP, sizeof req.res);
@@ -281,7 +267,7 @@ const char *CmMemberName(const tCmMember &member) { return member.nameP; }
 size_t CmCallerRecordSize(const tCmMember &member, uint32 requestResId) {
     if (!member.copiesRecord && !member.sendsRecord) return 0;
     tExtIds ids = member.copiesRecord ? member.copyExt : member.recordExt;
-    return IsExtended(ids, requestResId) ? ExtendedRecordSize(requestResId) : sizeof(uZqCmRes);
+    return IsExtended(ids, requestResId) ? ZqCmExtendedRecordSize(requestResId) : sizeof(uZqCmRes);
 }
 
 bool CmAcceptResponse(const tCmMember &member, const uint8 *datagramP, int byteCount,
@@ -309,7 +295,7 @@ bool CmAcceptResponse(const tCmMember &member, const uint8 *datagramP, int byteC
         size_t room = CmCallerRecordSize(member, caller.requestResId);
         if (IsExtended(member.copyExt, id))
             CopyFromDatagram(caller.rcP, datagramP, length, ZQ_CM_EXT_OFFSET,
-                             std::min(ExtendedRecordSize(id), room));
+                             std::min<size_t>(ZqCmExtendedRecordSize(id), room));
         else
             CopyFromDatagram(caller.rcP, datagramP, length, offsetof(tZqCmRspMsg, res),
                              std::min(sizeof(uZqCmRes), room));

@@ -21,18 +21,7 @@ void WriteHeader(Bytes &message, eZqOltModuleId from, eZqOltModuleId to, eZqCmMs
 
 } // namespace
 
-size_t ExtendedRecordSize(uint32_t resId) {
-    switch (resId) {
-    case eZQ_CMAPI_RES_ID_SERV_ONU_UPGRADE_TASK_AND_RESULT:
-        return sizeof(tZqCmOnuUpgradeTaskAndResult);
-    case eZQ_CMAPI_RES_ID_SERV_ONU_ONUCONFIG_FILE:
-        return sizeof(tZqCmOnuUpgradeConfigFileTask);
-    case eZQ_CMAPI_RES_ID_TOD_REQ_MSG:
-        return sizeof(tZqCmTodCfg);
-    default:
-        return 0;
-    }
-}
+size_t ExtendedRecordSize(uint32_t resId) { return ZqCmExtendedRecordSize(resId); }
 
 size_t MessageLength(uint32_t resId) { return ExtendedRecordSize(resId) != 0 ? kApiMsgLen : kMsgLen; }
 
