@@ -21,6 +21,15 @@ stop_everything() {
 trap stop_everything EXIT
 
 step() { printf '\n== %s\n' "$*"; }
+# wait_for_line FILE TEXT: waits up to 10 s for TEXT to appear in FILE.
+wait_for_line() {
+    for _ in $(seq 100); do
+        grep -qF -- "$2" "$1" 2>/dev/null && return 0
+        sleep 0.1
+    done
+    echo "gave up waiting for '$2' in $1"
+    return 1
+}
 run() {
     printf '$ cmctl %s\n' "$*"
     "$cmctl_bin" --mgr "$manager" "$@"
@@ -29,10 +38,7 @@ run() {
 step "oltmgr-sim: an OLT manager on loopback, ready after 2 seconds"
 "$sim" --listen 127.0.0.1:0 --init-delay 2 >"$scratch/sim.log" 2>&1 &
 sim_pid=$!
-for _ in $(seq 50); do
-    grep -q 'listening on' "$scratch/sim.log" 2>/dev/null && break
-    sleep 0.1
-done
+wait_for_line "$scratch/sim.log" 'listening on' || true
 manager=$(sed -n 's/.*listening on \([0-9.]*:[0-9]*\).*/\1/p' "$scratch/sim.log" | head -1)
 [[ -n $manager ]] || { echo "oltmgr-sim did not start:"; cat "$scratch/sim.log"; exit 1; }
 echo "listening on $manager"
@@ -58,7 +64,7 @@ step "register for alarms; a new ONU raises one"
 echo '$ cmctl alarms --onu 20 --count 1 --wait 5   (in the background)'
 "$cmctl_bin" --mgr "$manager" alarms --onu 20 --count 1 --wait 5 >"$scratch/raised.txt" 2>&1 &
 listener_pid=$!
-sleep 0.5
+wait_for_line "$scratch/raised.txt" 'registered for alarms'
 run create EQPT_ONU_CONFIG --key onu=1/0/3/20 --record 00
 wait "$listener_pid" || true
 listener_pid=""
@@ -68,7 +74,7 @@ step "delete the ONU; its alarm clears"
 echo '$ cmctl alarms --onu 20 --count 1 --wait 5   (in the background)'
 "$cmctl_bin" --mgr "$manager" alarms --onu 20 --count 1 --wait 5 >"$scratch/cleared.txt" 2>&1 &
 listener_pid=$!
-sleep 0.5
+wait_for_line "$scratch/cleared.txt" 'registered for alarms'
 run delete EQPT_ONU_CONFIG --key onu=1/0/3/20
 wait "$listener_pid" || true
 listener_pid=""
