@@ -228,6 +228,13 @@ eOsRet Request(const tMember &member, uint16 transactionId, eZqCmApiResType resT
 
 const uZqCmKey kNoKey = {};
 
+// True, after the printed refusal, when the member's record pointer is missing.
+bool RecordMissing(const char *nameP, const void *rcP) {
+    if (rcP != nullptr) return false;
+    SvcPrintf("%s():rcP is NULL\r\n", nameP);
+    return true;
+}
+
 // The synchronous get members refuse missing out-pointers (asynchronous mode writes none).
 bool OutPointersMissing(const char *nameP, const char *keyNameP, const void *keyP,
                         const void *rcP) {
@@ -236,11 +243,7 @@ bool OutPointersMissing(const char *nameP, const char *keyNameP, const void *key
         SvcPrintf("%s():%s is NULL\r\n", nameP, keyNameP);
         return true;
     }
-    if (rcP == nullptr) {
-        SvcPrintf("%s():rcP is NULL\r\n", nameP);
-        return true;
-    }
-    return false;
+    return RecordMissing(nameP, rcP);
 }
 
 // Copies n bytes found at offset of a datagram of byteCount bytes; what the datagram does not reach
@@ -317,10 +320,7 @@ eZqOltModuleId GetModuleIdByTaskId(tOsTaskId taskId) {
 
 eOsRet ZqCmApi__CreateReq(uint16 transactionId, eZqCmApiResType resType, eZqCmApiResId resId,
                           uZqCmKey resKey, void *rcP) {
-    if (rcP == nullptr) {
-        SvcPrintf("%s():rcP is NULL\r\n", kCreate.nameP);
-        return eOS_RET_FAILURE;
-    }
+    if (RecordMissing(kCreate.nameP, rcP)) return eOS_RET_FAILURE;
     return Request(kCreate, transactionId, resType, resId, resKey, rcP, nullptr);
 }
 
@@ -340,10 +340,7 @@ eOsRet ZqCmApi__SetReq(uint16 transactionId, eZqCmApiResType resType, eZqCmApiRe
 
 eOsRet ZqCmApi__GetReq(uint16 transactionId, eZqCmApiResType resType, eZqCmApiResId resId,
                        uZqCmKey resKey, void *rcP) {
-    if (rcP == nullptr) {
-        SvcPrintf("%s():rcP is NULL\r\n", kGet.nameP);
-        return eOS_RET_INVALID_ARG;
-    }
+    if (RecordMissing(kGet.nameP, rcP)) return eOS_RET_INVALID_ARG;
     return Request(kGet, transactionId, resType, resId, resKey, rcP, nullptr);
 }
 
@@ -352,10 +349,7 @@ eOsRet ZqCmApi__GetReqBySerNum(uint16 transactionId, eZqCmApiResType resType, eZ
     API_TRACE(kGetBySerNum.nameP, "Enter ZqCmApi__GetReqBySerNum()\n");
     if (OutPointersMissing(kGetBySerNum.nameP, "resKeyP", resKeyP, rcP)) return eOS_RET_INVALID_ARG;
     // The serial number travels in the caller's record: without one there is nothing to send.
-    if (rcP == nullptr) {
-        SvcPrintf("%s():rcP is NULL\r\n", kGetBySerNum.nameP);
-        return eOS_RET_INVALID_ARG;
-    }
+    if (RecordMissing(kGetBySerNum.nameP, rcP)) return eOS_RET_INVALID_ARG;
     return Request(kGetBySerNum, transactionId, resType, resId, kNoKey, rcP, resKeyP);
 }
 
