@@ -8,7 +8,8 @@
 set -uo pipefail
 
 # One line per requirement: what proves it is there, the Debian package that brings it, and who
-# needs it ("build" or "test"; test includes the benchmarks). A probe is "command NAME" (found on
+# needs it ("build" or "test"; test includes the benchmarks, the fuzzers, coverage, the packet
+# dissector's check and the Debian package's checks). A probe is "command NAME" (found on
 # PATH) or "file PATH" (an absolute path, looked up under RELAYKIT_BOOTSTRAP_SYSROOT when set).
 REQUIREMENTS=(
     "command g++                        g++               build"
@@ -19,6 +20,12 @@ REQUIREMENTS=(
     "file    /usr/include/gmock/gmock.h          libgmock-dev      test"
     "file    /usr/include/benchmark/benchmark.h  libbenchmark-dev  test"
     "file    /usr/include/sqlite3.h              libsqlite3-dev    test"
+    "command clang                      clang             test"
+    "file    /usr/lib/llvm-14/lib/clang/14.0.6/lib/linux/libclang_rt.fuzzer-x86_64.a  libclang-rt-14-dev  test"
+    "command gcovr                      gcovr             test"
+    "command tshark                     tshark            test"
+    "command dpkg-shlibdeps             dpkg-dev          test"
+    "command lintian                    lintian           test"
 )
 
 scope=${1:-all}
