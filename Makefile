@@ -9,7 +9,8 @@
 #   make bench                   build optimised and run the benchmarks
 #   make install PREFIX=/opt/x   install headers, library, capsheet, cmctl, pkg-config and CMake files
 #   make fuzz                    build the libFuzzer targets with clang (build-fuzz/)
-#   make fuzz-run SECONDS=30     run each fuzz target that long over a copy of its seed corpus
+#   make fuzz-run SECONDS=30     run each fuzz target that long over a copy of its seed corpus,
+#                                one per core at a time
 # Every target first runs tools/bootstrap.sh, which installs what is missing (as root) or says
 # what to install.
 
