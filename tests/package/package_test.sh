@@ -82,8 +82,16 @@ for file in usr/include/relaykit/relaykit.h usr/include/relaykit/zqcmapi.h \
     check "installs /$file" test -f "$root/$file"
 done
 if [[ -f $source_dir/tools/wireshark/relaykit-cm.lua ]]; then
-    check "the dissector is installed and linked into Wireshark's Lua plugin folder" \
-        cmp "$source_dir/tools/wireshark/relaykit-cm.lua" "$root/usr/lib/$multiarch/wireshark/plugins/relaykit-cm.lua"
+    plugin_link=usr/lib/$multiarch/wireshark/plugins/relaykit-cm.lua
+    check "the dissector is installed and linked into the plugin folder" \
+        cmp "$source_dir/tools/wireshark/relaykit-cm.lua" "$root/$plugin_link"
+    check "that folder is the one this system's Wireshark loads Lua plugins from" \
+        grep -qxE "Global Lua Plugins:\s+/${plugin_link%/*}" <<<"$(tshark -G folders 2>/dev/null)"
+    # A user's own plugin folder is read the same way and can be pointed at the scratch root.
+    mkdir -p "$scratch/home/.local/lib/wireshark/plugins"
+    ln -s "$root/$plugin_link" "$scratch/home/.local/lib/wireshark/plugins/"
+    check "tshark loads the dissector as a Lua plugin" \
+        grep -qE '^relaykit-cm.lua\s+lua script' <<<"$(HOME=$scratch/home tshark -G plugins 2>/dev/null)"
 fi
 check "the copyright file is machine-readable" \
     grep -qx 'Format: https://www.debian.org/doc/packaging-manuals/copyright-format/1.0/' "$root/usr/share/doc/relaykit/copyright"
@@ -99,6 +107,9 @@ check "nothing carries a run-time path" bash -c '! readelf -d "$@" | grep -E "RP
 # pkg-config reaches the scratch root the way a cross build reaches its sysroot.
 pc() { PKG_CONFIG_SYSROOT_DIR=$root PKG_CONFIG_LIBDIR=$libdir/pkgconfig pkg-config "$@" relaykit; }
 check "pkg-config knows relaykit $version" test "$(pc --modversion)" = "$version"
+# Installed for real, pkg-config would name only what is not the system's own.
+check "read as installed, pkg-config gives -I/usr/include/relaykit -lrelayKit" test \
+    "$(PKG_CONFIG_LIBDIR=$libdir/pkgconfig pkg-config --cflags --libs relaykit | xargs)" = "-I/usr/include/relaykit -lrelayKit"
 check "pkg-config's flags point into the root only" bash -c '
     for flag in $1; do
         case $flag in -I"$2"/usr/include* | -L"$2"/usr/lib/* | -lrelayKit) ;; *) echo "$flag"; exit 1 ;; esac
