@@ -10,8 +10,7 @@
 #   make install PREFIX=/opt/x   install headers, library, capsheet, cmctl, pkg-config and CMake files
 #   make fuzz                    build the libFuzzer targets with clang (build-fuzz/)
 #   make fuzz-run SECONDS=30     run each fuzz target that long over a copy of its seed corpus
-#   make package                 build relaykit_<version>_amd64.deb with CPack (build-package/)
-#   make package-test            build the package, then check it: install, host build, lintian
+#   make package / package-test  build build-package/relaykit_<version>_amd64.deb (CPack); -test checks it
 # Every target first runs tools/bootstrap.sh, which installs what is missing (as root) or says
 # what to install.
 
@@ -21,7 +20,6 @@ JOBS ?= $(shell nproc)
 BUILD_DIR := build$(if $(SANITIZE),-$(SANITIZE))
 BENCH_DIR := build-bench
 FUZZ_DIR := build-fuzz
-PACKAGE_DIR := build-package
 SECONDS ?= 30
 
 # The programs `make demo` and `make demo-runtime` run, and all they build.
@@ -79,7 +77,7 @@ install: $(BUILD_DIR)/build.ninja
 	cmake --install $(BUILD_DIR) --prefix $(PREFIX)
 
 clean:
-	rm -rf build build-address build-thread $(BENCH_DIR) $(FUZZ_DIR) $(PACKAGE_DIR)
+	rm -rf build build-address build-thread $(BENCH_DIR) $(FUZZ_DIR)
 
 $(FUZZ_DIR)/build.ninja: | bootstrap
 	CC=clang CXX=clang++ cmake -S . -B $(FUZZ_DIR) $(CMAKE_FLAGS) -DRELAYKIT_FUZZ=ON \
@@ -90,6 +88,8 @@ fuzz: $(FUZZ_DIR)/build.ninja
 
 fuzz-run: fuzz
 	bash fuzz/run.sh $(FUZZ_DIR) $(SECONDS)
+
+PACKAGE_DIR := build-package
 
 # The Debian package: an optimised build with Debian's hardening flags (CMake reads CFLAGS, CXXFLAGS
 # and LDFLAGS but not CPPFLAGS, so those go in front of the compile flags), installed under /usr.
