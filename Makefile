@@ -11,6 +11,7 @@
 #   make fuzz                    build the libFuzzer targets with clang (build-fuzz/)
 #   make fuzz-run SECONDS=30     run each fuzz target that long over a copy of its seed corpus,
 #                                one per core at a time
+#   make package / package-test  build build-package/relaykit_<version>_amd64.deb (CPack); -test checks it
 # Every target first runs tools/bootstrap.sh, which installs what is missing (as root) or says
 # what to install.
 
@@ -20,6 +21,7 @@ JOBS ?= $(shell nproc)
 BUILD_DIR := build$(if $(SANITIZE),-$(SANITIZE))
 BENCH_DIR := build-bench
 FUZZ_DIR := build-fuzz
+PACKAGE_DIR := build-package
 SECONDS ?= 30
 
 # The programs `make demo` and `make demo-runtime` run, and all they build.
@@ -33,7 +35,7 @@ CMAKE_FLAGS := -G Ninja -DRELAYKIT_WERROR=ON
 # What the bootstrap checks for: "all" (build, tests, benchmarks) or "build".
 BOOTSTRAP_SCOPE := all
 
-.PHONY: all build test demo demo-runtime bench install clean bootstrap fuzz fuzz-run
+.PHONY: all build test demo demo-runtime bench install clean bootstrap fuzz fuzz-run package package-test
 
 all: build
 
@@ -77,7 +79,7 @@ install: $(BUILD_DIR)/build.ninja
 	cmake --install $(BUILD_DIR) --prefix $(PREFIX)
 
 clean:
-	rm -rf build build-address build-thread $(BENCH_DIR) $(FUZZ_DIR)
+	rm -rf build build-address build-thread $(BENCH_DIR) $(FUZZ_DIR) $(PACKAGE_DIR)
 
 $(FUZZ_DIR)/build.ninja: | bootstrap
 	CC=clang CXX=clang++ cmake -S . -B $(FUZZ_DIR) $(CMAKE_FLAGS) -DRELAYKIT_FUZZ=ON \
@@ -88,3 +90,18 @@ fuzz: $(FUZZ_DIR)/build.ninja
 
 fuzz-run: fuzz
 	bash fuzz/run.sh $(FUZZ_DIR) $(SECONDS)
+
+# The Debian package: an optimised build with Debian's hardening flags (CMake reads CFLAGS, CXXFLAGS
+# and LDFLAGS but not CPPFLAGS, so those go in front of the compile flags), installed under /usr.
+$(PACKAGE_DIR)/build.ninja: | bootstrap
+	eval "$$(DEB_BUILD_MAINT_OPTIONS=hardening=+all dpkg-buildflags --export=sh)" && \
+	CFLAGS="$$CPPFLAGS $$CFLAGS" CXXFLAGS="$$CPPFLAGS $$CXXFLAGS" \
+	cmake -S . -B $(PACKAGE_DIR) $(CMAKE_FLAGS) -DCMAKE_BUILD_TYPE=Release -DCMAKE_INSTALL_PREFIX=/usr \
+		-DRELAYKIT_DEBIAN_PACKAGE=ON -DBUILD_TESTING=OFF -DRELAYKIT_BENCH=OFF
+
+package: $(PACKAGE_DIR)/build.ninja
+	cmake --build $(PACKAGE_DIR) -j $(JOBS)
+	cd $(PACKAGE_DIR) && cpack
+
+package-test: package
+	bash tests/package/package_test.sh $(PACKAGE_DIR)
