@@ -10,6 +10,7 @@
 #   make install PREFIX=/opt/x   install headers, library, capsheet, cmctl, pkg-config and CMake files
 #   make fuzz                    build the libFuzzer targets with clang (build-fuzz/)
 #   make fuzz-run SECONDS=30     run each fuzz target that long over a copy of its seed corpus
+#   make dissector-names         regenerate the Wireshark dissector's name tables from the C headers
 # Every target first runs tools/bootstrap.sh, which installs what is missing (as root) or says
 # what to install.
 
@@ -32,7 +33,7 @@ CMAKE_FLAGS := -G Ninja -DRELAYKIT_WERROR=ON
 # What the bootstrap checks for: "all" (build, tests, benchmarks) or "build".
 BOOTSTRAP_SCOPE := all
 
-.PHONY: all build test demo demo-runtime bench install clean bootstrap fuzz fuzz-run
+.PHONY: all build test demo demo-runtime bench install clean bootstrap fuzz fuzz-run dissector-names
 
 all: build
 
@@ -87,3 +88,8 @@ fuzz: $(FUZZ_DIR)/build.ninja
 
 fuzz-run: fuzz
 	bash fuzz/run.sh $(FUZZ_DIR) $(SECONDS)
+
+# The enumerator tables of tools/wireshark/relaykit-cm.lua, from the C headers (needs only a C++
+# compiler; the dissector test fails while they are stale).
+dissector-names:
+	bash tools/wireshark/gen-cm-names.sh --update

@@ -130,7 +130,14 @@ fi
 tod() { timeout 10 "$cmctl_bin" --mgr "127.0.0.1:$tod_port" "$@" >>"$scratch/tod.txt" 2>&1 || fail "cmctl $*"; }
 tod create TOD_REQ_MSG --key link=1/0/1 syncPeriod=60 enable=TRUE
 tod get TOD_REQ_MSG --key link=1/0/1
-sleep 0.2 # the last answers reach the capture
+tod create SERV_ONU_UPGRADE_TASK_AND_RESULT --key hex:0100 onuUpgradeRebootMode=MANUAL onuUpgradeSwapMethod=ONLY_SWDL
+tod create SERV_ONU_ONUCONFIG_FILE --key hex:0200 onuUpgradeConfigFileImageName=onu.cfg
+# The last request and its answer both carry the file name: once both are in the capture file,
+# everything before them is too.
+for _ in $(seq 100); do
+    [[ $(grep -a -o 'onu\.cfg' "$capture" | wc -l) -ge 2 ]] && break
+    sleep 0.1
+done
 kill -INT "$capture_pid" && wait "$capture_pid"
 capture_pid=""
 stop_sim
@@ -209,6 +216,12 @@ expect_frame "the extended record of a TOD create is decoded from offset 1640" "
 expect_frame "the TOD get's answer returns the extended record" "$verbose" \
     "msgType: eZQ_CM_MSG_TYPE_RSP (2)" "operType: eZQ_CM_OPER_TYPE_GET (4)" \
     "resId: eZQ_CMAPI_RES_ID_TOD_REQ_MSG (104)" "syncPeriod: 60" "ret: eOS_RET_SUCCESS (0)"
+expect_frame "the ONU upgrade task's extended record is decoded" "$verbose" \
+    "resId: eZQ_CMAPI_RES_ID_SERV_ONU_UPGRADE_TASK_AND_RESULT (36)" "[key member: onuUpgradeKey]" "genId: 1" \
+    "onuUpgradeRebootMode: eZQ_CMAPI_ONU_UPGRADE_REBOOT_MODE_MANUAL (2)" \
+    "onuUpgradeSwapMethod: eZQ_CMAPI_ONU_UPGRADE_SWAP_MODE_ONLY_SWDL (2)"
+expect_frame "the ONU configuration file's extended record is decoded" "$verbose" \
+    "resId: eZQ_CMAPI_RES_ID_SERV_ONU_ONUCONFIG_FILE (38)" "onuUpgradeConfigFileImageName: onu.cfg"
 
 # Numbers: each response names the request it answers, with the same transaction id, to the
 # port the request came from; every request is answered; a registration names its own port;
@@ -245,7 +258,7 @@ requests=$(sed 's/ requests.*//' <<<"$summary")
     fail "registrations: $summary"
 [[ $summary == *" 2 alarms, 0 out of order, 0 off time, "* ]] &&
     pass "alarm sequence numbers grow and alarm times are the send times" || fail "alarms: $summary"
-[[ $summary == *" 4 extended" ]] && pass "the extended records travel in 2448-byte datagrams" ||
+[[ $summary == *" 8 extended" ]] && pass "the extended records travel in 2448-byte datagrams" ||
     fail "extended: $summary"
 
 # ---- truncated and garbage datagrams -----------------------------------------------------------------

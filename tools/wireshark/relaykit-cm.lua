@@ -882,7 +882,7 @@ local function layout_fields(prefix, layout)
                 field(abbr, bytes(abbr, name))
             elseif kind == "s" then
                 field(abbr, str(abbr, name))
-            elseif kind == "x" then
+            elseif kind == "x" or kind == "mask" then
                 field(abbr, x32(abbr, name))
             elseif width == 1 then
                 field(abbr, u8(abbr, name, vs))
@@ -995,8 +995,6 @@ local sys_config = layout_fields("sys", {
     { "systemMode", 436, 4, "u", names.eZqCmSystemMode },
     { "xgsAuthenticationMethod", 440, 4, "u", names.eZqCmAuthenticationMethod },
 })
-sys_config.name = "gponSysConfig"
-fields["sys.bitMask"] = field("sys.bitMask", x32("sys.bitMask", "bitMask"))
 local sys_mask_bits = {}
 for _, bit in ipairs(names.sysConfigMaskBits) do
     local value, name = bit[1], bit[2]
@@ -1056,11 +1054,9 @@ local alarm_filter = layout_fields("reg.filter", {
     { "alarmTypeMax", 28, 4, "u", names.eZqCmAlarmType, true },
     { "alarmFilterType", 32, 4, "u", names.eZqCmAlarmFilterType },
 })
-alarm_filter.name = "alarmFilterInfo"
 
 -- An alarm's resource read as an ONU port key, the widest of the link, ONU and port members.
 local alarm_resource = layout_fields("alarm.resource", { SLOT, DEVICE, LINK, ONU, PORT })
-alarm_resource.name = "as onuPortKey"
 
 local ef = {
     truncated = ProtoExpert.new("relaykit_cm.truncated", "Datagram ends inside a field",
@@ -1221,7 +1217,7 @@ end
 local function dissect_alarm_registration(r, tree, base, label)
     local sub = r:subtree(tree, base, 80, label)
     r:add(sub, f.regManagerId, base + 28, 4, "managerId")
-    r:add_bytes(sub, f.regIpAddress, base + 32, 4, "ipAddress")
+    r:add(sub, f.regIpAddress, base + 32, 4, "ipAddress")
     r:add(sub, f.regPort, base + 36, 2, "port")
     local reg_type = r:add(sub, f.regType, base + 40, 4, "regType", names.eZqCmAlarmRegType)
     r:add_layout(sub, alarm_filter, base + 44, "alarmFilterInfo", 36)
@@ -1294,7 +1290,7 @@ local function dissect_alarm(r, tree)
     local base = ALARM_INFO_AT
     local alarm_type = r:add(tree, f.alarmType, base, 4, "alarmType", names.eZqCmAlarmType)
     local res_item = r:add_bytes(tree, f.alarmResId, base + 4, 24, "alarmResId")
-    if res_item ~= nil then r:add_layout(res_item, alarm_resource, base + 4, "alarmResId", 24) end
+    if res_item ~= nil then r:add_layout(res_item, alarm_resource, base + 4, "alarmResId as onuPortKey", 24) end
     local seq = r:add(tree, f.alarmSeqNo, base + 28, 4, "alarmSeqNo")
     if r:has(base + 32, 8, "alarmOccurrenceTime") then
         local high, low = r:uint(base + 32, 4), r:uint(base + 36, 4)
