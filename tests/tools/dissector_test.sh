@@ -7,24 +7,29 @@
 #    as the headers name them, and every response names the request it answers;
 #  - the port preference decides which datagrams are decoded;
 #  - truncated and garbage datagrams are marked, never a Lua error.
-#   dissector_test.sh <source dir> <build dir> <C++ compiler>
-# Exits 77 (skipped) when tshark is missing or loopback capture is not allowed here.
+#   dissector_test.sh <source dir> <build dir> <C++ compiler> <cm_tap>
+# Where live capture on the loopback interface is not allowed, the sessions are recorded by
+# cm_tap, a relay in front of each manager (DISSECTOR_TEST_CAPTURE=tap chooses it always).
+# Exits 77 (skipped) when tshark is missing.
 set -uo pipefail
 keep_scratch=${KEEP_SCRATCH:-}
 
 source_dir=$1
 build=$2
 export CXX=${3:-c++}
+tap_bin=$4
 lua=$source_dir/tools/wireshark/relaykit-cm.lua
 sim=$build/tools/oltmgr-sim/oltmgr-sim
 cmctl_bin=$build/tools/cmctl/cmctl
 scratch=$(mktemp -d)
 sim_pid=""
 capture_pid=""
+tap_pids=()
 failures=0
 
 stop_everything() {
     [[ -n $capture_pid ]] && kill -INT "$capture_pid" 2>/dev/null && wait "$capture_pid" 2>/dev/null
+    for pid in "${tap_pids[@]}"; do kill -TERM "$pid" 2>/dev/null && wait "$pid" 2>/dev/null; done
     [[ -n $sim_pid ]] && kill -TERM "$sim_pid" 2>/dev/null && wait "$sim_pid" 2>/dev/null
     [[ -n $keep_scratch ]] && echo "scratch kept: $scratch" || rm -rf "$scratch"
 }
@@ -108,7 +113,7 @@ else
     cat "$scratch/names.txt"
 fi
 
-for tool in tshark dumpcap text2pcap; do
+for tool in tshark dumpcap text2pcap mergecap; do
     if ! command -v "$tool" >/dev/null; then
         echo "SKIPPED: $tool is not installed (tools/bootstrap.sh installs it)"
         exit 77
@@ -117,43 +122,79 @@ done
 
 # ---- the capture -----------------------------------------------------------------------------------
 
-# The demo's manager gets a port chosen here, so that the capture filter can name it; the
-# session with the extended record gets its own manager.
+# The sessions: the demo, and a short one that sets and gets the extended records. Each has a
+# manager of its own, whose port is chosen here so that a capture filter can name it.
 start_sim "$scratch/probe.log" || { fail "oltmgr-sim did not start"; exit 1; }
 demo_port=$sim_port
 stop_sim
-start_sim "$scratch/tod-sim.log" || { fail "oltmgr-sim did not start"; exit 1; }
-tod_port=$sim_port
+start_sim "$scratch/extended-sim.log" || { fail "oltmgr-sim did not start"; exit 1; }
+extended_port=$sim_port
+
+# run_sessions DEMO_VIA EXTENDED_VIA: the demo's cmctl talks to DEMO_VIA (empty: its own
+# manager), the extended session's to EXTENDED_VIA.
+run_sessions() {
+    if ! DEMO_MANAGER_VIA=$1 timeout 60 bash "$source_dir/tools/demo.sh" "$build" "$demo_port" \
+        >"$scratch/demo.txt" 2>&1; then
+        fail "the demo session"
+        cat "$scratch/demo.txt"
+    fi
+    local via=$2
+    extended() { timeout 10 "$cmctl_bin" --mgr "$via" "$@" >>"$scratch/extended.txt" 2>&1 || fail "cmctl $*"; }
+    extended create TOD_REQ_MSG --key link=1/0/1 syncPeriod=60 enable=TRUE
+    extended get TOD_REQ_MSG --key link=1/0/1
+    extended create SERV_ONU_UPGRADE_TASK_AND_RESULT --key hex:0100 onuUpgradeRebootMode=MANUAL \
+        onuUpgradeSwapMethod=ONLY_SWDL
+    extended create SERV_ONU_ONUCONFIG_FILE --key hex:0200 onuUpgradeConfigFileImageName=onu.cfg
+}
+
+# wait_for_last_answer FILE: the last request and its answer both carry the file name; once
+# both are in the capture file, everything before them is too.
+wait_for_last_answer() {
+    for _ in $(seq 100); do
+        [[ $(grep -a -o 'onu\.cfg' "$1" | wc -l) -ge 2 ]] && return 0
+        sleep 0.1
+    done
+}
 
 capture=$scratch/session.pcap
-dumpcap -P -i lo -f "udp port $demo_port or udp port $tod_port" -w "$capture" >"$scratch/dumpcap.log" 2>&1 &
-capture_pid=$!
-if ! wait_for_line "$scratch/dumpcap.log" 'Capturing on'; then
-    echo "SKIPPED: no capture on the loopback interface here:"
-    cat "$scratch/dumpcap.log"
-    exit 77
+live=no
+if [[ ${DISSECTOR_TEST_CAPTURE:-live} == live ]]; then
+    dumpcap -P -i lo -f "udp port $demo_port or udp port $extended_port" -w "$capture" \
+        >"$scratch/dumpcap.log" 2>&1 &
+    capture_pid=$!
+    wait_for_line "$scratch/dumpcap.log" 'Capturing on' && live=yes
 fi
-
-if ! timeout 60 bash "$source_dir/tools/demo.sh" "$build" "$demo_port" >"$scratch/demo.txt" 2>&1; then
-    fail "the demo session"
-    cat "$scratch/demo.txt"
+if [[ $live == yes ]]; then
+    echo "capturing the sessions on the loopback interface"
+    run_sessions "" "127.0.0.1:$extended_port"
+    wait_for_last_answer "$capture"
+    kill -INT "$capture_pid" && wait "$capture_pid"
+    capture_pid=""
+else
+    # Without live capture, cm_tap relays each session through a port of its own and writes
+    # what it passes; the manager ports the dissector is told about are then the taps' ports.
+    [[ -n $capture_pid ]] && kill -INT "$capture_pid" 2>/dev/null && wait "$capture_pid" 2>/dev/null
+    capture_pid=""
+    reason=$(head -1 "$scratch/dumpcap.log" 2>/dev/null)
+    echo "no live capture here (${reason:-DISSECTOR_TEST_CAPTURE=tap}); recording through cm_tap"
+    tap_ports=()
+    for manager_port in "$demo_port" "$extended_port"; do
+        "$tap_bin" "$manager_port" "$scratch/tap-$manager_port.pcap" >"$scratch/tap-$manager_port.log" 2>&1 &
+        tap_pids+=($!)
+        wait_for_line "$scratch/tap-$manager_port.log" 'tapping on' || fail "cm_tap did not start"
+        tap_ports+=("$(sed -n 's/.*tapping on [0-9.]*:\([0-9]*\).*/\1/p' "$scratch/tap-$manager_port.log")")
+    done
+    run_sessions "127.0.0.1:${tap_ports[0]}" "127.0.0.1:${tap_ports[1]}"
+    wait_for_last_answer "$scratch/tap-$extended_port.pcap"
+    kill -TERM "${tap_pids[@]}" && wait "${tap_pids[@]}"
+    tap_pids=()
+    mergecap -F pcap -w "$capture" "$scratch/tap-$demo_port.pcap" "$scratch/tap-$extended_port.pcap"
+    demo_port=${tap_ports[0]}
+    extended_port=${tap_ports[1]}
 fi
-tod() { timeout 10 "$cmctl_bin" --mgr "127.0.0.1:$tod_port" "$@" >>"$scratch/tod.txt" 2>&1 || fail "cmctl $*"; }
-tod create TOD_REQ_MSG --key link=1/0/1 syncPeriod=60 enable=TRUE
-tod get TOD_REQ_MSG --key link=1/0/1
-tod create SERV_ONU_UPGRADE_TASK_AND_RESULT --key hex:0100 onuUpgradeRebootMode=MANUAL onuUpgradeSwapMethod=ONLY_SWDL
-tod create SERV_ONU_ONUCONFIG_FILE --key hex:0200 onuUpgradeConfigFileImageName=onu.cfg
-# The last request and its answer both carry the file name: once both are in the capture file,
-# everything before them is too.
-for _ in $(seq 100); do
-    [[ $(grep -a -o 'onu\.cfg' "$capture" | wc -l) -ge 2 ]] && break
-    sleep 0.1
-done
-kill -INT "$capture_pid" && wait "$capture_pid"
-capture_pid=""
 stop_sim
 
-prefs=(-o "relaykit_cm.udp_ports:$demo_port,$tod_port" -o relaykit_cm.heuristic:FALSE)
+prefs=(-o "relaykit_cm.udp_ports:$demo_port,$extended_port" -o relaykit_cm.heuristic:FALSE)
 # One line per datagram, with the ports as the preference names them: the numbers checked below
 # and the datagrams the malformed ones are cut from.
 fields=$scratch/fields.tsv
@@ -343,7 +384,7 @@ expect_frame "a cut extended record is named as such" "$malformed_verbose" \
 
 if [[ $failures -ne 0 ]]; then
     echo "$failures checks failed; the session's output:"
-    cat "$scratch/demo.txt" "$scratch/tod.txt"
+    cat "$scratch/demo.txt" "$scratch/extended.txt"
     exit 1
 fi
 echo "all checks passed"
