@@ -797,75 +797,73 @@ local cm = Proto("relaykit_cm", "relayKit CM protocol")
 ---------------------------------------------------------------------------------------------------
 -- Fields
 
+-- Every ProtoField by its abbreviation after "relaykit_cm.".
 local fields = {}
-local function field(key, protofield)
-    fields[key] = protofield
+local function new_field(constructor, abbr, name, ...)
+    local protofield = constructor("relaykit_cm." .. abbr, name, ...)
+    fields[abbr] = protofield
     return protofield
 end
-local function u8(abbr, name, vs) return ProtoField.uint8("relaykit_cm." .. abbr, name, base.DEC, vs) end
-local function u16(abbr, name, vs) return ProtoField.uint16("relaykit_cm." .. abbr, name, base.DEC, vs) end
-local function u32(abbr, name, vs) return ProtoField.uint32("relaykit_cm." .. abbr, name, base.DEC, vs) end
-local function x32(abbr, name) return ProtoField.uint32("relaykit_cm." .. abbr, name, base.HEX) end
-local function bytes(abbr, name) return ProtoField.bytes("relaykit_cm." .. abbr, name) end
-local function str(abbr, name) return ProtoField.string("relaykit_cm." .. abbr, name) end
+local function u8(abbr, name, vs) return new_field(ProtoField.uint8, abbr, name, base.DEC, vs) end
+local function u16(abbr, name, vs) return new_field(ProtoField.uint16, abbr, name, base.DEC, vs) end
+local function u32(abbr, name, vs) return new_field(ProtoField.uint32, abbr, name, base.DEC, vs) end
+local function x32(abbr, name) return new_field(ProtoField.uint32, abbr, name, base.HEX) end
+local function x64(abbr, name) return new_field(ProtoField.uint64, abbr, name, base.HEX) end
+local function bytes(abbr, name) return new_field(ProtoField.bytes, abbr, name) end
+local function str(abbr, name) return new_field(ProtoField.string, abbr, name) end
+local function utc(abbr, name) return new_field(ProtoField.absolute_time, abbr, name, base.UTC) end
+local function framenum(abbr, name) return new_field(ProtoField.framenum, abbr, name) end
 
 local f = {
-    srcModuleId = field("hdr.srcModuleId", u32("hdr.srcModuleId", "srcModuleId", names.eZqOltModuleId)),
-    dstModuleId = field("hdr.dstModuleId", u32("hdr.dstModuleId", "dstModuleId", names.eZqOltModuleId)),
-    srcTaskId = field("hdr.srcTaskId", x32("hdr.srcTaskId", "srcTaskId")),
-    dstTaskId = field("hdr.dstTaskId", x32("hdr.dstTaskId", "dstTaskId")),
-    msgType = field("hdr.msgType", u32("hdr.msgType", "msgType", names.eZqCmMsgType)),
-    managerId = field("hdr.managerId", u32("hdr.managerId", "managerId")),
-    transactionId = field("hdr.transactionId", u16("hdr.transactionId", "transactionId")),
-    async = field("hdr.async", u16("hdr.async", "async")),
+    srcModuleId = u32("hdr.srcModuleId", "srcModuleId", names.eZqOltModuleId),
+    dstModuleId = u32("hdr.dstModuleId", "dstModuleId", names.eZqOltModuleId),
+    srcTaskId = x32("hdr.srcTaskId", "srcTaskId"),
+    dstTaskId = x32("hdr.dstTaskId", "dstTaskId"),
+    msgType = u32("hdr.msgType", "msgType", names.eZqCmMsgType),
+    managerId = u32("hdr.managerId", "managerId"),
+    transactionId = u16("hdr.transactionId", "transactionId"),
+    async = u16("hdr.async", "async"),
 
-    operType = field("operType", u32("operType", "operType", names.eZqCmOperType)),
-    resType = field("resType", u32("resType", "resType", names.eZqCmApiResType)),
-    resId = field("resId", u32("resId", "resId", names.eZqCmApiResId)),
-    key = field("key", bytes("key", "dbKey")),
-    keyMember = field("key.member", str("key.member", "key member")),
-    res = field("res", bytes("res", "res")),
-    extAddress = field("res.extendedRecordAddress",
-                       ProtoField.uint64("relaykit_cm.res.extendedRecordAddress",
-                                         "extended record address (sender's memory)", base.HEX)),
-    instanceNum = field("res.instanceNum", ProtoField.int16("relaykit_cm.res.instanceNum", "instanceNum")),
-    ext = field("ext", bytes("ext", "extended record")),
-    ret = field("ret", u32("ret", "ret", names.eOsRet)),
-    driverError = field("ret.driverError", ProtoField.int32("relaykit_cm.ret.driverError", "driver error code")),
-    requestIn = field("requestIn", ProtoField.framenum("relaykit_cm.requestIn", "Request in frame")),
-    responseIn = field("responseIn", ProtoField.framenum("relaykit_cm.responseIn", "Response in frame")),
-    body = field("body", bytes("body", "message body")),
+    operType = u32("operType", "operType", names.eZqCmOperType),
+    resType = u32("resType", "resType", names.eZqCmApiResType),
+    resId = u32("resId", "resId", names.eZqCmApiResId),
+    key = bytes("key", "dbKey"),
+    keyMember = str("key.member", "key member"),
+    res = bytes("res", "res"),
+    extAddress = x64("res.extendedRecordAddress", "extended record address (sender's memory)"),
+    instanceNum = new_field(ProtoField.int16, "res.instanceNum", "instanceNum"),
+    ext = bytes("ext", "extended record"),
+    ret = u32("ret", "ret", names.eOsRet),
+    driverError = new_field(ProtoField.int32, "ret.driverError", "driver error code"),
+    requestIn = framenum("requestIn", "Request in frame"),
+    responseIn = framenum("responseIn", "Response in frame"),
+    body = bytes("body", "message body"),
 
-    regManagerId = field("reg.managerId", u32("reg.managerId", "managerId")),
-    regIpAddress = field("reg.ipAddress", x32("reg.ipAddress", "ipAddress")),
-    regPort = field("reg.port", u16("reg.port", "port")),
-    regType = field("reg.regType", u32("reg.regType", "regType", names.eZqCmAlarmRegType)),
+    regManagerId = u32("reg.managerId", "managerId"),
+    regIpAddress = x32("reg.ipAddress", "ipAddress"),
+    regPort = u16("reg.port", "port"),
+    regType = u32("reg.regType", "regType", names.eZqCmAlarmRegType),
 
-    alarmType = field("alarm.alarmType", u32("alarm.alarmType", "alarmType", names.eZqCmAlarmType)),
-    alarmResId = field("alarm.alarmResId", bytes("alarm.alarmResId", "alarmResId")),
-    alarmSeqNo = field("alarm.alarmSeqNo", u32("alarm.alarmSeqNo", "alarmSeqNo")),
-    alarmTime = field("alarm.alarmOccurrenceTime",
-                      ProtoField.absolute_time("relaykit_cm.alarm.alarmOccurrenceTime", "alarmOccurrenceTime",
-                                               base.UTC)),
-    alarmTimeMs = field("alarm.alarmOccurrenceTime.ms",
-                        ProtoField.uint64("relaykit_cm.alarm.alarmOccurrenceTime.ms",
-                                          "alarmOccurrenceTime (ms since the epoch, high then low)")),
-    alarmSeverity = field("alarm.alarmSeverity", u32("alarm.alarmSeverity", "alarmSeverity", names.eZqCmAlarmSeverity)),
-    alarmCondition = field("alarm.alarmCondition",
-                           u32("alarm.alarmCondition", "alarmCondition", names.eZqCmAlarmCondition)),
-    alarmAdditionInfo = field("alarm.alarmAdditionInfo", bytes("alarm.alarmAdditionInfo", "alarmAdditionInfo")),
+    alarmType = u32("alarm.alarmType", "alarmType", names.eZqCmAlarmType),
+    alarmResId = bytes("alarm.alarmResId", "alarmResId"),
+    alarmSeqNo = u32("alarm.alarmSeqNo", "alarmSeqNo"),
+    alarmTime = utc("alarm.alarmOccurrenceTime", "alarmOccurrenceTime"),
+    alarmTimeMs = new_field(ProtoField.uint64, "alarm.alarmOccurrenceTime.ms",
+                            "alarmOccurrenceTime (ms since the epoch, high then low)"),
+    alarmSeverity = u32("alarm.alarmSeverity", "alarmSeverity", names.eZqCmAlarmSeverity),
+    alarmCondition = u32("alarm.alarmCondition", "alarmCondition", names.eZqCmAlarmCondition),
+    alarmAdditionInfo = bytes("alarm.alarmAdditionInfo", "alarmAdditionInfo"),
 
-    eventId = field("event.eventId", u32("event.eventId", "eventId", names.eZqCmEventId)),
-    eventInfo = field("event.eventInfo", bytes("event.eventInfo", "eventInfo")),
+    eventId = u32("event.eventId", "eventId", names.eZqCmEventId),
+    eventInfo = bytes("event.eventInfo", "eventInfo"),
 
-    profKey = field("prof.profKey", bytes("prof.profKey", "profKey")),
-    profOperType = field("prof.operType", u32("prof.operType", "operType", names.eZqProfileOperation)),
-    profileData = field("prof.profileData", bytes("prof.profileData", "profileData")),
+    profKey = bytes("prof.profKey", "profKey"),
+    profOperType = u32("prof.operType", "operType", names.eZqProfileOperation),
+    profileData = bytes("prof.profileData", "profileData"),
 
-    avcTime = field("avc.avcOccurrenceTime",
-                    ProtoField.absolute_time("relaykit_cm.avc.avcOccurrenceTime", "avcOccurrenceTime", base.UTC)),
-    avcAttrBitMask = field("avc.attrBitMask", x32("avc.attrBitMask", "attrBitMask")),
-    avcAdditionalInfo = field("avc.additionalInfo", bytes("avc.additionalInfo", "additionalInfo")),
+    avcTime = utc("avc.avcOccurrenceTime", "avcOccurrenceTime"),
+    avcAttrBitMask = x32("avc.attrBitMask", "attrBitMask"),
+    avcAdditionalInfo = bytes("avc.additionalInfo", "additionalInfo"),
 }
 
 -- Record layouts: {name, offset, width, kind, value names, any value}. kind "u" is an unsigned
@@ -879,17 +877,17 @@ local function layout_fields(prefix, layout)
         local abbr = prefix .. "." .. name
         if fields[abbr] == nil then
             if kind == "b" then
-                field(abbr, bytes(abbr, name))
+                bytes(abbr, name)
             elseif kind == "s" then
-                field(abbr, str(abbr, name))
+                str(abbr, name)
             elseif kind == "x" or kind == "mask" then
-                field(abbr, x32(abbr, name))
+                x32(abbr, name)
             elseif width == 1 then
-                field(abbr, u8(abbr, name, vs))
+                u8(abbr, name, vs)
             elseif width == 2 then
-                field(abbr, u16(abbr, name, vs))
+                u16(abbr, name, vs)
             else
-                field(abbr, u32(abbr, name, vs))
+                u32(abbr, name, vs)
             end
         end
     end
@@ -998,8 +996,7 @@ local sys_config = layout_fields("sys", {
 local sys_mask_bits = {}
 for _, bit in ipairs(names.sysConfigMaskBits) do
     local value, name = bit[1], bit[2]
-    sys_mask_bits[#sys_mask_bits + 1] =
-        field("sys.bitMask." .. name, ProtoField.bool("relaykit_cm.sys.bitMask." .. name, name, 32, nil, value))
+    sys_mask_bits[#sys_mask_bits + 1] = new_field(ProtoField.bool, "sys.bitMask." .. name, name, 32, nil, value)
 end
 
 -- The extended records (resources 36, 38 and 104), at offset 1640.
@@ -1142,9 +1139,9 @@ function Reader:subtree(tree, base, width, label)
     return tree:add(cm, label)
 end
 
--- Adds the fields of a layout at base; returns the subtree.
-function Reader:add_layout(tree, layout, base, label, range_len)
-    local sub = self:subtree(tree, base, range_len, label)
+-- Adds the fields of a layout at base, under a subtree of width bytes; returns the subtree.
+function Reader:add_layout(tree, layout, base, label, width)
+    local sub = self:subtree(tree, base, width, label)
     for _, spec in ipairs(layout.fields) do
         local name, offset, width, kind, vs = spec[1], spec[2], spec[3], spec[4] or "u", spec[5]
         if spec[6] then vs = nil end
@@ -1265,7 +1262,7 @@ local function dissect_ret(r, tree)
     return ret
 end
 
-local function dissect_request_or_response(r, pinfo, tree, msg_type)
+local function dissect_request_or_response(r, tree, msg_type)
     local oper_type = r:add(tree, f.operType, 28, 4, "operType", names.eZqCmOperType)
     r:add(tree, f.resType, 32, 4, "resType", names.eZqCmApiResType)
     local res_id = r:add(tree, f.resId, 36, 4, "resId", names.eZqCmApiResId)
@@ -1377,7 +1374,7 @@ local function dissect(tvb, pinfo, root)
 
     local info
     if msg_type == MSG_REQ or msg_type == MSG_RSP then
-        info = dissect_request_or_response(r, pinfo, tree, msg_type)
+        info = dissect_request_or_response(r, tree, msg_type)
     elseif msg_type == MSG_ALM_REG then
         local reg_type = dissect_alarm_registration(r, tree, 0, "alarmRegInfo")
         info = reg_type and (" " .. short(names.eZqCmAlarmRegType, reg_type, "eZQ_CMAPI_ALARM_REG_TYPE_")) or ""
