@@ -113,7 +113,7 @@ else
     cat "$scratch/names.txt"
 fi
 
-for tool in tshark dumpcap text2pcap mergecap; do
+for tool in tshark text2pcap mergecap; do
     if ! command -v "$tool" >/dev/null; then
         echo "SKIPPED: $tool is not installed (tools/bootstrap.sh installs it)"
         exit 77
@@ -158,11 +158,20 @@ wait_for_last_answer() {
 
 capture=$scratch/session.pcap
 live=no
-if [[ ${DISSECTOR_TEST_CAPTURE:-live} == live ]]; then
+if [[ ${DISSECTOR_TEST_CAPTURE:-live} == live ]] && command -v dumpcap >/dev/null; then
     dumpcap -P -i lo -f "udp port $demo_port or udp port $extended_port" -w "$capture" \
         >"$scratch/dumpcap.log" 2>&1 &
     capture_pid=$!
-    wait_for_line "$scratch/dumpcap.log" 'Capturing on' && live=yes
+    for _ in $(seq 100); do
+        kill -0 "$capture_pid" 2>/dev/null || break
+        if grep -qF 'Capturing on' "$scratch/dumpcap.log"; then
+            # dumpcap names the interface before it opens it; a refusal ends it at once
+            sleep 0.5
+            kill -0 "$capture_pid" 2>/dev/null && live=yes
+            break
+        fi
+        sleep 0.1
+    done
 fi
 if [[ $live == yes ]]; then
     echo "capturing the sessions on the loopback interface"
@@ -175,8 +184,8 @@ else
     # what it passes; the manager ports the dissector is told about are then the taps' ports.
     [[ -n $capture_pid ]] && kill -INT "$capture_pid" 2>/dev/null && wait "$capture_pid" 2>/dev/null
     capture_pid=""
-    reason=$(head -1 "$scratch/dumpcap.log" 2>/dev/null)
-    echo "no live capture here (${reason:-DISSECTOR_TEST_CAPTURE=tap}); recording through cm_tap"
+    reason=$(grep -m1 '^dumpcap:' "$scratch/dumpcap.log" 2>/dev/null)
+    echo "no live capture here (${reason:-DISSECTOR_TEST_CAPTURE=tap or no dumpcap}); recording through cm_tap"
     tap_ports=()
     for manager_port in "$demo_port" "$extended_port"; do
         "$tap_bin" "$manager_port" "$scratch/tap-$manager_port.pcap" >"$scratch/tap-$manager_port.log" 2>&1 &
