@@ -215,7 +215,9 @@ decode "$capture" "${prefs[@]}" -2 -T fields -E separator=/t -E occurrence=f \
 frames=$(wc -l <"$fields")
 decoded=$(awk -F'\t' '$2 != ""' "$fields" | wc -l)
 echo "the capture holds $frames datagrams"
-[[ $frames -ge 80 ]] && pass "the capture holds the session" || fail "only $frames datagrams captured"
+# At least 21 requests (how often the start-up poll asks depends on the machine's speed), their
+# 21 answers, 4 registrations and their answers, 2 alarms and 2 events.
+[[ $frames -ge 54 ]] && pass "the capture holds the session" || fail "only $frames datagrams captured"
 check "every datagram on the manager ports is decoded" "$frames" "$decoded"
 check "without the ports and the heuristic nothing is decoded" 0 \
     "$(decode "$capture" -o relaykit_cm.heuristic:FALSE -Y relaykit_cm -T fields -e frame.number | wc -l)"
@@ -306,7 +308,7 @@ summary=$(awk -F'\t' '
     }' "$fields")
 echo "$summary"
 requests=$(sed 's/ requests.*//' <<<"$summary")
-[[ $requests -ge 30 ]] && pass "the session's requests are decoded" || fail "only $requests requests"
+[[ $requests -ge 21 ]] && pass "the session's requests are decoded" || fail "only $requests requests"
 [[ $summary == *" 0 unanswered, "* ]] && pass "every request names its response" || fail "unanswered requests"
 [[ $summary == *" 0 mismatched, "* ]] && pass "each response carries its request's transaction id" ||
     fail "a response names a request of another transaction"
