@@ -12,6 +12,7 @@
 #   make fuzz-run SECONDS=30     run each fuzz target that long over a copy of its seed corpus,
 #                                one per core at a time
 #   make package / package-test  build build-package/relaykit_<version>_amd64.deb (CPack); -test checks it
+#   make dissector-names         regenerate the Wireshark dissector's name tables from the C headers
 # Every target first runs tools/bootstrap.sh, which installs what is missing (as root) or says
 # what to install.
 
@@ -35,7 +36,7 @@ CMAKE_FLAGS := -G Ninja -DRELAYKIT_WERROR=ON
 # What the bootstrap checks for: "all" (build, tests, benchmarks) or "build".
 BOOTSTRAP_SCOPE := all
 
-.PHONY: all build test demo demo-runtime bench install clean bootstrap fuzz fuzz-run package package-test
+.PHONY: all build test demo demo-runtime bench install clean bootstrap fuzz fuzz-run package package-test dissector-names
 
 all: build
 
@@ -105,3 +106,8 @@ package: $(PACKAGE_DIR)/build.ninja
 
 package-test: package
 	bash tests/package/package_test.sh $(PACKAGE_DIR)
+
+# The enumerator tables of tools/wireshark/relaykit-cm.lua, from the C headers (needs only a C++
+# compiler; the dissector test fails while they are stale).
+dissector-names:
+	bash tools/wireshark/gen-cm-names.sh --update

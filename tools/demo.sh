@@ -2,10 +2,12 @@
 # The scripted session of `make demo`: an OLT manager emulator on loopback, an operator driving it
 # with cmctl, then capsheet on the sample capture. Everything it starts is stopped on every exit.
 #
-#   tools/demo.sh BUILD_DIR
+#   tools/demo.sh BUILD_DIR [PORT]
+# PORT is the manager's UDP port on 127.0.0.1; by default any free one.
 set -euo pipefail
 
-build=${1:?usage: tools/demo.sh BUILD_DIR}
+build=${1:?usage: tools/demo.sh BUILD_DIR [PORT]}
+manager_port=${2:-0}
 source_dir=$(cd "$(dirname "$0")/.." && pwd)
 sim=$build/tools/oltmgr-sim/oltmgr-sim
 cmctl_bin=$build/tools/cmctl/cmctl
@@ -36,12 +38,14 @@ run() {
 }
 
 step "oltmgr-sim: an OLT manager on loopback, ready after 2 seconds"
-"$sim" --listen 127.0.0.1:0 --init-delay 2 >"$scratch/sim.log" 2>&1 &
+"$sim" --listen "127.0.0.1:$manager_port" --init-delay 2 >"$scratch/sim.log" 2>&1 &
 sim_pid=$!
 wait_for_line "$scratch/sim.log" 'listening on' || true
 manager=$(sed -n 's/.*listening on \([0-9.]*:[0-9]*\).*/\1/p' "$scratch/sim.log" | head -1)
 [[ -n $manager ]] || { echo "oltmgr-sim did not start:"; cat "$scratch/sim.log"; exit 1; }
 echo "listening on $manager"
+# A relay in front of the manager (the dissector test's tap) takes cmctl's requests instead.
+manager=${DEMO_MANAGER_VIA:-$manager}
 
 step "status until the manager is ready"
 run status || true

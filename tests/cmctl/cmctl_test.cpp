@@ -1,5 +1,6 @@
 // cmctl against a loopback OLT manager: every command as a person or a script runs it, with its
 // output, its exit status and the requests that reached the manager.
+#include <arpa/inet.h>
 #include <gtest/gtest.h>
 
 #include <cstdio>
@@ -223,6 +224,14 @@ TEST_F(CmctlTest, AlarmsArePrintedAsTheyArriveAndTheSubscriptionEnds) {
     cmtest::Child child(Args({"alarms", "--count", "1", "--wait", "20"}));
     ASSERT_TRUE(WaitForSubscribers(1));
     EXPECT_EQ(manager_.GetStore().Subscribers()[0].filter.alarmFilterType, eZQ_CMAPI_ALARM_FILTER_NONE);
+    // The registration names the alarm socket it leaves from, also when the port was not given.
+    size_t registrations = 0;
+    for (const oltmgr::Datagram &d : manager_.Requests()) {
+        if (oltmgr::ReadAt<uint32_t>(d.bytes, oltmgr::kMsgTypeAt) != eZQ_CM_MSG_TYPE_ALM_REG) continue;
+        ++registrations;
+        EXPECT_EQ(oltmgr::ReadAt<uint16_t>(d.bytes, offsetof(tZqCmAlarmRegInfo, port)), ntohs(d.from.sin_port));
+    }
+    EXPECT_EQ(registrations, 1u);
     EXPECT_EQ(manager_.SendAlarm(DyingGasp(17, 7)), 1u);
     Result r = child.Finish();
     EXPECT_EQ(r.status, 0) << r.err;
