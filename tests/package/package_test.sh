@@ -81,19 +81,17 @@ for file in usr/include/relaykit/relaykit.h usr/include/relaykit/zqcmapi.h \
     usr/share/man/man1/capsheet.1.gz usr/share/man/man1/cmctl.1.gz usr/share/man/man1/oltmgr-sim.1.gz; do
     check "installs /$file" test -f "$root/$file"
 done
-if [[ -f $source_dir/tools/wireshark/relaykit-cm.lua ]]; then
-    plugin_link=usr/lib/$multiarch/wireshark/plugins/relaykit-cm.lua
-    check "the dissector is installed and linked into the plugin folder" \
-        cmp "$source_dir/tools/wireshark/relaykit-cm.lua" "$root/$plugin_link"
-    check "that folder is the one this system's Wireshark loads Lua plugins from" \
-        grep -qxE "Global Lua Plugins:\s+/${plugin_link%/*}" <<<"$(tshark -G folders 2>/dev/null)"
-    # A user's own plugin folder is read the same way and can be pointed at the scratch root.
-    mkdir -p "$scratch/home/.local/lib/wireshark/plugins"
-    ln -s "$root/$plugin_link" "$scratch/home/.local/lib/wireshark/plugins/"
-    HOME=$scratch/home tshark -G plugins >"$scratch/plugins" 2>&1
-    check "tshark loads the dissector as a Lua plugin, without a Lua error" bash -c '
-        grep -qE "^relaykit-cm.lua\s+lua script" "$1" && ! grep "Lua: " "$1"' _ "$scratch/plugins"
-fi
+plugin_link=usr/lib/$multiarch/wireshark/plugins/relaykit-cm.lua
+check "the dissector is installed and linked into the plugin folder" \
+    cmp "$source_dir/tools/wireshark/relaykit-cm.lua" "$root/$plugin_link"
+check "that folder is the one this system's Wireshark loads Lua plugins from" \
+    grep -qxE "Global Lua Plugins:\s+/${plugin_link%/*}" <<<"$(tshark -G folders 2>/dev/null)"
+# A user's own plugin folder is read the same way and can be pointed at the scratch root.
+mkdir -p "$scratch/home/.local/lib/wireshark/plugins"
+ln -s "$root/$plugin_link" "$scratch/home/.local/lib/wireshark/plugins/"
+HOME=$scratch/home tshark -G plugins >"$scratch/plugins" 2>&1
+check "tshark loads the dissector as a Lua plugin, without a Lua error" bash -c '
+    grep -qE "^relaykit-cm.lua\s+lua script" "$1" && ! grep "Lua: " "$1"' _ "$scratch/plugins"
 check "the copyright file is machine-readable" \
     grep -qx 'Format: https://www.debian.org/doc/packaging-manuals/copyright-format/1.0/' "$root/usr/share/doc/relaykit/copyright"
 # gzip -9n: no file name (flag byte 0), no time stamp (bytes 4-7), best compression (extra flags 2).
