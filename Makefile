@@ -10,6 +10,8 @@
 #   make install PREFIX=/opt/x   install headers, library, capsheet, cmctl, pkg-config and CMake files
 #   make fuzz                    build the libFuzzer targets with clang (build-fuzz/)
 #   make fuzz-run SECONDS=30     run each fuzz target that long over a copy of its seed corpus
+#   make coverage                gcov build (build-coverage/), every test, line and branch coverage of
+#                                the library and capsheet; fails below tools/coverage-threshold
 # Every target first runs tools/bootstrap.sh, which installs what is missing (as root) or says
 # what to install.
 
@@ -32,7 +34,7 @@ CMAKE_FLAGS := -G Ninja -DRELAYKIT_WERROR=ON
 # What the bootstrap checks for: "all" (build, tests, benchmarks) or "build".
 BOOTSTRAP_SCOPE := all
 
-.PHONY: all build test demo demo-runtime bench install clean bootstrap fuzz fuzz-run
+.PHONY: all build test demo demo-runtime bench install clean bootstrap fuzz fuzz-run coverage
 
 all: build
 
@@ -87,3 +89,17 @@ fuzz: $(FUZZ_DIR)/build.ninja
 
 fuzz-run: fuzz
 	bash fuzz/run.sh $(FUZZ_DIR) $(SECONDS)
+
+# Coverage: an unoptimised gcov build of its own; the counters of an earlier run are cleared first,
+# so the figures are this run's alone.
+COVERAGE_DIR := build-coverage
+
+$(COVERAGE_DIR)/build.ninja: | bootstrap
+	cmake -S . -B $(COVERAGE_DIR) $(CMAKE_FLAGS) -DCMAKE_BUILD_TYPE=Debug -DRELAYKIT_COVERAGE=ON \
+		-DRELAYKIT_BENCH=OFF
+
+coverage: $(COVERAGE_DIR)/build.ninja
+	cmake --build $(COVERAGE_DIR) -j $(JOBS)
+	find $(COVERAGE_DIR) -name '*.gcda' -delete
+	ctest --test-dir $(COVERAGE_DIR) -j $(JOBS) --output-on-failure --no-tests=error
+	bash tools/coverage.sh $(COVERAGE_DIR)
