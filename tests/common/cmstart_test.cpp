@@ -1,5 +1,6 @@
 // cmstart_test.cpp - bringing the CM channel up: the readiness poll, its bound, the sockets each
 // message leaves from, the transport's receive results, a second start, and board detection.
+#include <algorithm>
 #include <fstream>
 
 #include "cm_fixture.h"
@@ -99,6 +100,52 @@ TEST_F(CmTest, UdpReceiveReportsEmptyCutAndQuietDatagrams) {
     close(receiver);
 }
 
+TEST_F(CmTest, TransportCallsRefuseMissingBuffersAndReportFailedSockets) {
+    // A port held by a socket without SO_REUSEADDR cannot be bound again.
+    int holder = socket(AF_INET, SOCK_DGRAM, 0);
+    sockaddr_in held = {};
+    held.sin_family = AF_INET;
+    socklen_t length = sizeof held;
+    ASSERT_EQ(bind(holder, reinterpret_cast<sockaddr *>(&held), sizeof held), 0);
+    getsockname(holder, reinterpret_cast<sockaddr *>(&held), &length);
+    int socketFd = 77;
+    EXPECT_EQ(InitUdpSocket(&socketFd, ntohs(held.sin_port)), eOS_RET_FAILURE);
+    EXPECT_EQ(socketFd, 0) << "a failed bind leaves no descriptor behind";
+    EXPECT_EQ(InitUdpSocket(nullptr, FreePort()), eOS_RET_FAILURE);
+    close(holder);
+
+    char buffer[64] = {};
+    EXPECT_EQ(UdpSend(-1, peer_.Port(), INADDR_LOOPBACK, sizeof buffer, buffer), eOS_RET_FAILURE);
+    EXPECT_EQ(UdpReceive(-1, sizeof buffer, buffer, nullptr), 0) << "an error is a count of 0";
+    EXPECT_EQ(ZqCmMsgSend(nullptr, 1640), eOS_RET_FAILURE);
+    EXPECT_EQ(ZqCmMsgReceive(nullptr, eZQ_CM_MSG_TYPE_RSP), eOS_RET_FAILURE);
+    for (const char *line : {"InitUdpSocket(): Bind Error", "InitUdpSocket(): NULL localSocket.\n",
+                             "UdpReceive(): recv() failed on rcvSocket -1"})
+        EXPECT_EQ(Printed(line), 1u) << line;
+    EXPECT_TRUE(Logged("UdpSend(): sendto() Error:"));
+}
+
+TEST_F(CmTest, MsgReceiveTakesTheManagersDatagramOnlyAndTellsEmptyFromQuiet) {
+    StartChannel();
+    tZqCmTimings waits = ZqCmTimings();
+    waits.receiveTimeoutMs = 100;
+    ZqCmSetTimingsForTest(waits);
+    static uZqCmApiMsg msg; // 2448 bytes, off the stack of the test
+    Bytes answer = Pattern(1700, 0x30), foreign(2448, 0xEE);
+    ASSERT_TRUE(peer_.SendTo(extEntityReqRspUdpPort, foreign.data(), foreign.size(), true));
+    ASSERT_TRUE(peer_.SendTo(extEntityReqRspUdpPort, answer.data(), answer.size()));
+    ASSERT_EQ(ZqCmMsgReceive(&msg, eZQ_CM_MSG_TYPE_RSP), eOS_RET_SUCCESS);
+    const uint8_t *bytes = reinterpret_cast<const uint8_t *>(&msg);
+    EXPECT_EQ(Bytes(bytes, bytes + answer.size()), answer) << "the foreign datagram was passed over";
+    EXPECT_EQ(std::count(bytes + answer.size(), bytes + sizeof msg, 0), 2448 - 1700) << "zero-filled behind";
+    ASSERT_TRUE(peer_.SendTo(extEntityReqRspUdpPort, answer.data(), 0));
+    EXPECT_EQ(ZqCmMsgReceive(&msg, eZQ_CM_MSG_TYPE_RSP), eOS_RET_FAILURE) << "an empty datagram";
+    auto start = std::chrono::steady_clock::now();
+    EXPECT_EQ(ZqCmMsgReceive(&msg, eZQ_CM_MSG_TYPE_RSP), eOS_RET_TIME_OUT);
+    EXPECT_GE(std::chrono::steady_clock::now() - start, 100ms);
+    EXPECT_EQ(std::count(bytes, bytes + sizeof msg, 0), 2448) << "cleared before each wait";
+}
+
 // One row: what the board file holds, and what detection makes of it.
 struct Board {
     const char *content; // null: no file
@@ -115,6 +162,9 @@ TEST(BoardDetection, SetsTheLimitsOfTheModelTheFileBeginsWith) {
         {"MYL", eOS_RET_SUCCESS, btMYL, 32, 128, 256},
         {"MYK\n", eOS_RET_SUCCESS, btMYK, 8, 128, 256},
         {"MYQv1.0.4", eOS_RET_SUCCESS, btMYQ4, 4, 128, 256},
+        {"MYU", eOS_RET_SUCCESS, btMYU, 16, 128, 256},
+        {"MYRv1.0.8", eOS_RET_SUCCESS, btMYR8, 8, 128, 256},
+        {"MYH", eOS_RET_SUCCESS, btMYH, 32, 128, 256},
         {"WU7", eOS_RET_SUCCESS, btWU7, 16, 128, 256},
         {" MYL", eOS_RET_FAILURE, btUndefined, 16, 128, 256},
         {"Undefined", eOS_RET_FAILURE, btUndefined, 16, 128, 256},
