@@ -82,6 +82,34 @@ TEST_F(TaskTest, RefusedCreationsLeaveNoEntryAndAZeroId) {
                                 "CRITICAL:OsWrap__TaskCreate(): NULL nameP.\n",
                                 "CRITICAL:OsWrap__TaskCreate(): NULL entryPoint.\n"}));
     EXPECT_EQ(NameOf(Start("ok")), "ok");
+    EXPECT_EQ(OsWrap__GetTaskNameByTaskId(OsWrap__TaskId(), nullptr), eOS_RET_FAILURE);
+}
+
+TEST_F(TaskTest, EachPriorityIsRecordedWithItsSchedulingLevel) {
+    const struct { eOsPri pri; int level; } rows[] = {{eOS_PRI_HIGH, 3}, {eOS_PRI_MEDIUM, 2}, {eOS_PRI_LOW, 1}};
+    for (const auto &row : rows) {
+        tOsTaskId id = 0;
+        ASSERT_EQ(OsWrap__TaskCreate(Name("pri"), WaitAtGate, row.pri, 131072, &id), eOS_RET_SUCCESS);
+        MutexGuard guard(&OWData.gtMutex);
+        EXPECT_EQ(OWData.tcbArray[OWData.numOfTasks - 1].schedParam.sched_priority, row.level) << row.pri;
+    }
+    EXPECT_EQ(NumOfTasks(), 3);
+}
+
+TEST_F(TaskTest, CriticalSectionKeepsASecondTaskOutUntilItEnds) {
+    std::atomic<int> inside{0};
+    OsWrap__CrSecStart();
+    std::thread other([&] {
+        OsWrap__CrSecStart();
+        inside = 1;
+        OsWrap__CrSecEnd();
+    });
+    std::this_thread::sleep_for(std::chrono::milliseconds(50));
+    EXPECT_EQ(inside.load(), 0);
+    OsWrap__CrSecEnd();
+    other.join();
+    EXPECT_EQ(inside.load(), 1);
+    EXPECT_TRUE(Reports().empty());
 }
 
 TEST_F(TaskTest, DeletingUnknownEndedAndBlockedTasks) {
