@@ -314,7 +314,7 @@ TEST_F(CmAsyncTest, InAsynchronousModeRegistrationAnswersWithoutACallbackAreDrop
     ASSERT_EQ(ZqCmApi__SetMode(eZQ_CMAPI_MODE_ASYNC, &table), eOS_RET_SUCCESS);
     // Both answers, then a response of no registration type that prints a line once the alarm
     // task has read them, all from one socket in this order.
-    constexpr size_t kRegType = kRes + 12;
+    constexpr size_t kRegType = 136; // res.alarmRegInfo.regType
     const uint32_t regTypes[] = {eZQ_CMAPI_ALARM_REG_TYPE_REG, eZQ_CMAPI_ALARM_REG_TYPE_UNREG, 0};
     for (uint32_t regType : regTypes) {
         Bytes answer(1640, 0);
@@ -324,6 +324,7 @@ TEST_F(CmAsyncTest, InAsynchronousModeRegistrationAnswersWithoutACallbackAreDrop
         ASSERT_TRUE(peer_.SendTo(extEntityAlarmUdpPort, answer.data(), answer.size()));
     }
     EXPECT_TRUE(rktest::HandlerTexts().WaitFor("Received unknown response type: T5, RT0.\n"));
+    EXPECT_EQ(Printed("Received unknown response type"), 1u) << "both answers were taken as answers";
     EXPECT_EQ(Printed("Redirecting"), 0u) << "not forwarded to the response dispatcher either";
     EXPECT_TRUE(WaitForCalls(0).empty());
 }

@@ -1,6 +1,7 @@
 // cmstart_test.cpp - bringing the CM channel up: the readiness poll, its bound, the sockets each
 // message leaves from, the transport's receive results, a second start, and board detection.
 #include <algorithm>
+#include <filesystem>
 #include <fstream>
 
 #include "cm_fixture.h"
@@ -98,6 +99,52 @@ TEST_F(CmTest, UdpReceiveReportsEmptyCutAndQuietDatagrams) {
     EXPECT_EQ(UdpReceive(receiver, sizeof buffer, buffer, &from), 2448);
     EXPECT_EQ(UdpReceive(receiver, sizeof buffer, buffer, &from), -1);
     close(receiver);
+}
+
+// A socket bound without SO_REUSEADDR to a free port, which no other socket can then bind.
+int HoldPort(uint16_t *portP) {
+    int holder = socket(AF_INET, SOCK_DGRAM, 0);
+    sockaddr_in address = {};
+    address.sin_family = AF_INET;
+    socklen_t length = sizeof address;
+    EXPECT_EQ(bind(holder, reinterpret_cast<sockaddr *>(&address), sizeof address), 0);
+    getsockname(holder, reinterpret_cast<sockaddr *>(&address), &length);
+    *portP = ntohs(address.sin_port);
+    return holder;
+}
+
+size_t OpenDescriptors() {
+    return static_cast<size_t>(std::distance(std::filesystem::directory_iterator("/proc/self/fd"),
+                                             std::filesystem::directory_iterator()));
+}
+
+TEST_F(CmTest, AStartRefusedForABusyPortMayBeRetriedAndThenGetsItsAnswers) {
+    const struct { bool requestPort; const char *printed; } rows[] = {
+        {true, "ZqCmCommunicatorStart(): InitUdpSocket(): CmReqRspSocket failed.\r\n"},
+        {false, "ZqCmCommunicatorStart(): InitUdpSocket(): CmAlarmSocket failed.\r\n"},
+    };
+    const size_t descriptors = OpenDescriptors();
+    for (const auto &row : rows) {
+        SCOPED_TRACE(row.printed);
+        uint16_t busy = 0;
+        int holder = HoldPort(&busy);
+        (row.requestPort ? extEntityReqRspUdpPort : extEntityAlarmUdpPort) = busy;
+        EXPECT_EQ(ZqCmApi__InitCommunicationChannel(), eOS_RET_FAILURE);
+        EXPECT_EQ(Printed(row.printed), 1u);
+        close(holder);
+    }
+    EXPECT_EQ(peer_.Requests().size(), 0u) << "no poll before both sockets are open";
+    EXPECT_EQ(OpenDescriptors(), descriptors) << "a failed start keeps no socket";
+    ASSERT_EQ(ZqCmApi__InitCommunicationChannel(), eOS_RET_SUCCESS);
+    ASSERT_TRUE(peer_.WaitForRequests(1, 2s));
+    // The answer reaches the request socket of the start that succeeded.
+    uZqCmRes record = {};
+    record.gponSysConfig.bitMask = fCMAPI_GPON_SYS_CONFIG_MASK_INIT_STATUS;
+    uZqCmKey key = {};
+    key.resType = 1;
+    EXPECT_EQ(ZqCmApi__GetReq(9, eZQ_CMAPI_RES_TYPE_SYSTEM, eZQ_CMAPI_RES_ID_EQPT_OLT_INIT_STATUS, key, &record),
+              eOS_RET_SUCCESS);
+    EXPECT_EQ(record.gponSysConfig.oltInitStatus, eZQ_CM_OLT_STATUS_READY);
 }
 
 TEST_F(CmTest, TransportCallsRefuseMissingBuffersAndReportFailedSockets) {
