@@ -1,4 +1,9 @@
 // task_test.cpp - tasks: start barrier, table limit and order, refusals, deletion, start-up.
+#include <sys/resource.h>
+#include <unistd.h>
+
+#include <cstdio>
+
 #include "wrap_fixture.h"
 
 namespace {
@@ -94,6 +99,45 @@ TEST_F(TaskTest, EachPriorityIsRecordedWithItsSchedulingLevel) {
         EXPECT_EQ(OWData.tcbArray[OWData.numOfTasks - 1].schedParam.sched_priority, row.level) << row.pri;
     }
     EXPECT_EQ(NumOfTasks(), 3);
+}
+
+// Lowers the process's address-space limit to what it uses now plus 1 GiB, for its lifetime.
+class AddressSpaceLimit {
+  public:
+    AddressSpaceLimit() {
+        getrlimit(RLIMIT_AS, &saved_);
+        unsigned long pages = 0;
+        FILE *statm = fopen("/proc/self/statm", "r");
+        if (statm != nullptr) {
+            if (fscanf(statm, "%lu", &pages) != 1) pages = 0;
+            fclose(statm);
+        }
+        rlimit lowered = saved_;
+        lowered.rlim_cur = pages * sysconf(_SC_PAGESIZE) + (1ul << 30);
+        ok_ = pages != 0 && setrlimit(RLIMIT_AS, &lowered) == 0;
+    }
+    ~AddressSpaceLimit() { setrlimit(RLIMIT_AS, &saved_); }
+    bool Ok() const { return ok_; }
+
+  private:
+    rlimit saved_{};
+    bool ok_ = false;
+};
+
+TEST_F(TaskTest, ATaskWhoseThreadCannotBeMadeLeavesNoEntry) {
+    Start("before");
+    tOsTaskId id = 9;
+    {
+        AddressSpaceLimit limit; // a stack of 4 GiB cannot be mapped then
+        ASSERT_TRUE(limit.Ok());
+        EXPECT_EQ(OsWrap__TaskCreate(Name("huge"), WaitAtGate, eOS_PRI_LOW, 0xFFFFF000u, &id), eOS_RET_FAILURE);
+    }
+    EXPECT_EQ(id, 0u);
+    EXPECT_EQ(Reports(), Texts{"CRITICAL:OsWrap__TaskCreate(): pthread_create() failed.\n"});
+    EXPECT_EQ(NumOfTasks(), 1);
+    const tOsTaskId after = Start("after");
+    EXPECT_EQ(NameOf(after), "after") << "the entry was given back whole";
+    EXPECT_EQ(NumOfTasks(), 2);
 }
 
 TEST_F(TaskTest, CriticalSectionKeepsASecondTaskOutUntilItEnds) {
