@@ -1,5 +1,7 @@
 // cmstart_test.cpp - bringing the CM channel up: the readiness poll, its bound, the sockets each
 // message leaves from, the transport's receive results, a second start, and board detection.
+#include <sys/resource.h>
+
 #include <algorithm>
 #include <filesystem>
 #include <fstream>
@@ -160,6 +162,19 @@ TEST_F(CmTest, TransportCallsRefuseMissingBuffersAndReportFailedSockets) {
     EXPECT_EQ(socketFd, 0) << "a failed bind leaves no descriptor behind";
     EXPECT_EQ(InitUdpSocket(nullptr, FreePort()), eOS_RET_FAILURE);
     close(holder);
+    {
+        // A process out of descriptors gets no socket.
+        const uint16_t port = FreePort();
+        rlimit saved{}, none{};
+        getrlimit(RLIMIT_NOFILE, &saved);
+        none = saved;
+        none.rlim_cur = 0;
+        ASSERT_EQ(setrlimit(RLIMIT_NOFILE, &none), 0);
+        socketFd = 77;
+        EXPECT_EQ(InitUdpSocket(&socketFd, port), eOS_RET_FAILURE);
+        setrlimit(RLIMIT_NOFILE, &saved);
+        EXPECT_EQ(socketFd, 0);
+    }
 
     char buffer[64] = {};
     EXPECT_EQ(UdpSend(-1, peer_.Port(), INADDR_LOOPBACK, sizeof buffer, buffer), eOS_RET_FAILURE);
@@ -167,6 +182,7 @@ TEST_F(CmTest, TransportCallsRefuseMissingBuffersAndReportFailedSockets) {
     EXPECT_EQ(ZqCmMsgSend(nullptr, 1640), eOS_RET_FAILURE);
     EXPECT_EQ(ZqCmMsgReceive(nullptr, eZQ_CM_MSG_TYPE_RSP), eOS_RET_FAILURE);
     for (const char *line : {"InitUdpSocket(): Bind Error", "InitUdpSocket(): NULL localSocket.\n",
+                             "InitUdpSocket(): socket Error: 24\n",
                              "UdpReceive(): recv() failed on rcvSocket -1"})
         EXPECT_EQ(Printed(line), 1u) << line;
     EXPECT_TRUE(Logged("UdpSend(): sendto() Error:"));
