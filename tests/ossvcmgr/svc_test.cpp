@@ -23,6 +23,21 @@ TEST_F(RegistryTest, InitWithANullHandlerKeepsTheCurrentOne) {
     EXPECT_EQ(rktest::HandlerTexts().Count("still printed"), 1u);
 }
 
+TEST_F(RegistryTest, InitReportsEachSemaphoreItCannotMakeAndMayBeCalledAgain) {
+    // The n-th mutex made fails: the n-th semaphore of the three cannot be made.
+    const char *const reports[] = {"MAJOR:OsWrap__SemCreate() failed for SleepSemId: E1.\n",
+                                   "MAJOR:OsWrap__SemCreate() failed for TaskCreateSemId: E1.\n",
+                                   "MAJOR:OsWrap__SemCreate() failed for TaskUpSemId: E1.\n"};
+    for (int failAt = 1; failAt <= 3; ++failAt) {
+        SCOPED_TRACE(failAt);
+        OsWrapTestMutexCreateFailAt = failAt;
+        EXPECT_EQ(SvcInit(nullptr, nullptr), eOS_RET_FAILURE);
+        EXPECT_EQ(Reports(reports[failAt - 1]), 1u);
+    }
+    EXPECT_EQ(SvcInit(nullptr, nullptr), eOS_RET_SUCCESS);
+    EXPECT_EQ(OsWrap__SemWait(TaskCreateSemId, OS_WAIT_NO), eOS_RET_SUCCESS) << "the start gate is open";
+}
+
 TEST_F(RegistryTest, ModulesResolveQueueAndSemaphoreByTheirRegisteredForm) {
     ASSERT_EQ(SvcTaskReg(eSVC_TASK_NAME_PM, 1, 11, 21), eOS_RET_SUCCESS);
     ASSERT_EQ(SvcModuleReg(eSVC_MODULE_ID_PM, eSVC_TASK_NAME_PM, OS_QUEUE_ID_INVALID), eOS_RET_SUCCESS);
