@@ -125,6 +125,17 @@ TEST_F(TimerTest, TheLowBeltGrowsSoThatALongShortestTimerStillReachesTheLongest)
     CheckEveryLengthFromEveryPosition(eSVC_TASK_NAME_PM, eSVC_MODULE_ID_PM, 5000);
 }
 
+TEST_F(TimerTest, ARangeNarrowerThanATickIsWidenedToWholeTicksOnBothBelts) {
+    ASSERT_EQ(SvcModuleReg(eSVC_MODULE_ID_PM, eSVC_TASK_NAME_PM, OS_QUEUE_ID_INVALID), eOS_RET_SUCCESS);
+    std::thread([] { ASSERT_EQ(SvcTimerInit(eSVC_TASK_NAME_PM, 50, 100, 101), eOS_RET_SUCCESS); }).join();
+    const tTaskTimer &tt = TaskTimer[eSVC_TASK_NAME_PM];
+    EXPECT_EQ(tt.intermediateTimer, 150u);
+    EXPECT_EQ(tt.longestTimer, 200u);
+    EXPECT_EQ(Reports("MINOR:SvcTimerInit(): intermediateTimer interval adjusted: T11, 101->150.\n"), 1u);
+    EXPECT_EQ(Reports("MINOR:SvcTimerInit(): longestTimer interval adjusted: T11, 151->200.\n"), 1u);
+    CheckEveryLengthFromEveryPosition(eSVC_TASK_NAME_PM, eSVC_MODULE_ID_PM, 100);
+}
+
 TEST_F(TimerTest, OneShotAndPeriodicTimersOfTenTicksFireOnTheTwelfthTick) {
     ASSERT_NE(Start(500, 1), nullptr);
     ASSERT_NE(Start(500, 2, eOS_BOOL_TRUE), nullptr);
