@@ -329,6 +329,31 @@ TEST_F(CmAsyncTest, InAsynchronousModeRegistrationAnswersWithoutACallbackAreDrop
     EXPECT_TRUE(WaitForCalls(0).empty());
 }
 
+TEST_F(CmAsyncTest, WithTheApiTracesOnEveryExchangeStillWorksAndIsTraced) {
+    SetCliDisplayMode(eOS_BOOL_TRUE); // text output reaches the host's line sink
+    CmTraceSetMask(eZQ_OLT_MAN_MODULE_EXT_COMMUNICATION, eZQ_CM_TM_API);
+    CmTraceSetMask(eZQ_OLT_MAN_MODULE_EXT_CML_API, eZQ_CM_TM_API);
+    tZqCmAlarmRegInfo info = {};
+    EXPECT_EQ(ZqCmApi__AlarmRegister(3, info), eOS_RET_SUCCESS);
+    Bytes foreign = Response(eZQ_CM_OPER_TYPE_GET, 4, eOS_RET_SUCCESS);
+    ASSERT_TRUE(peer_.SendTo(extEntityReqRspUdpPort, foreign.data(), foreign.size(), true));
+    uZqCmKey key = {};
+    uZqCmRes record = {};
+    EXPECT_EQ(ZqCmApi__GetReq(4, eZQ_CMAPI_RES_TYPE_ONU, eZQ_CMAPI_RES_ID_EQPT_ONU_CONFIG, key, &record),
+              eOS_RET_OLT_NO_INSTANCE_EXISTS) << "the manager's answer, not the foreign one";
+    tZqCmApiCallback table = FullTable();
+    ASSERT_EQ(ZqCmApi__SetMode(eZQ_CMAPI_MODE_ASYNC, &table), eOS_RET_SUCCESS);
+    Deliver(Response(eZQ_CM_OPER_TYPE_GET, 5, eOS_RET_SUCCESS));
+    ASSERT_EQ(WaitForCalls(1).size(), 1u);
+    for (const char *line : {"[CM-TRACE:5]: {common/src/zqcmapi_alarm.cpp:",
+                             "ZqCmApi__AlarmRegister(): rspMsg.ret 0.",
+                             "[CM-TRACE:4]: {common/src/zqcommunicator_transport.cpp:",
+                             "Dropped datagram from a foreign sender on socket",
+                             "ZqCmApi__GetReq(): rspMsg.ret 24.",
+                             "CommunicatorRxTask(): received 2448 bytes."})
+        EXPECT_TRUE(rktest::BllLines().WaitFor(line, 2s)) << line;
+}
+
 std::mutex alarmsMutex;
 std::vector<Bytes> alarms;
 eOsRet AlarmHandler(uZqCmMsg *msgP) {
