@@ -115,6 +115,17 @@ int HoldPort(uint16_t *portP) {
     return holder;
 }
 
+// True when a socket without SO_REUSEADDR can bind the port: no socket holds it.
+bool PortIsFree(uint16_t port) {
+    int probe = socket(AF_INET, SOCK_DGRAM, 0);
+    sockaddr_in address = {};
+    address.sin_family = AF_INET;
+    address.sin_port = htons(port);
+    bool free = bind(probe, reinterpret_cast<sockaddr *>(&address), sizeof address) == 0;
+    close(probe);
+    return free;
+}
+
 size_t OpenDescriptors() {
     return static_cast<size_t>(std::distance(std::filesystem::directory_iterator("/proc/self/fd"),
                                              std::filesystem::directory_iterator()));
@@ -137,6 +148,7 @@ TEST_F(CmTest, AStartRefusedForABusyPortMayBeRetriedAndThenGetsItsAnswers) {
     }
     EXPECT_EQ(peer_.Requests().size(), 0u) << "no poll before both sockets are open";
     EXPECT_EQ(OpenDescriptors(), descriptors) << "a failed start keeps no socket";
+    EXPECT_TRUE(PortIsFree(extEntityReqRspUdpPort));
     ASSERT_EQ(ZqCmApi__InitCommunicationChannel(), eOS_RET_SUCCESS);
     ASSERT_TRUE(peer_.WaitForRequests(1, 2s));
     // The answer reaches the request socket of the start that succeeded.
@@ -147,6 +159,27 @@ TEST_F(CmTest, AStartRefusedForABusyPortMayBeRetriedAndThenGetsItsAnswers) {
     EXPECT_EQ(ZqCmApi__GetReq(9, eZQ_CMAPI_RES_TYPE_SYSTEM, eZQ_CMAPI_RES_ID_EQPT_OLT_INIT_STATUS, key, &record),
               eOS_RET_SUCCESS);
     EXPECT_EQ(record.gponSysConfig.oltInitStatus, eZQ_CM_OLT_STATUS_READY);
+}
+
+tOsSemId taskGate = 0;
+void WaitAtTaskGate() { OsWrap__SemWait(taskGate, OS_WAIT_FOREVER); }
+
+TEST_F(CmTest, AStartWithoutRoomForItsReceiveTaskClosesBothSocketsAndMayBeRetried) {
+    ASSERT_EQ(OsWrap__SemCreate(const_cast<char *>("gate"), 0, &taskGate), eOS_RET_SUCCESS);
+    std::vector<tOsTaskId> fillers;
+    for (tOsTaskId id = 0; OsWrap__TaskCreate(const_cast<char *>("filler"), WaitAtTaskGate, eOS_PRI_LOW,
+                                              65536, &id) == eOS_RET_SUCCESS;)
+        fillers.push_back(id);
+    ASSERT_FALSE(fillers.empty());
+    EXPECT_EQ(ZqCmApi__InitCommunicationChannel(), eOS_RET_FAILURE);
+    EXPECT_EQ(Printed("Failed to create CommunicatorRxTask.\n"), 1u);
+    // Both sockets were closed again (the receive task's wake-up signal is kept for the next start).
+    EXPECT_TRUE(PortIsFree(extEntityReqRspUdpPort));
+    EXPECT_TRUE(PortIsFree(extEntityAlarmUdpPort));
+    ASSERT_EQ(OsWrap__TaskDelete(fillers.back()), eOS_RET_SUCCESS);
+    ASSERT_EQ(OsWrap__TaskDelete(fillers.front()), eOS_RET_SUCCESS);
+    ASSERT_EQ(ZqCmApi__InitCommunicationChannel(), eOS_RET_SUCCESS);
+    EXPECT_EQ(Printed("OLT MGR is initialized.\n"), 1u);
 }
 
 TEST_F(CmTest, TransportCallsRefuseMissingBuffersAndReportFailedSockets) {
