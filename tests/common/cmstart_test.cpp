@@ -183,15 +183,10 @@ TEST_F(CmTest, AStartWithoutRoomForItsReceiveTaskClosesBothSocketsAndMayBeRetrie
 }
 
 TEST_F(CmTest, TransportCallsRefuseMissingBuffersAndReportFailedSockets) {
-    // A port held by a socket without SO_REUSEADDR cannot be bound again.
-    int holder = socket(AF_INET, SOCK_DGRAM, 0);
-    sockaddr_in held = {};
-    held.sin_family = AF_INET;
-    socklen_t length = sizeof held;
-    ASSERT_EQ(bind(holder, reinterpret_cast<sockaddr *>(&held), sizeof held), 0);
-    getsockname(holder, reinterpret_cast<sockaddr *>(&held), &length);
+    uint16_t held = 0;
+    int holder = HoldPort(&held);
     int socketFd = 77;
-    EXPECT_EQ(InitUdpSocket(&socketFd, ntohs(held.sin_port)), eOS_RET_FAILURE);
+    EXPECT_EQ(InitUdpSocket(&socketFd, held), eOS_RET_FAILURE);
     EXPECT_EQ(socketFd, 0) << "a failed bind leaves no descriptor behind";
     EXPECT_EQ(InitUdpSocket(nullptr, FreePort()), eOS_RET_FAILURE);
     close(holder);
