@@ -13,6 +13,8 @@
 #                                one per core at a time
 #   make package / package-test  build build-package/relaykit_<version>_amd64.deb (CPack); -test checks it
 #   make dissector-names         regenerate the Wireshark dissector's name tables from the C headers
+#   make coverage                gcov build (build-coverage/), every test, line and branch coverage of
+#                                the library and capsheet; fails below tools/coverage-threshold
 # Every target first runs tools/bootstrap.sh, which installs what is missing (as root) or says
 # what to install.
 
@@ -23,6 +25,7 @@ BUILD_DIR := build$(if $(SANITIZE),-$(SANITIZE))
 BENCH_DIR := build-bench
 FUZZ_DIR := build-fuzz
 PACKAGE_DIR := build-package
+COVERAGE_DIR := build-coverage
 SECONDS ?= 30
 
 # The programs `make demo` and `make demo-runtime` run, and all they build.
@@ -36,7 +39,7 @@ CMAKE_FLAGS := -G Ninja -DRELAYKIT_WERROR=ON
 # What the bootstrap checks for: "all" (build, tests, benchmarks) or "build".
 BOOTSTRAP_SCOPE := all
 
-.PHONY: all build test demo demo-runtime bench install clean bootstrap fuzz fuzz-run package package-test dissector-names
+.PHONY: all build test demo demo-runtime bench install clean bootstrap fuzz fuzz-run package package-test dissector-names coverage
 
 all: build
 
@@ -80,7 +83,7 @@ install: $(BUILD_DIR)/build.ninja
 	cmake --install $(BUILD_DIR) --prefix $(PREFIX)
 
 clean:
-	rm -rf build build-address build-thread $(BENCH_DIR) $(FUZZ_DIR) $(PACKAGE_DIR)
+	rm -rf build build-address build-thread $(BENCH_DIR) $(FUZZ_DIR) $(PACKAGE_DIR) $(COVERAGE_DIR)
 
 $(FUZZ_DIR)/build.ninja: | bootstrap
 	CC=clang CXX=clang++ cmake -S . -B $(FUZZ_DIR) $(CMAKE_FLAGS) -DRELAYKIT_FUZZ=ON \
@@ -111,3 +114,15 @@ package-test: package
 # compiler; the dissector test fails while they are stale).
 dissector-names:
 	bash tools/wireshark/gen-cm-names.sh --update
+
+# Coverage: an unoptimised gcov build of its own; the counters of an earlier run are cleared first,
+# so the figures are this run's alone.
+$(COVERAGE_DIR)/build.ninja: | bootstrap
+	cmake -S . -B $(COVERAGE_DIR) $(CMAKE_FLAGS) -DCMAKE_BUILD_TYPE=Debug -DRELAYKIT_COVERAGE=ON \
+		-DRELAYKIT_BENCH=OFF
+
+coverage: $(COVERAGE_DIR)/build.ninja
+	cmake --build $(COVERAGE_DIR) -j $(JOBS)
+	find $(COVERAGE_DIR) -name '*.gcda' -delete
+	ctest --test-dir $(COVERAGE_DIR) -j $(JOBS) --output-on-failure --no-tests=error
+	bash tools/coverage.sh $(COVERAGE_DIR)

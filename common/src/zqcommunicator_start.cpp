@@ -1,5 +1,7 @@
 // zqcommunicator_start.cpp - the start of the CM channel: board detection, the two sockets, the
 // receive and alarm tasks, then the readiness poll of the OLT manager.
+#include <unistd.h>
+
 #include <atomic>
 #include <cstring>
 
@@ -44,7 +46,14 @@ bool PollReady(uint16 transactionId, bool *answeredP) {
     }
 }
 
-// Opens both sockets and starts both tasks; the failure's result otherwise.
+// Closes a socket of a start that failed and leaves 0 in its variable, as a failed open does: a
+// retried start opens it anew, and no stale socket stays bound to the port to take its datagrams.
+void CloseChannelSocket(int &socketFd) {
+    int descriptor = std::atomic_ref<int>(socketFd).exchange(0);
+    if (descriptor > 0) close(descriptor);
+}
+
+// Opens both sockets and starts both tasks; the failure's result otherwise, with no socket left open.
 eOsRet OpenChannel() {
     eOsRet result = InitUdpSocket(&CmReqRspSocket, extEntityReqRspUdpPort);
     if (result != eOS_RET_SUCCESS) {
@@ -54,16 +63,17 @@ eOsRet OpenChannel() {
     result = InitUdpSocket(&CmAlarmSocket, extEntityAlarmUdpPort);
     if (result != eOS_RET_SUCCESS) {
         SvcPrintf("ZqCmCommunicatorStart(): InitUdpSocket(): CmAlarmSocket failed.\r\n");
+        CloseChannelSocket(CmReqRspSocket);
         return result;
     }
-    if (!CmCreateWakeSignal()) {
-        SvcPrintf("Failed to create CommunicatorRxTask.\n");
-        return eOS_RET_FAILURE;
-    }
-    result = OsWrap__TaskCreate(const_cast<char *>("CommunicatorRxTask"), CommunicatorRxTask,
-                                eOS_PRI_LOW, 0x20000, &ComunicatorRxTaskId);
+    if (!CmCreateWakeSignal()) result = eOS_RET_FAILURE;
+    if (result == eOS_RET_SUCCESS)
+        result = OsWrap__TaskCreate(const_cast<char *>("CommunicatorRxTask"), CommunicatorRxTask,
+                                    eOS_PRI_LOW, 0x20000, &ComunicatorRxTaskId);
     if (result != eOS_RET_SUCCESS) {
         SvcPrintf("Failed to create CommunicatorRxTask.\n");
+        CloseChannelSocket(CmReqRspSocket);
+        CloseChannelSocket(CmAlarmSocket);
         return result;
     }
     CmTrace(eZQ_OLT_MAN_MODULE_EXT_COMMUNICATION, eZQ_CM_TM_API,

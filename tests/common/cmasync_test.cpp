@@ -186,12 +186,18 @@ TEST_F(CmAsyncTest, UndeliverableResponsesAreLoggedAndDropped) {
     Deliver(Response(8, 3, eOS_RET_SUCCESS));
     Deliver(Response(1, 4, eOS_RET_SUCCESS));
     Deliver(Response(4, 5, eOS_RET_SUCCESS, 1171));
+    Deliver(Response(2, 6, eOS_RET_SUCCESS));
+    Bytes count = Response(7, 7, eOS_RET_SUCCESS);
+    SetField<uint16_t>(count, kRes, 3);
+    Deliver(count);
     EXPECT_TRUE(Logged("Unknown message: M3.\n"));
     EXPECT_TRUE(Logged("Unknown operType: O10, T2, R4:6, N0.\n"));
     EXPECT_TRUE(Logged("NULL getFirstWithKeyRsp: T3, R4:6.\n"));
     EXPECT_TRUE(Logged("createRsp() failed: T4, R4:6, E1.\n")) << "E is the callback's own result";
     EXPECT_TRUE(Logged("Unknown message: M2, L1171.\n"));
-    EXPECT_EQ(WaitForCalls(1).size(), 1u);
+    EXPECT_TRUE(Logged("deleteRsp() failed: T6, R4:6, E1.\n"));
+    EXPECT_TRUE(Logged("getNumInstanceRsp() failed: T7, R4:6, N3, E1.\n"));
+    EXPECT_EQ(WaitForCalls(3).size(), 3u);
 }
 
 TEST_F(CmAsyncTest, NumbersOutsideTheEnumerationsPassThroughToTheCallbackUnchanged) {
@@ -299,6 +305,53 @@ TEST_F(CmAsyncTest, InAsynchronousModeRegistrationAnswersGoToTheirCallbacks) {
     EXPECT_EQ(got[0].tid, 5);
     EXPECT_EQ(got[1].slot, "alarmUnregisterRsp");
     EXPECT_EQ(Printed("Redirecting"), 0u) << "nothing is forwarded to the response dispatcher";
+}
+
+TEST_F(CmAsyncTest, InAsynchronousModeRegistrationAnswersWithoutACallbackAreDropped) {
+    tZqCmApiCallback table = FullTable();
+    table.alarmRegisterRsp = nullptr;
+    table.alarmUnregisterRsp = nullptr;
+    ASSERT_EQ(ZqCmApi__SetMode(eZQ_CMAPI_MODE_ASYNC, &table), eOS_RET_SUCCESS);
+    // Both answers, then a response of no registration type that prints a line once the alarm
+    // task has read them, all from one socket in this order.
+    constexpr size_t kRegType = 136; // res.alarmRegInfo.regType
+    const uint32_t regTypes[] = {eZQ_CMAPI_ALARM_REG_TYPE_REG, eZQ_CMAPI_ALARM_REG_TYPE_UNREG, 0};
+    for (uint32_t regType : regTypes) {
+        Bytes answer(1640, 0);
+        SetField<uint32_t>(answer, 16, eZQ_CM_MSG_TYPE_RSP);
+        SetField<uint16_t>(answer, kTransactionId, static_cast<uint16_t>(5 + regType));
+        SetField<uint32_t>(answer, kRegType, regType);
+        ASSERT_TRUE(peer_.SendTo(extEntityAlarmUdpPort, answer.data(), answer.size()));
+    }
+    EXPECT_TRUE(rktest::HandlerTexts().WaitFor("Received unknown response type: T5, RT0.\n"));
+    EXPECT_EQ(Printed("Received unknown response type"), 1u) << "both answers were taken as answers";
+    EXPECT_EQ(Printed("Redirecting"), 0u) << "not forwarded to the response dispatcher either";
+    EXPECT_TRUE(WaitForCalls(0).empty());
+}
+
+TEST_F(CmAsyncTest, WithTheApiTracesOnEveryExchangeStillWorksAndIsTraced) {
+    SetCliDisplayMode(eOS_BOOL_TRUE); // text output reaches the host's line sink
+    CmTraceSetMask(eZQ_OLT_MAN_MODULE_EXT_COMMUNICATION, eZQ_CM_TM_API);
+    CmTraceSetMask(eZQ_OLT_MAN_MODULE_EXT_CML_API, eZQ_CM_TM_API);
+    tZqCmAlarmRegInfo info = {};
+    EXPECT_EQ(ZqCmApi__AlarmRegister(3, info), eOS_RET_SUCCESS);
+    Bytes foreign = Response(eZQ_CM_OPER_TYPE_GET, 4, eOS_RET_SUCCESS);
+    ASSERT_TRUE(peer_.SendTo(extEntityReqRspUdpPort, foreign.data(), foreign.size(), true));
+    uZqCmKey key = {};
+    uZqCmRes record = {};
+    EXPECT_EQ(ZqCmApi__GetReq(4, eZQ_CMAPI_RES_TYPE_ONU, eZQ_CMAPI_RES_ID_EQPT_ONU_CONFIG, key, &record),
+              eOS_RET_OLT_NO_INSTANCE_EXISTS) << "the manager's answer, not the foreign one";
+    tZqCmApiCallback table = FullTable();
+    ASSERT_EQ(ZqCmApi__SetMode(eZQ_CMAPI_MODE_ASYNC, &table), eOS_RET_SUCCESS);
+    Deliver(Response(eZQ_CM_OPER_TYPE_GET, 5, eOS_RET_SUCCESS));
+    ASSERT_EQ(WaitForCalls(1).size(), 1u);
+    for (const char *line : {"[CM-TRACE:5]: {common/src/zqcmapi_alarm.cpp:",
+                             "ZqCmApi__AlarmRegister(): rspMsg.ret 0.",
+                             "[CM-TRACE:4]: {common/src/zqcommunicator_transport.cpp:",
+                             "Dropped datagram from a foreign sender on socket",
+                             "ZqCmApi__GetReq(): rspMsg.ret 24.",
+                             "CommunicatorRxTask(): received 2448 bytes."})
+        EXPECT_TRUE(rktest::BllLines().WaitFor(line, 2s)) << line;
 }
 
 std::mutex alarmsMutex;

@@ -1,5 +1,9 @@
 // cmstart_test.cpp - bringing the CM channel up: the readiness poll, its bound, the sockets each
 // message leaves from, the transport's receive results, a second start, and board detection.
+#include <sys/resource.h>
+
+#include <algorithm>
+#include <filesystem>
 #include <fstream>
 
 #include "cm_fixture.h"
@@ -99,6 +103,140 @@ TEST_F(CmTest, UdpReceiveReportsEmptyCutAndQuietDatagrams) {
     close(receiver);
 }
 
+// A socket bound without SO_REUSEADDR to a free port, which no other socket can then bind.
+int HoldPort(uint16_t *portP) {
+    int holder = socket(AF_INET, SOCK_DGRAM, 0);
+    sockaddr_in address = {};
+    address.sin_family = AF_INET;
+    socklen_t length = sizeof address;
+    EXPECT_EQ(bind(holder, reinterpret_cast<sockaddr *>(&address), sizeof address), 0);
+    getsockname(holder, reinterpret_cast<sockaddr *>(&address), &length);
+    *portP = ntohs(address.sin_port);
+    return holder;
+}
+
+// True when a socket without SO_REUSEADDR can bind the port: no socket holds it.
+bool PortIsFree(uint16_t port) {
+    int probe = socket(AF_INET, SOCK_DGRAM, 0);
+    sockaddr_in address = {};
+    address.sin_family = AF_INET;
+    address.sin_port = htons(port);
+    bool free = bind(probe, reinterpret_cast<sockaddr *>(&address), sizeof address) == 0;
+    close(probe);
+    return free;
+}
+
+size_t OpenDescriptors() {
+    return static_cast<size_t>(std::distance(std::filesystem::directory_iterator("/proc/self/fd"),
+                                             std::filesystem::directory_iterator()));
+}
+
+TEST_F(CmTest, AStartRefusedForABusyPortMayBeRetriedAndThenGetsItsAnswers) {
+    const struct { bool requestPort; const char *printed; } rows[] = {
+        {true, "ZqCmCommunicatorStart(): InitUdpSocket(): CmReqRspSocket failed.\r\n"},
+        {false, "ZqCmCommunicatorStart(): InitUdpSocket(): CmAlarmSocket failed.\r\n"},
+    };
+    const size_t descriptors = OpenDescriptors();
+    for (const auto &row : rows) {
+        SCOPED_TRACE(row.printed);
+        uint16_t busy = 0;
+        int holder = HoldPort(&busy);
+        (row.requestPort ? extEntityReqRspUdpPort : extEntityAlarmUdpPort) = busy;
+        EXPECT_EQ(ZqCmApi__InitCommunicationChannel(), eOS_RET_FAILURE);
+        EXPECT_EQ(Printed(row.printed), 1u);
+        close(holder);
+    }
+    EXPECT_EQ(peer_.Requests().size(), 0u) << "no poll before both sockets are open";
+    EXPECT_EQ(OpenDescriptors(), descriptors) << "a failed start keeps no socket";
+    EXPECT_TRUE(PortIsFree(extEntityReqRspUdpPort));
+    ASSERT_EQ(ZqCmApi__InitCommunicationChannel(), eOS_RET_SUCCESS);
+    ASSERT_TRUE(peer_.WaitForRequests(1, 2s));
+    // The answer reaches the request socket of the start that succeeded.
+    uZqCmRes record = {};
+    record.gponSysConfig.bitMask = fCMAPI_GPON_SYS_CONFIG_MASK_INIT_STATUS;
+    uZqCmKey key = {};
+    key.resType = 1;
+    EXPECT_EQ(ZqCmApi__GetReq(9, eZQ_CMAPI_RES_TYPE_SYSTEM, eZQ_CMAPI_RES_ID_EQPT_OLT_INIT_STATUS, key, &record),
+              eOS_RET_SUCCESS);
+    EXPECT_EQ(record.gponSysConfig.oltInitStatus, eZQ_CM_OLT_STATUS_READY);
+}
+
+tOsSemId taskGate = 0;
+void WaitAtTaskGate() { OsWrap__SemWait(taskGate, OS_WAIT_FOREVER); }
+
+TEST_F(CmTest, AStartWithoutRoomForItsReceiveTaskClosesBothSocketsAndMayBeRetried) {
+    ASSERT_EQ(OsWrap__SemCreate(const_cast<char *>("gate"), 0, &taskGate), eOS_RET_SUCCESS);
+    std::vector<tOsTaskId> fillers;
+    for (tOsTaskId id = 0; OsWrap__TaskCreate(const_cast<char *>("filler"), WaitAtTaskGate, eOS_PRI_LOW,
+                                              65536, &id) == eOS_RET_SUCCESS;)
+        fillers.push_back(id);
+    ASSERT_FALSE(fillers.empty());
+    EXPECT_EQ(ZqCmApi__InitCommunicationChannel(), eOS_RET_FAILURE);
+    EXPECT_EQ(Printed("Failed to create CommunicatorRxTask.\n"), 1u);
+    // Both sockets were closed again (the receive task's wake-up signal is kept for the next start).
+    EXPECT_TRUE(PortIsFree(extEntityReqRspUdpPort));
+    EXPECT_TRUE(PortIsFree(extEntityAlarmUdpPort));
+    ASSERT_EQ(OsWrap__TaskDelete(fillers.back()), eOS_RET_SUCCESS);
+    ASSERT_EQ(OsWrap__TaskDelete(fillers.front()), eOS_RET_SUCCESS);
+    ASSERT_EQ(ZqCmApi__InitCommunicationChannel(), eOS_RET_SUCCESS);
+    EXPECT_EQ(Printed("OLT MGR is initialized.\n"), 1u);
+}
+
+TEST_F(CmTest, TransportCallsRefuseMissingBuffersAndReportFailedSockets) {
+    uint16_t held = 0;
+    int holder = HoldPort(&held);
+    int socketFd = 77;
+    EXPECT_EQ(InitUdpSocket(&socketFd, held), eOS_RET_FAILURE);
+    EXPECT_EQ(socketFd, 0) << "a failed bind leaves no descriptor behind";
+    EXPECT_EQ(InitUdpSocket(nullptr, FreePort()), eOS_RET_FAILURE);
+    close(holder);
+    {
+        // A process out of descriptors gets no socket.
+        const uint16_t port = FreePort();
+        rlimit saved{}, none{};
+        getrlimit(RLIMIT_NOFILE, &saved);
+        none = saved;
+        none.rlim_cur = 0;
+        ASSERT_EQ(setrlimit(RLIMIT_NOFILE, &none), 0);
+        socketFd = 77;
+        EXPECT_EQ(InitUdpSocket(&socketFd, port), eOS_RET_FAILURE);
+        setrlimit(RLIMIT_NOFILE, &saved);
+        EXPECT_EQ(socketFd, 0);
+    }
+
+    char buffer[64] = {};
+    EXPECT_EQ(UdpSend(-1, peer_.Port(), INADDR_LOOPBACK, sizeof buffer, buffer), eOS_RET_FAILURE);
+    EXPECT_EQ(UdpReceive(-1, sizeof buffer, buffer, nullptr), 0) << "an error is a count of 0";
+    EXPECT_EQ(ZqCmMsgSend(nullptr, 1640), eOS_RET_FAILURE);
+    EXPECT_EQ(ZqCmMsgReceive(nullptr, eZQ_CM_MSG_TYPE_RSP), eOS_RET_FAILURE);
+    for (const char *line : {"InitUdpSocket(): Bind Error", "InitUdpSocket(): NULL localSocket.\n",
+                             "InitUdpSocket(): socket Error: 24\n",
+                             "UdpReceive(): recv() failed on rcvSocket -1"})
+        EXPECT_EQ(Printed(line), 1u) << line;
+    EXPECT_TRUE(Logged("UdpSend(): sendto() Error:"));
+}
+
+TEST_F(CmTest, MsgReceiveTakesTheManagersDatagramOnlyAndTellsEmptyFromQuiet) {
+    StartChannel();
+    tZqCmTimings waits = ZqCmTimings();
+    waits.receiveTimeoutMs = 100;
+    ZqCmSetTimingsForTest(waits);
+    static uZqCmApiMsg msg; // 2448 bytes, off the stack of the test
+    Bytes answer = Pattern(1700, 0x30), foreign(2448, 0xEE);
+    ASSERT_TRUE(peer_.SendTo(extEntityReqRspUdpPort, foreign.data(), foreign.size(), true));
+    ASSERT_TRUE(peer_.SendTo(extEntityReqRspUdpPort, answer.data(), answer.size()));
+    ASSERT_EQ(ZqCmMsgReceive(&msg, eZQ_CM_MSG_TYPE_RSP), eOS_RET_SUCCESS);
+    const uint8_t *bytes = reinterpret_cast<const uint8_t *>(&msg);
+    EXPECT_EQ(Bytes(bytes, bytes + answer.size()), answer) << "the foreign datagram was passed over";
+    EXPECT_EQ(std::count(bytes + answer.size(), bytes + sizeof msg, 0), 2448 - 1700) << "zero-filled behind";
+    ASSERT_TRUE(peer_.SendTo(extEntityReqRspUdpPort, answer.data(), 0));
+    EXPECT_EQ(ZqCmMsgReceive(&msg, eZQ_CM_MSG_TYPE_RSP), eOS_RET_FAILURE) << "an empty datagram";
+    auto start = std::chrono::steady_clock::now();
+    EXPECT_EQ(ZqCmMsgReceive(&msg, eZQ_CM_MSG_TYPE_RSP), eOS_RET_TIME_OUT);
+    EXPECT_GE(std::chrono::steady_clock::now() - start, 100ms);
+    EXPECT_EQ(std::count(bytes, bytes + sizeof msg, 0), 2448) << "cleared before each wait";
+}
+
 // One row: what the board file holds, and what detection makes of it.
 struct Board {
     const char *content; // null: no file
@@ -115,6 +253,9 @@ TEST(BoardDetection, SetsTheLimitsOfTheModelTheFileBeginsWith) {
         {"MYL", eOS_RET_SUCCESS, btMYL, 32, 128, 256},
         {"MYK\n", eOS_RET_SUCCESS, btMYK, 8, 128, 256},
         {"MYQv1.0.4", eOS_RET_SUCCESS, btMYQ4, 4, 128, 256},
+        {"MYU", eOS_RET_SUCCESS, btMYU, 16, 128, 256},
+        {"MYRv1.0.8", eOS_RET_SUCCESS, btMYR8, 8, 128, 256},
+        {"MYH", eOS_RET_SUCCESS, btMYH, 32, 128, 256},
         {"WU7", eOS_RET_SUCCESS, btWU7, 16, 128, 256},
         {" MYL", eOS_RET_FAILURE, btUndefined, 16, 128, 256},
         {"Undefined", eOS_RET_FAILURE, btUndefined, 16, 128, 256},

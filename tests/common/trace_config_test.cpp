@@ -84,6 +84,26 @@ TEST_F(TraceConfigTest, LogLevelSetsTheMatchingTraceLevel) {
     EXPECT_EQ(TraceLevel, eZQ_TL_ERR);
 }
 
+TEST_F(TraceConfigTest, ServiceLayerNamesReadAndWriteTheSameSettings) {
+    SvcTraceSetMask(eSVC_MODULE_ID_PM, eZQ_CM_TM_PM);
+    EXPECT_EQ(TraceGetMask(eSVC_MODULE_ID_PM), eZQ_CM_TM_PM);
+    TraceSetMask(eSVC_MODULE_ID_TOD, eZQ_CM_TM_API);
+    EXPECT_EQ(SvcTraceGetMask(eSVC_MODULE_ID_TOD), eZQ_CM_TM_API);
+    EXPECT_EQ(SvcTraceGetMask(eSVC_MODULE_ID_INVALID), eZQ_CM_TM_NONE);
+    for (eZqLogLevel level : {eZQ_LL_MINOR, eZQ_LL_CRITICAL}) {
+        SvcLogSetLevel(level);
+        EXPECT_EQ(LogGetLevel(), level);
+        EXPECT_EQ(SvcLogGetLevel(), level);
+    }
+    InitCmTrace(); // kept for hosts that call it: changes nothing
+    EXPECT_EQ(TraceGetMask(eSVC_MODULE_ID_PM), eZQ_CM_TM_PM);
+    EXPECT_EQ(LogGetLevel(), eZQ_LL_CRITICAL);
+    for (eOsBool enable : {eOS_BOOL_TRUE, eOS_BOOL_FALSE}) {
+        OnuTraceSetMaskEnable(enable);
+        EXPECT_EQ(OnuTraceGetMaskEnable(), enable);
+    }
+}
+
 TEST_F(TraceConfigTest, InvalidLevelsArePrintedAndChangeNothing) {
     LogSetLevel(eZQ_LL_NO_LOG);
     EXPECT_EQ(LogLevel, eZQ_LL_MAJOR);

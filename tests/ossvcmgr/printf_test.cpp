@@ -164,6 +164,20 @@ TEST_F(ConsolePrintTest, ConsoleThatCannotBeOpenedLosesTheTextAndIsTriedAgain) {
     EXPECT_TRUE(rktest::HandlerTexts().Texts().empty());
 }
 
+TEST_F(ConsolePrintTest, ConsoleThatFailsAWriteIsOpenedAgainForTheNextText) {
+    // The console is a link: first to a device that refuses every write, then to a file.
+    const std::string file = dir_ + "/file", link = Path();
+    { std::ofstream create(file); }
+    ASSERT_EQ(symlink("/dev/full", link.c_str()), 0);
+    SvcConsoleSetTestPath(link.c_str());
+    SvcConsolePrintf("lost\n");
+    ASSERT_EQ(unlink(link.c_str()), 0);
+    ASSERT_EQ(symlink(file.c_str(), link.c_str()), 0);
+    SvcConsolePrintf("written %d\n", 2);
+    EXPECT_EQ(Read(), "written 2\n") << "the failed descriptor was not kept";
+    unlink(file.c_str());
+}
+
 TEST_F(ConsolePrintTest, ConsoleHexDumpWritesEveryChunk) {
     { std::ofstream create(Path()); }
     SvcConsoleSetTestPath(Path().c_str());

@@ -23,6 +23,21 @@ TEST_F(RegistryTest, InitWithANullHandlerKeepsTheCurrentOne) {
     EXPECT_EQ(rktest::HandlerTexts().Count("still printed"), 1u);
 }
 
+TEST_F(RegistryTest, InitReportsEachSemaphoreItCannotMakeAndMayBeCalledAgain) {
+    // The n-th mutex made fails: the n-th semaphore of the three cannot be made.
+    const char *const reports[] = {"MAJOR:OsWrap__SemCreate() failed for SleepSemId: E1.\n",
+                                   "MAJOR:OsWrap__SemCreate() failed for TaskCreateSemId: E1.\n",
+                                   "MAJOR:OsWrap__SemCreate() failed for TaskUpSemId: E1.\n"};
+    for (int failAt = 1; failAt <= 3; ++failAt) {
+        SCOPED_TRACE(failAt);
+        OsWrapTestMutexCreateFailAt = failAt;
+        EXPECT_EQ(SvcInit(nullptr, nullptr), eOS_RET_FAILURE);
+        EXPECT_EQ(Reports(reports[failAt - 1]), 1u);
+    }
+    EXPECT_EQ(SvcInit(nullptr, nullptr), eOS_RET_SUCCESS);
+    EXPECT_EQ(OsWrap__SemWait(TaskCreateSemId, OS_WAIT_NO), eOS_RET_SUCCESS) << "the start gate is open";
+}
+
 TEST_F(RegistryTest, ModulesResolveQueueAndSemaphoreByTheirRegisteredForm) {
     ASSERT_EQ(SvcTaskReg(eSVC_TASK_NAME_PM, 1, 11, 21), eOS_RET_SUCCESS);
     ASSERT_EQ(SvcModuleReg(eSVC_MODULE_ID_PM, eSVC_TASK_NAME_PM, OS_QUEUE_ID_INVALID), eOS_RET_SUCCESS);
@@ -43,7 +58,19 @@ TEST_F(RegistryTest, ModulesResolveQueueAndSemaphoreByTheirRegisteredForm) {
 
     EXPECT_EQ(SvcModuleGetQueueId(eSVC_MODULE_ID_LMT), OS_QUEUE_ID_INVALID); // never registered
     EXPECT_EQ(SvcModuleGetQueueId(eSVC_MODULE_ID_INVALID), OS_QUEUE_ID_INVALID);
+    EXPECT_EQ(SvcModuleGetSemId(eSVC_MODULE_ID_INVALID), OS_SEM_ID_INVALID);
     EXPECT_EQ((uint32)SvcModuleGetTaskName(eSVC_MODULE_ID_INVALID), 0xFFFFFFFFu);
+}
+
+TEST_F(RegistryTest, TheTableDumpListsEveryTaskAndModuleWithItsRoute) {
+    ASSERT_EQ(SvcTaskReg(eSVC_TASK_NAME_PM, 1, 11, 21), eOS_RET_SUCCESS);
+    ASSERT_EQ(SvcModuleReg(eSVC_MODULE_ID_ALARM, eSVC_TASK_NAME_PM, 40), eOS_RET_SUCCESS);
+    DumpSvcTaskTable();
+    EXPECT_EQ(rktest::HandlerTexts().Count("indexI:"), 19u + 40u);
+    EXPECT_EQ(rktest::HandlerTexts().Count("indexI:11   queueId:0xb  semId:0x15\n"), 1u);
+    EXPECT_EQ(rktest::HandlerTexts().Count("indexI:17  taskName:11  queueId:0x28  semId:0x15\n"), 1u);
+    EXPECT_EQ(rktest::HandlerTexts().Count("indexI:13  taskName:19  queueId:0xffffffff  semId:0xffffffff\n"), 1u)
+        << "an unregistered module";
 }
 
 TEST_F(RegistryTest, RefusedRegistrationsLeaveTheTablesUnchanged) {
@@ -65,6 +92,9 @@ TEST_F(RegistryTest, TaskNameLookupsFindOnlyTheCallingTask) {
     EXPECT_EQ(SvcGetTaskName(), eSVC_TASK_NAME_SWDL);
     EXPECT_EQ(SvcIsTaskName(eSVC_TASK_NAME_SWDL), eOS_BOOL_TRUE);
     EXPECT_EQ(SvcIsTaskName(eSVC_TASK_NAME_LMT), eOS_BOOL_FALSE);
+    for (uint32 outside : {19u, 0xFFFFFFFFu}) EXPECT_EQ(SvcIsTaskName((eSvcTaskName)outside), eOS_BOOL_FALSE);
+    EXPECT_EQ(Reports("MAJOR:SvcIsTaskName(): Invalid task name: T19.\n"), 1u);
+    EXPECT_EQ(Reports("MAJOR:SvcIsTaskName(): Invalid task name: T-1.\n"), 1u);
     eSvcTaskName seenByOther = eSVC_TASK_NAME_MIN;
     std::thread([&] { seenByOther = SvcGetTaskName(); }).join();
     EXPECT_EQ(seenByOther, eSVC_TASK_NAME_INVALID);

@@ -193,6 +193,42 @@ TEST_F(ReceiveTest, APeriodicTickRunsInTheWaitingTaskUntilTheWaitIsAnswered) {
     EXPECT_EQ(LeakedBlocks(), 0);
 }
 
+TEST_F(ReceiveTest, ReceivesOnADeadQueueOrSemaphoreReportTheFailureWithOrWithoutATick) {
+    tSvcMsg *received = nullptr;
+    EXPECT_EQ(SvcMsgRcv(Queue(), nullptr, 0), eOS_RET_INVALID_ARG);
+    EXPECT_EQ(Reports("MAJOR:SvcMsgRcv(): NULL msgP: Q"), 1u);
+    SvcMsgFree(nullptr);
+    EXPECT_EQ(Reports("MAJOR:SvcMsgFree(): NULL message.\n"), 1u);
+    const tOsQueueId deadQueue = Queue("dead");
+    ASSERT_EQ(OsWrap__QueueDelete(deadQueue), eOS_RET_SUCCESS);
+    const tOsSemId deadSem = Sem("dead");
+    ASSERT_EQ(OsWrap__SemDelete(deadSem), eOS_RET_SUCCESS);
+    // Without a tick the calls wait without limit; with one they wait for the tick in steps.
+    struct { bool ticking; const char *queueReport, *semReport; } rows[] = {
+        {false, "MAJOR:SvcMsgRcv(): OsWrap__QueueRcv(forever) failed: Q", "MAJOR:SvcSemWait(): OsWrap__SemWait(forever) failed: S"},
+        {true, "MAJOR:SvcMsgRcv(): OsWrap__QueueRcv() failed: S", "MAJOR:SvcSemWait(): OsWrap__SemWait() failed: S"},
+    };
+    for (auto &row : rows) {
+        SCOPED_TRACE(row.ticking ? "with a tick" : "without a tick");
+        std::thread task([&] { // a task of its own: a tick belongs to the task that starts it
+            if (row.ticking) {
+                ASSERT_EQ(SvcTickStart(60000, eOS_BOOL_FALSE, CountTick, nullptr), eOS_RET_SUCCESS);
+            }
+            received = Message(eSVC_MODULE_ID_PM);
+            tSvcMsg *kept = received;
+            EXPECT_EQ(SvcMsgRcv(deadQueue, &received, 0), eOS_RET_INVALID_ARG);
+            EXPECT_EQ(received, nullptr) << "no stale message is handed back";
+            SvcMsgFree(kept);
+            EXPECT_EQ(SvcSemWait(deadSem, 0), eOS_RET_INVALID_ARG);
+        });
+        task.join();
+        EXPECT_EQ(Reports(row.queueReport), 1u);
+        EXPECT_EQ(Reports(row.semReport), 1u);
+    }
+    EXPECT_EQ(ticks.load(), 0);
+    EXPECT_EQ(LeakedBlocks(), 0);
+}
+
 TEST_F(ReceiveTest, TheMessageTraceNamesEachReceivedMessageWhenSwitchedOn) {
     const tOsQueueId queueId = Queue();
     ASSERT_EQ(SvcModuleReg(eSVC_MODULE_ID_PM, eSVC_TASK_NAME_INVALID, queueId), eOS_RET_SUCCESS);

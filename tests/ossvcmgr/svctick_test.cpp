@@ -92,8 +92,10 @@ TEST_F(TickTest, TicksThatCouldNeverRunAreRefusedOrDisarmed) {
     EXPECT_EQ(Reports("MAJOR:SvcTickCheckTimeouts(): zero duration detected.\n"), 1u);
     EXPECT_EQ(Expiry(), 0u);
 
-    // A restart after a stop has no callback to run.
+    // A restart after a stop has no callback to run; a second stop finds no tick.
     SvcTickStop();
+    SvcTickStop();
+    EXPECT_EQ(Reports("MAJOR:SvcTickStop(): No tick: TI"), 1u);
     SvcTickRestart();
     SvcTickCheckTimeouts(tmcbP);
     EXPECT_EQ(calls.load(), 0);
@@ -123,6 +125,12 @@ TEST_F(TickTest, NineteenConcurrentClaimsGetAnEntryEachAndATwentiethTaskGetsNone
     EXPECT_EQ(SvcTickGetTaskTmcb(), nullptr);
     EXPECT_EQ(SvcTickStart(100, eOS_BOOL_TRUE, CountCall, nullptr), eOS_RET_NO_RESOURCE);
     EXPECT_EQ(Reports("CRITICAL:SvcTickStart(): No more tSvcTmcb: TI"), 1u);
+    SvcTickStop();
+    SvcTickRestart();
+    EXPECT_EQ(Reports("MAJOR:SvcTickStop(): tSvcTmcb not found: TI"), 1u);
+    EXPECT_EQ(Reports("MAJOR:SvcTickRestart(): tSvcTmcb not found: TI"), 1u);
+    // A task without an entry still waits, without a tick.
+    EXPECT_EQ(SvcSemWait(Sem("s", 1), 0), eOS_RET_SUCCESS);
     holdIds.arrive_and_wait();
     for (std::thread &t : threads) t.join();
     std::set<tSvcTmcb *> distinct(claimed.begin(), claimed.end());

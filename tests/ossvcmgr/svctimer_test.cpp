@@ -74,6 +74,8 @@ TEST_F(TimerTest, InitSizesTheWorkedExampleAndArmsTheTaskTick) {
 
     EXPECT_EQ(SvcTimerInit(kTask, 50, 100, 10000), eOS_RET_FAILURE); // once per task
     EXPECT_EQ(SvcTimerInit(kTask, 49, 100, 10000), eOS_RET_INVALID_ARG);
+    EXPECT_EQ(SvcTimerInit(eSVC_TASK_NAME_INVALID, 50, 100, 10000), eOS_RET_INVALID_ARG);
+    EXPECT_EQ(Reports("MAJOR:SvcTimerInit(): Invalid task name: T19.\n"), 1u);
     EXPECT_EQ(SvcTimerInit(eSVC_TASK_NAME_PM, 50, 40, 10000), eOS_RET_INVALID_ARG);
     // Bounds whose belts would need a longest timer beyond 32 bits.
     EXPECT_EQ(SvcTimerInit(eSVC_TASK_NAME_PM, 50, 50, 0xFFFFFFFFu), eOS_RET_INVALID_ARG);
@@ -123,6 +125,17 @@ TEST_F(TimerTest, TheLowBeltGrowsSoThatALongShortestTimerStillReachesTheLongest)
     CheckEveryLengthFromEveryPosition(eSVC_TASK_NAME_PM, eSVC_MODULE_ID_PM, 5000);
 }
 
+TEST_F(TimerTest, ARangeNarrowerThanATickIsWidenedToWholeTicksOnBothBelts) {
+    ASSERT_EQ(SvcModuleReg(eSVC_MODULE_ID_PM, eSVC_TASK_NAME_PM, OS_QUEUE_ID_INVALID), eOS_RET_SUCCESS);
+    std::thread([] { ASSERT_EQ(SvcTimerInit(eSVC_TASK_NAME_PM, 50, 100, 101), eOS_RET_SUCCESS); }).join();
+    const tTaskTimer &tt = TaskTimer[eSVC_TASK_NAME_PM];
+    EXPECT_EQ(tt.intermediateTimer, 150u);
+    EXPECT_EQ(tt.longestTimer, 200u);
+    EXPECT_EQ(Reports("MINOR:SvcTimerInit(): intermediateTimer interval adjusted: T11, 101->150.\n"), 1u);
+    EXPECT_EQ(Reports("MINOR:SvcTimerInit(): longestTimer interval adjusted: T11, 151->200.\n"), 1u);
+    CheckEveryLengthFromEveryPosition(eSVC_TASK_NAME_PM, eSVC_MODULE_ID_PM, 100);
+}
+
 TEST_F(TimerTest, OneShotAndPeriodicTimersOfTenTicksFireOnTheTwelfthTick) {
     ASSERT_NE(Start(500, 1), nullptr);
     ASSERT_NE(Start(500, 2, eOS_BOOL_TRUE), nullptr);
@@ -157,6 +170,25 @@ TEST_F(TimerTest, LengthsOutsideTheBoundsAndANullCallbackAreRefusedWithoutABlock
     block.ticks = 239;
     EXPECT_EQ(StartTimer(kTask, &block), eOS_RET_INVALID_ARG);
     EXPECT_EQ(block.next, nullptr);
+}
+
+TEST_F(TimerTest, UserInfoIsFreedOnceAndTheTimerThenFiresWithoutIt) {
+    void *infoP = OsWrap__AllocExt(32, (char *)__FILE__, __LINE__, 1);
+    auto keep = [](void *userInfoP) { fired.emplace_back(tickNo, userInfoP == nullptr ? 0 : 1); };
+    tSvcTimerId timer = SvcTimerStart(kModule, 100, eOS_BOOL_FALSE, keep, infoP);
+    ASSERT_NE(timer, nullptr);
+    const long withInfo = LeakedBlocks();
+    FreeTimerUserInfo(kModule, timer);
+    EXPECT_EQ(LeakedBlocks(), withInfo - 1);
+    FreeTimerUserInfo(kModule, timer); // nothing left to free
+    EXPECT_EQ(LeakedBlocks(), withInfo - 1);
+    FreeTimerUserInfo(kModule, nullptr);
+    SvcTimerStop(kModule, nullptr);
+    EXPECT_EQ(Reports("MAJOR:SvcTimerStop(): Invalid timer block: M3.\n"), 2u);
+    TickTo(4);
+    ASSERT_EQ(fired.size(), 1u);
+    EXPECT_EQ(fired[0], std::make_pair(4, 0)) << "the callback gets no user info";
+    EXPECT_EQ(LiveTimers(), 0);
 }
 
 TEST_F(TimerTest, TimersDueOnTheSameTickFireInStartOrder) {

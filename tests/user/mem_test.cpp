@@ -100,6 +100,14 @@ TEST_F(MemTest, NullHooksMeanTheCLibrary) {
     EXPECT_EQ(gFreeCalls.load(), 0);
 }
 
+TEST(MemInitTest, BeforeInitBlocksComeFromAndGoBackToTheCLibrary) {
+    void *blockP = OsWrap__Alloc(8); // a sanitizer build checks the malloc and free pairing
+    ASSERT_NE(blockP, nullptr);
+    EXPECT_EQ(MemAllocCnt, 1u);
+    OsWrap__Free(blockP);
+    EXPECT_EQ(MemAllocCnt, 0u);
+}
+
 TEST(MemInitTest, HostAllocatorRegisteredBeforeInitIsReplacedByMalloc) {
     OsWrap__RegisterMemHandleFunc(HostAlloc, HostFree);
     ASSERT_EQ(OsWrap__Init(nullptr), eOS_RET_SUCCESS);

@@ -186,14 +186,27 @@ TEST_F(QueueTest, ReceiverThatDrainsAndDeletesIsRacedByNoSender) {
     EXPECT_EQ(OWData.numOfSems, 0);
 }
 
-TEST_F(QueueTest, SemaphoreIsDeletedAgainWhenTheQueueMutexCannotBeMade) {
-    OsWrapTestMutexCreateFailAt = 2; // the semaphore's mutex succeeds, the queue's fails
-    tOsQueueId id = 5;
-    EXPECT_EQ(OsWrap__QueueCreate(Name("q"), 1, &id), eOS_RET_FAILURE);
-    EXPECT_EQ(id, 0u);
-    EXPECT_EQ(rktest::LogReports().Count("CRITICAL:OsWrap__QueueCreate(): MutexCreate() failed.\n"), 1u);
-    EXPECT_EQ(OWData.numOfSems, 0);
-    EXPECT_EQ(Create(), 1u);
+TEST_F(QueueTest, ACreationWhoseMutexCannotBeMadeGivesEverythingBack) {
+    // The n-th mutex made fails: the semaphore's own (1), or the queue's after it (2).
+    const struct { int failAt; Texts reports; } rows[] = {
+        {1, {"CRITICAL:MutexCreate(): pthread_mutex_init() failed.\n",
+             "CRITICAL:OsWrap__SemCreate(): MutexCreate() failed for semaphore.\n",
+             "CRITICAL:OsWrap__QueueCreate(): OsWrap__SemCreate() failed.\n"}},
+        {2, {"CRITICAL:MutexCreate(): pthread_mutex_init() failed.\n",
+             "CRITICAL:OsWrap__QueueCreate(): MutexCreate() failed.\n"}},
+    };
+    for (const auto &row : rows) {
+        SCOPED_TRACE(row.failAt);
+        rktest::LogReports().Clear();
+        OsWrapTestMutexCreateFailAt = row.failAt;
+        tOsQueueId id = 5;
+        EXPECT_EQ(OsWrap__QueueCreate(Name("q"), 1, &id), eOS_RET_FAILURE);
+        EXPECT_EQ(id, 0u);
+        EXPECT_EQ(Reports(), row.reports);
+        EXPECT_EQ(OWData.numOfSems, 0);
+        EXPECT_EQ(OWData.numOfQueues, 0);
+    }
+    EXPECT_EQ(Create(), 1u) << "the ids were given back";
 }
 
 TEST_F(QueueTest, ManyProducersAndConsumersLoseAndDuplicateNothing) {

@@ -1,4 +1,9 @@
 // task_test.cpp - tasks: start barrier, table limit and order, refusals, deletion, start-up.
+#include <sys/resource.h>
+#include <unistd.h>
+
+#include <cstdio>
+
 #include "wrap_fixture.h"
 
 namespace {
@@ -82,6 +87,73 @@ TEST_F(TaskTest, RefusedCreationsLeaveNoEntryAndAZeroId) {
                                 "CRITICAL:OsWrap__TaskCreate(): NULL nameP.\n",
                                 "CRITICAL:OsWrap__TaskCreate(): NULL entryPoint.\n"}));
     EXPECT_EQ(NameOf(Start("ok")), "ok");
+    EXPECT_EQ(OsWrap__GetTaskNameByTaskId(OsWrap__TaskId(), nullptr), eOS_RET_FAILURE);
+}
+
+TEST_F(TaskTest, EachPriorityIsRecordedWithItsSchedulingLevel) {
+    const struct { eOsPri pri; int level; } rows[] = {{eOS_PRI_HIGH, 3}, {eOS_PRI_MEDIUM, 2}, {eOS_PRI_LOW, 1}};
+    for (const auto &row : rows) {
+        tOsTaskId id = 0;
+        ASSERT_EQ(OsWrap__TaskCreate(Name("pri"), WaitAtGate, row.pri, 131072, &id), eOS_RET_SUCCESS);
+        MutexGuard guard(&OWData.gtMutex);
+        EXPECT_EQ(OWData.tcbArray[OWData.numOfTasks - 1].schedParam.sched_priority, row.level) << row.pri;
+    }
+    EXPECT_EQ(NumOfTasks(), 3);
+}
+
+// Lowers the process's address-space limit to what it uses now plus 1 GiB, for its lifetime.
+class AddressSpaceLimit {
+  public:
+    AddressSpaceLimit() {
+        getrlimit(RLIMIT_AS, &saved_);
+        unsigned long pages = 0;
+        FILE *statm = fopen("/proc/self/statm", "r");
+        if (statm != nullptr) {
+            if (fscanf(statm, "%lu", &pages) != 1) pages = 0;
+            fclose(statm);
+        }
+        rlimit lowered = saved_;
+        lowered.rlim_cur = pages * sysconf(_SC_PAGESIZE) + (1ul << 30);
+        ok_ = pages != 0 && setrlimit(RLIMIT_AS, &lowered) == 0;
+    }
+    ~AddressSpaceLimit() { setrlimit(RLIMIT_AS, &saved_); }
+    bool Ok() const { return ok_; }
+
+  private:
+    rlimit saved_{};
+    bool ok_ = false;
+};
+
+TEST_F(TaskTest, ATaskWhoseThreadCannotBeMadeLeavesNoEntry) {
+    Start("before");
+    tOsTaskId id = 9;
+    {
+        AddressSpaceLimit limit; // a stack of 4 GiB cannot be mapped then
+        ASSERT_TRUE(limit.Ok());
+        EXPECT_EQ(OsWrap__TaskCreate(Name("huge"), WaitAtGate, eOS_PRI_LOW, 0xFFFFF000u, &id), eOS_RET_FAILURE);
+    }
+    EXPECT_EQ(id, 0u);
+    EXPECT_EQ(Reports(), Texts{"CRITICAL:OsWrap__TaskCreate(): pthread_create() failed.\n"});
+    EXPECT_EQ(NumOfTasks(), 1);
+    const tOsTaskId after = Start("after");
+    EXPECT_EQ(NameOf(after), "after") << "the entry was given back whole";
+    EXPECT_EQ(NumOfTasks(), 2);
+}
+
+TEST_F(TaskTest, CriticalSectionKeepsASecondTaskOutUntilItEnds) {
+    std::atomic<int> inside{0};
+    OsWrap__CrSecStart();
+    std::thread other([&] {
+        OsWrap__CrSecStart();
+        inside = 1;
+        OsWrap__CrSecEnd();
+    });
+    std::this_thread::sleep_for(std::chrono::milliseconds(50));
+    EXPECT_EQ(inside.load(), 0);
+    OsWrap__CrSecEnd();
+    other.join();
+    EXPECT_EQ(inside.load(), 1);
+    EXPECT_TRUE(Reports().empty());
 }
 
 TEST_F(TaskTest, DeletingUnknownEndedAndBlockedTasks) {
