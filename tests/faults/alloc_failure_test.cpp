@@ -84,11 +84,15 @@ INSTANTIATE_TEST_SUITE_P(EveryNth, AllocFailureTest, ::testing::Values(1u, 2u, 3
 TEST_P(AllocFailureTest, QueuesDeliverWhatWasSentAndRefuseTheRest) {
     tOsQueueId q = 0;
     ASSERT_EQ(OsWrap__QueueCreate(const_cast<char *>("faultq"), 10, &q), eOS_RET_SUCCESS);
-    static uint32 foreign[60];
+    // Buffers that are not the wrapper's, with room for the header the send looks at in front.
+    static struct {
+        tMsgBlock room;
+        uint32 value;
+    } foreign[60];
     std::vector<uint32> sent;
     size_t nullBlocks = 0, noLinkBlock = 0;
     for (uint32 i = 0; i < 60; ++i) {
-        uint32 *p = &foreign[i];
+        uint32 *p = &foreign[i].value;
         if (i % 3 != 0) {
             p = static_cast<uint32 *>(OsWrap__Alloc(sizeof(uint32) + i));
             if (p == nullptr) {
@@ -117,7 +121,7 @@ TEST_P(AllocFailureTest, QueuesDeliverWhatWasSentAndRefuseTheRest) {
     tOsMsg none = nullptr;
     EXPECT_EQ(OsWrap__QueueRcv(q, &none, OS_WAIT_NO), eOS_RET_AGAIN);
     for (uint32 i = 0; i < 20; ++i) {
-        void *p = i % 2 ? OsWrap__Alloc(8) : static_cast<void *>(&foreign[i]);
+        void *p = i % 2 ? OsWrap__Alloc(8) : static_cast<void *>(&foreign[i].value);
         if (p != nullptr) OsWrap__QueueSend(q, p);
     }
     EXPECT_EQ(OsWrap__QueueDelete(q), eOS_RET_SUCCESS);

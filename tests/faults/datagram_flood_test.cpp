@@ -12,6 +12,10 @@
 
 #include "cm_fixture.h"
 
+// AddressSanitizer keeps freed memory in quarantine, up to 256 MiB by default: kept small here, so
+// that resident memory still tells whether the process grows.
+extern "C" const char *__asan_default_options() { return "quarantine_size_mb=4"; }
+
 namespace {
 
 using namespace cmtest;
@@ -184,7 +188,7 @@ TEST_F(DatagramFloodTest, EveryRequestGetsItsOwnAnswerAndMemoryStaysFlatUnderTen
     EXPECT_LE(timedOut * 100, answered) << "more than one request in a hundred lost its answer";
     EXPECT_GT(alarmsHandled.load(), 0) << "garbage from the manager reaches the alarm handler";
     EXPECT_LT(mostLiveBlocks, 64);
-    EXPECT_LT(residentAtEnd - residentAfterWarmUp, 8L << 20);
+    EXPECT_LT(residentAtEnd - residentAfterWarmUp, 16L << 20);
     rktest::QuiesceTrace();
     EXPECT_TRUE(rktest::WaitForNoLiveBlocks());
     // After the flood the channel answers as before.
