@@ -1,5 +1,9 @@
 // zqcommunicator_start.cpp - the start of the CM channel: board detection, the two sockets, the
 // receive and alarm tasks, then the readiness poll of the OLT manager.
+#include <arpa/inet.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
 #include <atomic>
 #include <cstring>
 
@@ -44,14 +48,32 @@ bool PollReady(uint16 transactionId, bool *answeredP) {
     }
 }
 
+// A start that failed after opening its sockets leaves them open, and synchronous requests may
+// already use them. The next start keeps a socket that is still bound to the port it wants instead
+// of binding a second one to that port (which would leak the first and leave the kernel to choose
+// which of the two gets each datagram); one bound to another port is closed first.
+eOsRet OpenSocket(int *socketP, int port) {
+    const int kept = std::atomic_ref<int>(*socketP).load();
+    if (kept > 0) {
+        sockaddr_in bound = {};
+        socklen_t length = sizeof bound;
+        if (getsockname(kept, reinterpret_cast<sockaddr *>(&bound), &length) == 0 &&
+            ntohs(bound.sin_port) == static_cast<uint16>(port))
+            return eOS_RET_SUCCESS;
+        std::atomic_ref<int>(*socketP).store(0);
+        close(kept);
+    }
+    return InitUdpSocket(socketP, port);
+}
+
 // Opens both sockets and starts both tasks; the failure's result otherwise.
 eOsRet OpenChannel() {
-    eOsRet result = InitUdpSocket(&CmReqRspSocket, extEntityReqRspUdpPort);
+    eOsRet result = OpenSocket(&CmReqRspSocket, extEntityReqRspUdpPort);
     if (result != eOS_RET_SUCCESS) {
         SvcPrintf("ZqCmCommunicatorStart(): InitUdpSocket(): CmReqRspSocket failed.\r\n");
         return result;
     }
-    result = InitUdpSocket(&CmAlarmSocket, extEntityAlarmUdpPort);
+    result = OpenSocket(&CmAlarmSocket, extEntityAlarmUdpPort);
     if (result != eOS_RET_SUCCESS) {
         SvcPrintf("ZqCmCommunicatorStart(): InitUdpSocket(): CmAlarmSocket failed.\r\n");
         return result;

@@ -6,6 +6,7 @@
 #include <thread>
 #include <vector>
 
+#include "cm_fixture.h"
 #include "svc_fixture.h"
 #include "svcinternal.h"
 #include "svctick.h"
@@ -73,6 +74,19 @@ std::vector<Creation> Creations() {
         {"belts", [] { return InOwnThread([] { return SvcTimerInit(eSVC_TASK_NAME_PM, 50, 100, 1000); }); },
          eOS_RET_NO_RESOURCE, "MAJOR:SvcTimerInit(): SvcTickStart() failed: T11, E4.\n"},
     };
+}
+
+// Sockets bound to a local UDP port, from the kernel's table.
+int SocketsOnPort(uint16_t port) {
+    FILE *table = fopen("/proc/net/udp", "r");
+    char line[512];
+    int count = 0;
+    while (table != nullptr && fgets(line, sizeof line, table) != nullptr) {
+        unsigned localPort = 0;
+        if (sscanf(line, " %*d: %*8[0-9A-Fa-f]:%x", &localPort) == 1 && localPort == port) ++count;
+    }
+    if (table != nullptr) fclose(table);
+    return count;
 }
 
 using TableExhaustionTest = svctest::ServiceTest;
@@ -150,6 +164,28 @@ TEST_F(TableExhaustionTest, EveryTableFullAtOnceRefusesAsDesignedAndRecoversOnce
         EXPECT_EQ(c.call(), eOS_RET_SUCCESS);
     }
     EXPECT_EQ(Reports("CRITICAL:"), 0u);
+}
+
+// A channel start refused by the full task table may be tried again: the second start keeps one
+// socket per port, and answers reach the socket that the requests read.
+using ChannelStartTest = cmtest::CmTest;
+
+TEST_F(ChannelStartTest, AStartRefusedByTheFullTaskTableStartsWholeWhenTriedAgain) {
+    ASSERT_EQ(OsWrap__SemCreate(const_cast<char *>("gate"), 0, &gate), eOS_RET_SUCCESS);
+    std::vector<tOsTaskId> tasks;
+    for (tOsTaskId id = 0; OWData.numOfTasks < OS_MAX_TASKS; tasks.push_back(id))
+        ASSERT_EQ(OsWrap__TaskCreate(const_cast<char *>("holder"), Holder, eOS_PRI_LOW, 0x40000, &id), eOS_RET_SUCCESS);
+    EXPECT_EQ(ZqCmApi__InitCommunicationChannel(), eOS_RET_FAILURE);
+    EXPECT_EQ(Printed("Failed to create CommunicatorRxTask.\n"), 1u);
+
+    for (int i = 0; i < OS_MAX_TASKS; ++i) OsWrap__SemRelease(gate);
+    for (tOsTaskId id : tasks) ASSERT_EQ(OsWrap__TaskDelete(id), eOS_RET_SUCCESS);
+    StartChannel();
+    EXPECT_EQ(SocketsOnPort(extEntityReqRspUdpPort), 1);
+    EXPECT_EQ(SocketsOnPort(extEntityAlarmUdpPort), 1);
+    uZqCmRes record = {};
+    EXPECT_EQ(ZqCmApi__GetReq(3, eZQ_CMAPI_RES_TYPE_ONU, eZQ_CMAPI_RES_ID_EQPT_ONU_CONFIG, uZqCmKey{}, &record),
+              eOS_RET_OLT_NO_INSTANCE_EXISTS);
 }
 
 } // namespace
