@@ -73,6 +73,11 @@ std::vector<Creation> Creations() {
          eOS_RET_NO_RESOURCE, "CRITICAL:SvcTickStart(): No more tSvcTmcb: TI"},
         {"belts", [] { return InOwnThread([] { return SvcTimerInit(eSVC_TASK_NAME_PM, 50, 100, 1000); }); },
          eOS_RET_NO_RESOURCE, "MAJOR:SvcTimerInit(): SvcTickStart() failed: T11, E4.\n"},
+        // Last: once it works, the trace task runs.
+        {"trace task", [] {
+             InitTrace();
+             return LogTraceInitDone == eOS_BOOL_TRUE ? eOS_RET_SUCCESS : eOS_RET_FAILURE;
+         }, eOS_RET_FAILURE, "CRITICAL:OsWrap__QueueCreate(): Reached maximum queue limit.\n"},
     };
 }
 
@@ -122,9 +127,9 @@ TEST_F(TableExhaustionTest, EveryTableFullAtOnceRefusesAsDesignedAndRecoversOnce
     EXPECT_EQ(MemRecordFull, 1u) << "the block past the last record is handed out unrecorded";
     EXPECT_EQ(LeakedBlocks(), OS_MAX_MEM_RECORDS + 1);
 
-    rktest::LogReports().Clear();
     for (const Creation &c : Creations()) {
         SCOPED_TRACE(c.name);
+        rktest::LogReports().Clear();
         EXPECT_EQ(c.call(), c.refusal);
         EXPECT_EQ(Reports(c.report), 1u);
     }
