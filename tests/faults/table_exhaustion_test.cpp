@@ -11,6 +11,7 @@
 #include "svcinternal.h"
 #include "svctick.h"
 #include "timerdef.h"
+#include "udp_port_state.h"
 #include "wrap_fixture.h"
 
 namespace {
@@ -40,6 +41,23 @@ int FreeTickBlocks() {
     int free = 0;
     for (tSvcTmcb &tmcb : SvcTmcb) free += std::atomic_ref<uint32>(tmcb.taskId).load() == 0;
     return free;
+}
+
+// Fills the task table with holders that wait at a new gate; their ids.
+std::vector<tOsTaskId> FillTaskTable() {
+    EXPECT_EQ(OsWrap__SemCreate(const_cast<char *>("gate"), 0, &gate), eOS_RET_SUCCESS);
+    std::vector<tOsTaskId> tasks;
+    for (tOsTaskId id = 0; OWData.numOfTasks < OS_MAX_TASKS; tasks.push_back(id))
+        if (OsWrap__TaskCreate(const_cast<char *>("holder"), Holder, eOS_PRI_LOW, 0x40000, &id) != eOS_RET_SUCCESS) break;
+    EXPECT_TRUE(Eventually([&] { return Waiters(gate) == static_cast<int>(tasks.size()); }));
+    return tasks;
+}
+
+// Lets the holders end, which gives their tick blocks back, and deletes their entries.
+void EndHolders(const std::vector<tOsTaskId> &tasks) {
+    for (size_t i = 0; i < tasks.size(); ++i) OsWrap__SemRelease(gate);
+    EXPECT_TRUE(Eventually([] { return Waiters(gate) == 0 && FreeTickBlocks() == SVC_TMCB_TABLE_SIZE; }));
+    for (tOsTaskId id : tasks) EXPECT_EQ(OsWrap__TaskDelete(id), eOS_RET_SUCCESS);
 }
 
 // The creations that the full tables refuse, and that work again once everything is freed.
@@ -81,27 +99,11 @@ std::vector<Creation> Creations() {
     };
 }
 
-// Sockets bound to a local UDP port, from the kernel's table.
-int SocketsOnPort(uint16_t port) {
-    FILE *table = fopen("/proc/net/udp", "r");
-    char line[512];
-    int count = 0;
-    while (table != nullptr && fgets(line, sizeof line, table) != nullptr) {
-        unsigned localPort = 0;
-        if (sscanf(line, " %*d: %*8[0-9A-Fa-f]:%x", &localPort) == 1 && localPort == port) ++count;
-    }
-    if (table != nullptr) fclose(table);
-    return count;
-}
-
 using TableExhaustionTest = svctest::ServiceTest;
 
 TEST_F(TableExhaustionTest, EveryTableFullAtOnceRefusesAsDesignedAndRecoversOnceFreed) {
-    ASSERT_EQ(OsWrap__SemCreate(const_cast<char *>("gate"), 0, &gate), eOS_RET_SUCCESS);
-    std::vector<tOsTaskId> tasks;
-    for (tOsTaskId id = 0; OWData.numOfTasks < OS_MAX_TASKS; tasks.push_back(id))
-        ASSERT_EQ(OsWrap__TaskCreate(const_cast<char *>("holder"), Holder, eOS_PRI_LOW, 0x40000, &id), eOS_RET_SUCCESS);
-    ASSERT_TRUE(Eventually([] { return Waiters(gate) == OS_MAX_TASKS; }));
+    const std::vector<tOsTaskId> tasks = FillTaskTable();
+    ASSERT_EQ(tasks.size(), static_cast<size_t>(OS_MAX_TASKS));
     EXPECT_EQ(tickClaims.load(), SVC_TMCB_TABLE_SIZE);
     EXPECT_EQ(tickRefusals.load(), OS_MAX_TASKS - SVC_TMCB_TABLE_SIZE);
 
@@ -147,9 +149,7 @@ TEST_F(TableExhaustionTest, EveryTableFullAtOnceRefusesAsDesignedAndRecoversOnce
     EXPECT_EQ(OsWrap__SemWait(sems.back(), OS_WAIT_NO), eOS_RET_AGAIN);
 
     // Everything freed: ended tasks give their tick blocks back, and the tables are empty.
-    for (int i = 0; i < OS_MAX_TASKS; ++i) OsWrap__SemRelease(gate);
-    ASSERT_TRUE(Eventually([] { return Waiters(gate) == 0 && FreeTickBlocks() == SVC_TMCB_TABLE_SIZE; }));
-    for (tOsTaskId id : tasks) ASSERT_EQ(OsWrap__TaskDelete(id), eOS_RET_SUCCESS);
+    EndHolders(tasks);
     for (tOsQueueId id : queues) ASSERT_EQ(OsWrap__QueueDelete(id), eOS_RET_SUCCESS);
     for (tOsSemId id : sems) ASSERT_EQ(OsWrap__SemDelete(id), eOS_RET_SUCCESS);
     for (void *p : blocks) OsWrap__Free(p);
@@ -176,18 +176,13 @@ TEST_F(TableExhaustionTest, EveryTableFullAtOnceRefusesAsDesignedAndRecoversOnce
 using ChannelStartTest = cmtest::CmTest;
 
 TEST_F(ChannelStartTest, AStartRefusedByTheFullTaskTableStartsWholeWhenTriedAgain) {
-    ASSERT_EQ(OsWrap__SemCreate(const_cast<char *>("gate"), 0, &gate), eOS_RET_SUCCESS);
-    std::vector<tOsTaskId> tasks;
-    for (tOsTaskId id = 0; OWData.numOfTasks < OS_MAX_TASKS; tasks.push_back(id))
-        ASSERT_EQ(OsWrap__TaskCreate(const_cast<char *>("holder"), Holder, eOS_PRI_LOW, 0x40000, &id), eOS_RET_SUCCESS);
+    const std::vector<tOsTaskId> tasks = FillTaskTable();
     EXPECT_EQ(ZqCmApi__InitCommunicationChannel(), eOS_RET_FAILURE);
     EXPECT_EQ(Printed("Failed to create CommunicatorRxTask.\n"), 1u);
-
-    for (int i = 0; i < OS_MAX_TASKS; ++i) OsWrap__SemRelease(gate);
-    for (tOsTaskId id : tasks) ASSERT_EQ(OsWrap__TaskDelete(id), eOS_RET_SUCCESS);
+    EndHolders(tasks);
     StartChannel();
-    EXPECT_EQ(SocketsOnPort(extEntityReqRspUdpPort), 1);
-    EXPECT_EQ(SocketsOnPort(extEntityAlarmUdpPort), 1);
+    EXPECT_EQ(UdpPortStateOf(extEntityReqRspUdpPort).sockets, 1);
+    EXPECT_EQ(UdpPortStateOf(extEntityAlarmUdpPort).sockets, 1);
     uZqCmRes record = {};
     EXPECT_EQ(ZqCmApi__GetReq(3, eZQ_CMAPI_RES_TYPE_ONU, eZQ_CMAPI_RES_ID_EQPT_ONU_CONFIG, uZqCmKey{}, &record),
               eOS_RET_OLT_NO_INSTANCE_EXISTS);
