@@ -45,6 +45,7 @@ void Flood(const char *address, bool fromManager, const std::atomic<bool> &stop,
     EXPECT_EQ(bind(fd, reinterpret_cast<sockaddr *>(&local), sizeof local), 0) << address;
     while (!stop.load()) {
         for (uint16_t port : {extEntityReqRspUdpPort, extEntityAlarmUdpPort}) {
+            // One in sixteen shorter than 64 bytes (empty ones among them), the rest of any length.
             const size_t length = random() % 16 == 0 ? random() % 64 : random() % (kLargestPayload + 1);
             memcpy(datagram.data(), pool.data() + random() % (pool.size() - kLargestPayload), length);
             if (fromManager && length >= kTransactionId + 2 && random() % 4 == 0) {
