@@ -15,6 +15,8 @@
 #   make dissector-names         regenerate the Wireshark dissector's name tables from the C headers
 #   make coverage                gcov build (build-coverage/), every test, line and branch coverage of
 #                                the library and capsheet; fails below tools/coverage-threshold
+#   make faults                  only the fault-injection tests (failing allocations, full tables,
+#                                a datagram flood); SANITIZE=address|thread works here too
 # Every target first runs tools/bootstrap.sh, which installs what is missing (as root) or says
 # what to install.
 
@@ -39,7 +41,7 @@ CMAKE_FLAGS := -G Ninja -DRELAYKIT_WERROR=ON
 # What the bootstrap checks for: "all" (build, tests, benchmarks) or "build".
 BOOTSTRAP_SCOPE := all
 
-.PHONY: all build test demo demo-runtime bench install clean bootstrap fuzz fuzz-run package package-test dissector-names coverage
+.PHONY: all build test demo demo-runtime bench install clean bootstrap fuzz fuzz-run package package-test dissector-names coverage faults
 
 all: build
 
@@ -81,6 +83,14 @@ install: BOOTSTRAP_SCOPE := build
 install: $(BUILD_DIR)/build.ninja
 	cmake --build $(BUILD_DIR) -j $(JOBS) --target $(INSTALL_TARGETS)
 	cmake --install $(BUILD_DIR) --prefix $(PREFIX)
+
+# The fault-injection test programs; their tests carry the ctest label "faults".
+FAULT_TARGETS := faults_alloc_failure_test faults_table_exhaustion_test faults_datagram_flood_test
+
+faults: $(BUILD_DIR)/build.ninja
+	@test -d $(BUILD_DIR)/tests || cmake $(BUILD_DIR)
+	cmake --build $(BUILD_DIR) -j $(JOBS) --target $(FAULT_TARGETS)
+	ctest --test-dir $(BUILD_DIR) -j $(JOBS) -L faults --output-on-failure --no-tests=error
 
 clean:
 	rm -rf build build-address build-thread $(BENCH_DIR) $(FUZZ_DIR) $(PACKAGE_DIR) $(COVERAGE_DIR)

@@ -122,7 +122,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size) {
                                      transactionId, caller);
 
     bool answers = (!foreign || OltMgrHostAddr == 0) && length >= ZQ_CM_RSP_MIN_LEN &&
-                   FieldAt<uint16>(datagramP, 24) == transactionId;
+                   FieldAt<uint16>(datagramP, 24) == transactionId &&
+                   FieldAt<uint32>(datagramP, 16) == eZQ_CM_MSG_TYPE_RSP;
     FUZZ_CHECK(accepted == answers);
     if (accepted && rule.copiesKey) {
         FUZZ_CHECK(memcmp(keyP, datagramP + 40, sizeof(uZqCmKey)) == 0);

@@ -47,9 +47,9 @@ def dispatch():
 
 def response():
     # member, id selector (36, 38, 104, the answer's, raw), raw id, transaction, sender
-    def case(member, selector, transaction=7, sender=0, **rsp):
+    def case(member, selector, transaction=7, sender=0, msg_type=RSP, **rsp):
         head = struct.pack("<BBIHB", member, selector, 6, transaction, sender)
-        return head + message(RSP, transaction=7, **rsp)
+        return head + message(msg_type, transaction=7, **rsp)
     write("cm_response_fuzz", "get-104-answered-6", case(3, 2, res_id=6))
     write("cm_response_fuzz", "next-36", case(7, 0, res_id=36))
     write("cm_response_fuzz", "first-38-answered-36", case(5, 1, res_id=36))
@@ -57,6 +57,7 @@ def response():
     write("cm_response_fuzz", "other-transaction", case(3, 4, transaction=8))
     write("cm_response_fuzz", "foreign", case(3, 4, sender=1))
     write("cm_response_fuzz", "short", case(6, 4, length=1300, res_id=36))
+    write("cm_response_fuzz", "not-a-response", case(3, 4, msg_type=ALM))
 
 
 def alarm():

@@ -89,10 +89,10 @@ struct tCmCallerBuffers {
 size_t CmCallerRecordSize(const tCmMember &member, uint32 requestResId);
 
 // Decides whether one datagram of byteCount bytes from sender answers the request with
-// transactionId: those from foreign senders, shorter than a response or of another transaction
-// are dropped (false). An answer is copied back into the caller's buffers by the member's rules
-// (true). Reads nothing beyond byteCount, where a short datagram reads as zero, and never writes
-// more into rcP than CmCallerRecordSize.
+// transactionId: those from foreign senders, shorter than a response, of another transaction or
+// not of the response type are dropped (false). An answer is copied back into the caller's
+// buffers by the member's rules (true). Reads nothing beyond byteCount, where a short datagram
+// reads as zero, and never writes more into rcP than CmCallerRecordSize.
 bool CmAcceptResponse(const tCmMember &member, const uint8 *datagramP, int byteCount,
                       const sockaddr_in &sender, int socketFd, uint16 transactionId,
                       const tCmCallerBuffers &caller);

@@ -286,6 +286,15 @@ bool CmAcceptResponse(const tCmMember &member, const uint8 *datagramP, int byteC
     uint16 answered;
     memcpy(&answered, datagramP + offsetof(tZqOltMsgHdr, transactionId), sizeof answered);
     if (answered != transactionId) return false;
+    // Sixteen bits of transaction id alone let one stray datagram in 65536 from the manager's
+    // address pass for the answer; a response also says that it is one.
+    uint32 msgType;
+    memcpy(&msgType, datagramP + offsetof(tZqOltMsgHdr, msgType), sizeof msgType);
+    if (msgType != eZQ_CM_MSG_TYPE_RSP) {
+        API_TRACE(member.nameP, "%s(): dropped a datagram that is no response: T%d, M%u.\r\n",
+                  member.nameP, transactionId, msgType);
+        return false;
+    }
 
     if (member.copiesKey)
         CopyFromDatagram(caller.keyOutP, datagramP, length, offsetof(tZqCmRspMsg, dbKey),
