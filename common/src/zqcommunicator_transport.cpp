@@ -1,6 +1,7 @@
 // zqcommunicator_transport.cpp - the UDP transport of the CM client: the endpoints, the two
 // sockets, sending to and receiving from the OLT manager, and the lock of the exchange.
 #include <arpa/inet.h>
+#include <fcntl.h>
 #include <poll.h>
 #include <pthread.h>
 #include <sys/socket.h>
@@ -50,6 +51,14 @@ sockaddr_in IpV4Address(uint32 ipAddr, uint32 port) {
 }
 
 int SocketOf(int descriptor) { return std::atomic_ref<int>(descriptor).load(); }
+
+// A channel socket of 0 is one not opened yet (or closed by a failed start): descriptor 0 is the
+// host's standard input, which the CM messages must never go to or be read from.
+bool ChannelSocketOpen(int socketFd, const char *callerP) {
+    if (socketFd != 0) return true;
+    SvcPrintf("%s(): the CM channel is not open.\n", callerP);
+    return false;
+}
 
 } // namespace
 
@@ -154,6 +163,12 @@ eOsRet InitUdpSocket(int *localSocket, int localPort) {
         return eOS_RET_FAILURE;
     }
     int descriptor = socket(AF_INET, SOCK_DGRAM, 0);
+    if (descriptor == 0) {
+        // 0 marks a socket that is not open: a host that closed its standard input gets the
+        // socket on another descriptor.
+        descriptor = fcntl(0, F_DUPFD, 3);
+        close(0);
+    }
     if (descriptor < 0) {
         SvcPrintf("InitUdpSocket(): socket Error: %d\n", errno);
         *localSocket = 0;
@@ -216,6 +231,7 @@ eOsRet ZqCmMsgSend(uZqCmMsg *msgP, uint16 len) {
     int sendSocket = msgP->reqMsg.msgHdr.msgType == eZQ_CM_MSG_TYPE_ALM_REG
                          ? SocketOf(CmAlarmSocket)
                          : SocketOf(CmReqRspSocket);
+    if (!ChannelSocketOpen(sendSocket, "ZqCmMsgSend")) return eOS_RET_INVALID_STATE;
     CmTrace(eZQ_OLT_MAN_MODULE_EXT_COMMUNICATION, eZQ_CM_TM_API,
             "ZqCmMsgSend(): sendSocket %d, port %d, ip %x, msgP %p, len %d.\n", sendSocket,
             OltMgrInsMap[0].port, OltMgrInsMap[0].ipAddress, static_cast<void *>(msgP), len);
@@ -227,6 +243,7 @@ eOsRet ZqCmMsgReceive(uZqCmApiMsg *msgP, eZqCmMsgType msgType) {
     (void)msgType; // every answer, registration answers included, arrives on this socket
     if (msgP == nullptr) return eOS_RET_FAILURE;
     int rcvSocket = SocketOf(CmReqRspSocket);
+    if (!ChannelSocketOpen(rcvSocket, "ZqCmMsgReceive")) return eOS_RET_INVALID_STATE;
     int64_t deadline = ZqCmNowMs() + timings.receiveTimeoutMs.load();
     eOsRet result;
     int byteCount = 0;

@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <filesystem>
 #include <fstream>
+#include <functional>
 
 #include "cm_fixture.h"
 
@@ -214,6 +215,67 @@ TEST_F(CmTest, TransportCallsRefuseMissingBuffersAndReportFailedSockets) {
                              "UdpReceive(): recv() failed on rcvSocket -1"})
         EXPECT_EQ(Printed(line), 1u) << line;
     EXPECT_TRUE(Logged("UdpSend(): sendto() Error:"));
+}
+
+// Before the channel opens, its sockets are 0: every call that would use them refuses at once,
+// and descriptor 0 (here a UDP socket with a datagram waiting) is neither written nor read.
+TEST_F(CmTest, BeforeTheChannelOpensNoCallUsesDescriptorZero) {
+    int stdinCopy = dup(0);
+    uint16_t stdinPort = FreePort();
+    int stdinSocket = socket(AF_INET, SOCK_DGRAM, 0);
+    ASSERT_EQ(InitUdpSocket(&stdinSocket, stdinPort), eOS_RET_SUCCESS);
+    ASSERT_EQ(dup2(stdinSocket, 0), 0);
+    Bytes waiting = Pattern(1640, 0x44);
+    ASSERT_TRUE(peer_.SendTo(stdinPort, waiting.data(), waiting.size()));
+
+    static uZqCmApiMsg msg;
+    struct Row {
+        const char *what;
+        std::function<eOsRet()> call;
+    };
+    const std::vector<Row> rows = {
+        {"ZqCmMsgSend(): the CM channel is not open", [] {
+             msg.commonMsg.reqMsg.msgHdr.msgType = eZQ_CM_MSG_TYPE_REQ;
+             return ZqCmMsgSend(&msg.commonMsg, 1640);
+         }},
+        {"ZqCmMsgSend(): the CM channel is not open", [] {
+             msg.commonMsg.reqMsg.msgHdr.msgType = eZQ_CM_MSG_TYPE_ALM_REG;
+             return ZqCmMsgSend(&msg.commonMsg, 1640);
+         }},
+        {"ZqCmMsgReceive(): the CM channel is not open",
+         [] { return ZqCmMsgReceive(&msg, eZQ_CM_MSG_TYPE_RSP); }},
+        {"ZqCmMsgSend(): the CM channel is not open", [] {
+             uZqCmKey key = {};
+             static tZqCmGponSysConfig config;
+             return ZqCmApi__GetReq(1, eZQ_CMAPI_RES_TYPE_SYSTEM, eZQ_CMAPI_RES_ID_EQPT_GPON_SYS_CONFIG, key,
+                                 &config);
+         }},
+        {"ZqCmMsgSend(): the CM channel is not open",
+         [] { return ZqCmApi__AlarmRegister(1, tZqCmAlarmRegInfo{}); }},
+    };
+    for (const Row &row : rows) {
+        size_t before = Printed(row.what);
+        auto start = std::chrono::steady_clock::now();
+        EXPECT_EQ(row.call(), eOS_RET_INVALID_STATE) << row.what;
+        EXPECT_LT(std::chrono::steady_clock::now() - start, 300ms) << "refused without a wait";
+        EXPECT_EQ(Printed(row.what), before + 1) << row.what;
+    }
+    EXPECT_FALSE(peer_.WaitForRequests(1, 50ms)) << "nothing left descriptor 0";
+    Bytes still(2000);
+    EXPECT_EQ(recv(0, still.data(), still.size(), MSG_DONTWAIT), 1640) << "the host's datagram is still there";
+
+    // A host without standard input gets the channel's sockets on other descriptors.
+    close(0);
+    StartChannel();
+    EXPECT_GT(CmReqRspSocket, 0);
+    EXPECT_GT(CmAlarmSocket, 0);
+    uZqCmKey key = {};
+    static tZqCmGponSysConfig config;
+    EXPECT_EQ(ZqCmApi__GetReq(2, eZQ_CMAPI_RES_TYPE_SYSTEM, eZQ_CMAPI_RES_ID_EQPT_GPON_SYS_CONFIG, key, &config),
+              eOS_RET_SUCCESS);
+    dup2(stdinCopy, 0);
+    close(stdinCopy);
+    close(stdinSocket);
 }
 
 TEST_F(CmTest, MsgReceiveTakesTheManagersDatagramOnlyAndTellsEmptyFromQuiet) {
