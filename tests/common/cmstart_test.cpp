@@ -246,7 +246,7 @@ TEST_F(CmTest, BeforeTheChannelOpensNoCallUsesDescriptorZero) {
          [] { return ZqCmMsgReceive(&msg, eZQ_CM_MSG_TYPE_RSP); }},
         {"ZqCmMsgSend(): the CM channel is not open", [] {
              uZqCmKey key = {};
-             static tZqCmGponSysConfig config;
+             static uZqCmRes config; // a whole resource union, as the requests read and write
              return ZqCmApi__GetReq(1, eZQ_CMAPI_RES_TYPE_SYSTEM, eZQ_CMAPI_RES_ID_EQPT_GPON_SYS_CONFIG, key,
                                  &config);
          }},
@@ -270,7 +270,7 @@ TEST_F(CmTest, BeforeTheChannelOpensNoCallUsesDescriptorZero) {
     EXPECT_GT(CmReqRspSocket, 0);
     EXPECT_GT(CmAlarmSocket, 0);
     uZqCmKey key = {};
-    static tZqCmGponSysConfig config;
+    static uZqCmRes config; // a whole resource union, as the requests read and write
     EXPECT_EQ(ZqCmApi__GetReq(2, eZQ_CMAPI_RES_TYPE_SYSTEM, eZQ_CMAPI_RES_ID_EQPT_GPON_SYS_CONFIG, key, &config),
               eOS_RET_SUCCESS);
     dup2(stdinCopy, 0);
