@@ -36,6 +36,10 @@ void ZqCmSetBoardFileForTest(const char *pathP);
 // Milliseconds of the monotonic clock, for deadlines.
 int64_t ZqCmNowMs();
 
+// The descriptor in one of the channel's socket variables (CmReqRspSocket, CmAlarmSocket), read
+// whole while a start may be writing it.
+inline int CmSocket(int &socketVariable) { return std::atomic_ref<int>(socketVariable).load(); }
+
 // ---- counters ---------------------------------------------------------------------------------
 
 inline void CmCount(uint32 &counter) {

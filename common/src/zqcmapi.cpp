@@ -160,7 +160,7 @@ void TraceRequest(const tMember &member, const tZqCmReqMsg &req) {
 // those that do not answer the request and copies back the one that does.
 eOsRet AwaitResponse(const tMember &member, uZqCmApiMsg &msg, uint16 transactionId,
                      const tCmCallerBuffers &caller) {
-    int rcvSocket = std::atomic_ref<int>(CmReqRspSocket).load();
+    int rcvSocket = CmSocket(CmReqRspSocket);
     int64_t deadline = ZqCmNowMs() + ZqCmTimings().receiveTimeoutMs;
     for (;;) {
         memset(&msg, 0, sizeof msg);

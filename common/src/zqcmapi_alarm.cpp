@@ -12,7 +12,7 @@ constexpr int kAnswerAttempts = 3;
 // Up to three receive waits for the answer; the first datagram from the OLT manager is taken,
 // whatever its transaction id. ret is preset to 1, so no answer gives 1.
 void AwaitAnswer(uZqCmApiMsg &msg) {
-    int rcvSocket = std::atomic_ref<int>(CmReqRspSocket).load();
+    int rcvSocket = CmSocket(CmReqRspSocket);
     uint32 timeoutMs = ZqCmTimings().receiveTimeoutMs;
     for (int attempt = 0; attempt < kAnswerAttempts; ++attempt) {
         int64_t deadline = ZqCmNowMs() + timeoutMs;

@@ -57,7 +57,7 @@ void AlarmRxHandleDatagram(uZqCmMsg *msgP, int byteCount) {
         return;
     }
     if (HandOverRegistrationAnswer(rsp, regType)) return;
-    eOsRet sent = UdpSend(std::atomic_ref<int>(CmReqRspSocket).load(), extEntityReqRspUdpPort,
+    eOsRet sent = UdpSend(CmSocket(CmReqRspSocket), extEntityReqRspUdpPort,
                           std::atomic_ref<uint32>(OltMgrHostAddr).load(), ZQ_CM_MSG_LEN,
                           reinterpret_cast<char *>(msgP));
     if (sent == eOS_RET_SUCCESS)
@@ -78,7 +78,7 @@ void OMApi_AlarmRxTask(void) {
     for (;;) {
         // Cleared every time, so a handler never sees bytes of an earlier alarm behind a short one.
         memset(msgP, 0, sizeof *msgP);
-        int alarmSocket = std::atomic_ref<int>(CmAlarmSocket).load();
+        int alarmSocket = CmSocket(CmAlarmSocket);
         sockaddr_in sender;
         int byteCount = 0;
         tCmRx got = CmUdpReceive(alarmSocket, sizeof *msgP, reinterpret_cast<char *>(msgP),

@@ -156,7 +156,7 @@ void PackageParse(const uZqCmApiMsg *msgP, int byteCount) {
 void CommunicatorRxTask(void) {
     uZqCmApiMsg msg;
     for (;;) {
-        int socketFd = std::atomic_ref<int>(CmReqRspSocket).load();
+        int socketFd = CmSocket(CmReqRspSocket);
         bool async = CmApiIsAsync();
         pollfd waiters[2] = {{wakeFd.load(), POLLIN, 0}, {socketFd, POLLIN, 0}};
         // In synchronous mode only the wake-up signal is watched: the socket belongs to the

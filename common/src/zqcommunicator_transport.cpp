@@ -50,8 +50,6 @@ sockaddr_in IpV4Address(uint32 ipAddr, uint32 port) {
     return address;
 }
 
-int SocketOf(int descriptor) { return std::atomic_ref<int>(descriptor).load(); }
-
 // A channel socket of 0 is one not opened yet (or closed by a failed start): descriptor 0 is the
 // host's standard input, which the CM messages must never go to or be read from.
 bool ChannelSocketOpen(int socketFd, const char *callerP) {
@@ -229,8 +227,8 @@ int UdpReceive(int rcvSocket, uint32 len, char *msgP, struct sockaddr_in *remote
 eOsRet ZqCmMsgSend(uZqCmMsg *msgP, uint16 len) {
     if (msgP == nullptr) return eOS_RET_FAILURE;
     int sendSocket = msgP->reqMsg.msgHdr.msgType == eZQ_CM_MSG_TYPE_ALM_REG
-                         ? SocketOf(CmAlarmSocket)
-                         : SocketOf(CmReqRspSocket);
+                         ? CmSocket(CmAlarmSocket)
+                         : CmSocket(CmReqRspSocket);
     if (!ChannelSocketOpen(sendSocket, "ZqCmMsgSend")) return eOS_RET_INVALID_STATE;
     CmTrace(eZQ_OLT_MAN_MODULE_EXT_COMMUNICATION, eZQ_CM_TM_API,
             "ZqCmMsgSend(): sendSocket %d, port %d, ip %x, msgP %p, len %d.\n", sendSocket,
@@ -242,7 +240,7 @@ eOsRet ZqCmMsgSend(uZqCmMsg *msgP, uint16 len) {
 eOsRet ZqCmMsgReceive(uZqCmApiMsg *msgP, eZqCmMsgType msgType) {
     (void)msgType; // every answer, registration answers included, arrives on this socket
     if (msgP == nullptr) return eOS_RET_FAILURE;
-    int rcvSocket = SocketOf(CmReqRspSocket);
+    int rcvSocket = CmSocket(CmReqRspSocket);
     if (!ChannelSocketOpen(rcvSocket, "ZqCmMsgReceive")) return eOS_RET_INVALID_STATE;
     int64_t deadline = ZqCmNowMs() + timings.receiveTimeoutMs.load();
     eOsRet result;

@@ -21,7 +21,10 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <string>
 #include <vector>
+
+#include "oltmgr_peer.h"
 
 namespace {
 
@@ -37,25 +40,10 @@ struct Host {
     int toManager; // this host's socket towards the manager
 };
 
-int BindLoopback(uint16_t port) {
-    int fd = socket(AF_INET, SOCK_DGRAM, 0);
-    if (fd < 0) return -1;
-    sockaddr_in address{};
-    address.sin_family = AF_INET;
-    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    address.sin_port = htons(port);
-    if (bind(fd, reinterpret_cast<sockaddr *>(&address), sizeof address) != 0) {
-        close(fd);
-        return -1;
-    }
-    return fd;
-}
-
-uint16_t BoundPort(int fd) {
-    sockaddr_in address{};
-    socklen_t length = sizeof address;
-    getsockname(fd, reinterpret_cast<sockaddr *>(&address), &length);
-    return ntohs(address.sin_port);
+// A socket on a free loopback port; *port receives it.
+int BindLoopback(uint16_t *port) {
+    std::string error;
+    return oltmgr::BindUdp("127.0.0.1", 0, port, &error);
 }
 
 void Put16(std::vector<uint8_t> &out, uint16_t value) { // network order
@@ -125,13 +113,14 @@ int main(int argc, char **argv) {
     manager.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
     manager.sin_port = htons(static_cast<uint16_t>(std::atoi(argv[1])));
     FILE *file = std::fopen(argv[2], "wb");
-    int listener = BindLoopback(0);
+    uint16_t tapPort = 0;
+    int listener = BindLoopback(&tapPort);
     if (file == nullptr || listener < 0) {
         std::perror("cm_tap");
         return 1;
     }
     sockaddr_in tap = manager;
-    tap.sin_port = htons(BoundPort(listener));
+    tap.sin_port = htons(tapPort);
     std::vector<uint8_t> header;
     Put32Host(header, 0xa1b2c3d4); // pcap, microseconds
     header.insert(header.end(), {2, 0, 4, 0});
@@ -168,7 +157,8 @@ int main(int argc, char **argv) {
                 for (Host &known : hosts)
                     if (SameEndpoint(known.address, from)) host = &known;
                 if (host == nullptr && hosts.size() < kMaxHosts) {
-                    int toManager = BindLoopback(0);
+                    uint16_t ownPort = 0;
+                    int toManager = BindLoopback(&ownPort);
                     if (toManager >= 0) host = &hosts.emplace_back(Host{from, toManager});
                 }
                 if (host == nullptr) continue;

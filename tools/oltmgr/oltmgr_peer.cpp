@@ -21,8 +21,8 @@ bool ParseAddress(const std::string &text, in_addr *address) {
     return inet_pton(AF_INET, text.c_str(), address) == 1;
 }
 
-// A UDP socket bound to address:port, or -1 with the reason in *error; *bound receives the port
-// it got.
+} // namespace
+
 int BindUdp(const std::string &address, uint16_t port, uint16_t *bound, std::string *error) {
     sockaddr_in local{};
     local.sin_family = AF_INET;
@@ -46,8 +46,6 @@ int BindUdp(const std::string &address, uint16_t port, uint16_t *bound, std::str
     *bound = ntohs(local.sin_port);
     return fd;
 }
-
-} // namespace
 
 std::vector<Reply> DefaultReplies(const Datagram &request, Store &store) {
     if (request.bytes.size() < sizeof(tZqOltMsgHdr)) {

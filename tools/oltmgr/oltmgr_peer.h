@@ -39,6 +39,10 @@
 
 namespace oltmgr {
 
+// A UDP socket bound to address:port (port 0: a free one), or -1 with the reason in *error;
+// *bound receives the port it got.
+int BindUdp(const std::string &address, uint16_t port, uint16_t *bound, std::string *error);
+
 // One received datagram and its sender.
 struct Datagram {
     std::vector<uint8_t> bytes;
