@@ -11,12 +11,14 @@
 #include <cstdint>
 #include <cstdlib>
 #include <cstring>
+#include <iterator>
 #include <vector>
 
 #include "fuzz_check.h"
 #include "oswrap.h"
 #include "svc.h"
 #include "zqcm_internal.h"
+#include "zqcmapi_operations.h"
 
 namespace {
 
@@ -76,11 +78,9 @@ bool AllUntouched(const uint8 *p, size_t n) {
 
 extern "C" int LLVMFuzzerInitialize(int *, char ***) {
     FuzzStartLibrary();
-    for (unsigned i = 0; i < kRuleCount; ++i) {
-        const tCmMember *member = CmMemberRow(i);
-        FUZZ_CHECK(member != nullptr && strcmp(CmMemberName(*member), kRules[i].nameP) == 0);
-    }
-    FUZZ_CHECK(CmMemberRow(kRuleCount) == nullptr);
+    FUZZ_CHECK(std::size(kCmOperations) == kRuleCount);
+    for (unsigned i = 0; i < kRuleCount; ++i)
+        FUZZ_CHECK(strcmp(kCmOperations[i]->nameP, kRules[i].nameP) == 0);
     return 0;
 }
 
@@ -88,7 +88,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size) {
     if (size < kHeader) return 0;
     unsigned index = data[0] % kRuleCount;
     const tRule &rule = kRules[index];
-    const tCmMember &member = *CmMemberRow(index);
+    const tCmOperation &member = *kCmOperations[index];
 
     size_t length = size - kHeader;
     if (length > ZQ_CM_API_MSG_LEN) length = ZQ_CM_API_MSG_LEN;

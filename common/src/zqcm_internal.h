@@ -73,12 +73,8 @@ inline bool CmApiIsAsync() {
            eZQ_CMAPI_MODE_ASYNC;
 }
 
-// One row of the request members' table: what a member sends and what it copies back.
-struct tCmMember;
-// The index-th row (create, delete, set, get, by serial number, first, first with key, next,
-// next with key, instance count, delete async, set async); null past the last.
-const tCmMember *CmMemberRow(unsigned index);
-const char *CmMemberName(const tCmMember &member);
+// One row of the CM operations' table (zqcmapi_operations.h).
+struct tCmOperation;
 
 // What the caller of a synchronous request gave for the answer: the request's resource id tells
 // how large rcP is. Members that copy no key or record leave the pointers unused.
@@ -90,14 +86,14 @@ struct tCmCallerBuffers {
 
 // Bytes of the caller's record for a member and the request's resource id: the extended record's
 // size for an id the member handles as extended, else a whole uZqCmRes; 0 for members without one.
-size_t CmCallerRecordSize(const tCmMember &member, uint32 requestResId);
+size_t CmCallerRecordSize(const tCmOperation &member, uint32 requestResId);
 
 // Decides whether one datagram of byteCount bytes from sender answers the request with
 // transactionId: those from foreign senders, shorter than a response, of another transaction or
 // not of the response type are dropped (false). An answer is copied back into the caller's
 // buffers by the member's rules (true). Reads nothing beyond byteCount, where a short datagram
 // reads as zero, and never writes more into rcP than CmCallerRecordSize.
-bool CmAcceptResponse(const tCmMember &member, const uint8 *datagramP, int byteCount,
+bool CmAcceptResponse(const tCmOperation &member, const uint8 *datagramP, int byteCount,
                       const sockaddr_in &sender, int socketFd, uint16 transactionId,
                       const tCmCallerBuffers &caller);
 

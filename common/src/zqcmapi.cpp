@@ -1,6 +1,6 @@
 // zqcmapi.cpp - the CM requests: each builds one request message, sends it to the OLT manager and,
 // in synchronous mode, waits for the response with its transaction id and copies back its key
-// and record. The members differ only in the shape told by their row of the member table.
+// and record. The members differ only in the shape told by their row in zqcmapi_operations.h.
 #include <sys/socket.h>
 
 #include <algorithm>
@@ -10,6 +10,7 @@
 #include "oswrap.h"
 #include "svc.h"
 #include "zqcm_internal.h"
+#include "zqcmapi_operations.h"
 
 extern "C" {
 uint32 CmApiUdpSentCnt = 0;
@@ -20,73 +21,7 @@ uint32 CmApiUdpRcvFailCnt = 0;
 
 namespace {
 
-// Which resource ids a member treats as extended (record at offset 1640, datagram of 2448 bytes).
-enum class tExtIds { kNone, kOnly36, kAll };
-
-bool IsExtended(tExtIds ids, uint32 resId) {
-    switch (ids) {
-    case tExtIds::kNone:
-        return false;
-    case tExtIds::kOnly36:
-        return resId == eZQ_CMAPI_RES_ID_SERV_ONU_UPGRADE_TASK_AND_RESULT;
-    case tExtIds::kAll:
-        return resId == eZQ_CMAPI_RES_ID_SERV_ONU_UPGRADE_TASK_AND_RESULT ||
-               resId == eZQ_CMAPI_RES_ID_SERV_ONU_ONUCONFIG_FILE ||
-               resId == eZQ_CMAPI_RES_ID_TOD_REQ_MSG;
-    }
-    return false;
-}
-
-} // namespace
-
-// One row of the member table.
-struct tCmMember {
-    const char *nameP;
-    eZqCmOperType operType;
-    bool sendsKey;
-    bool sendsRecord;      // the caller's record goes out (placed by recordExt)
-    tExtIds recordExt;     // ids whose record travels in the extended area
-    tExtIds lengthExt;     // without a record: ids that still go out as 2448 bytes
-    bool copiesKey;        // the response's key goes to the key out-pointer
-    bool copiesRecord;     // the response's record goes to rcP
-    tExtIds copyExt;       // ids whose returned record is read from the extended area
-    uint16 async;
-};
-
-namespace {
-
-using tMember = tCmMember;
-
-constexpr tMember kCreate = {"ZqCmApi__CreateReq", eZQ_CM_OPER_TYPE_CREATE, true, true,
-                             tExtIds::kAll, tExtIds::kNone, false, false, tExtIds::kNone, 0};
-constexpr tMember kDelete = {"ZqCmApi__DeleteReq", eZQ_CM_OPER_TYPE_DELETE, true, false,
-                             tExtIds::kNone, tExtIds::kNone, false, false, tExtIds::kNone, 0};
-constexpr tMember kSet = {"ZqCmApi__SetReq", eZQ_CM_OPER_TYPE_SET, true, true,
-                          tExtIds::kAll, tExtIds::kNone, false, false, tExtIds::kNone, 0};
-constexpr tMember kGet = {"ZqCmApi__GetReq", eZQ_CM_OPER_TYPE_GET, true, true,
-                          tExtIds::kAll, tExtIds::kNone, false, true, tExtIds::kAll, 0};
-constexpr tMember kGetBySerNum = {"ZqCmApi__GetReqBySerNum", eZQ_CM_OPER_TYPE_GET_CFG_BY_SERNUMBER,
-                                  false, true, tExtIds::kOnly36, tExtIds::kNone, true, true,
-                                  tExtIds::kOnly36, 0};
-constexpr tMember kGetFirst = {"ZqCmApi__GetFirstReq", eZQ_CM_OPER_TYPE_GETFIRST, false, false,
-                               tExtIds::kNone, tExtIds::kNone, true, true, tExtIds::kAll, 0};
-constexpr tMember kGetFirstWithKey = {"ZqCmApi__GetFirstReqWithKey",
-                                      eZQ_CM_OPER_TYPE_GETFIRST_WITHKEY, true, false,
-                                      tExtIds::kNone, tExtIds::kNone, true, true,
-                                      tExtIds::kOnly36, 0};
-constexpr tMember kGetNext = {"ZqCmApi__GetNextReq", eZQ_CM_OPER_TYPE_GETNEXT, true, false,
-                              tExtIds::kNone, tExtIds::kAll, true, true, tExtIds::kAll, 0};
-constexpr tMember kGetNextWithKey = {"ZqCmApi__GetNextReqWithKey",
-                                     eZQ_CM_OPER_TYPE_GETNEXT_WITHKEY, true, false, tExtIds::kNone,
-                                     tExtIds::kOnly36, true, true, tExtIds::kOnly36, 0};
-constexpr tMember kGetNumOfInstance = {"ZqCmApi__GetNumOfInstance",
-                                       eZQ_CM_OPER_TYPE_GET_INSTANCE_NUM, false, false,
-                                       tExtIds::kNone, tExtIds::kNone, false, false,
-                                       tExtIds::kNone, 0};
-constexpr tMember kDeleteAsync = {"ZqCmApi__DeleteReq_Async", eZQ_CM_OPER_TYPE_DELETE, true, false,
-                                  tExtIds::kNone, tExtIds::kNone, false, false, tExtIds::kNone, 1};
-constexpr tMember kSetAsync = {"ZqCmApi__SetReq_Async", eZQ_CM_OPER_TYPE_SET, true, true,
-                               tExtIds::kAll, tExtIds::kNone, false, false, tExtIds::kNone, 1};
+using tMember = tCmOperation;
 
 // An API trace of this unit: module EXT_CML_API, mask API, under the member's name.
 #define API_TRACE(nameP, ...)                                                                    \
@@ -125,7 +60,7 @@ uint16 BuildRequest(const tMember &member, uZqCmApiMsg &msg, uint16 transactionI
     uint8 *extendedP = reinterpret_cast<uint8 *>(&msg) + ZQ_CM_EXT_OFFSET;
     uint32 id = static_cast<uint32>(resId);
     if (member.sendsRecord) {
-        if (IsExtended(member.recordExt, id)) {
+        if (CmIsExtended(member.recordExt, id)) {
             // res only marks the record with the sender's address of the extended area.
             void *areaP = extendedP;
             memcpy(&req.res, &areaP, sizeof areaP);
@@ -135,7 +70,7 @@ uint16 BuildRequest(const tMember &member, uZqCmApiMsg &msg, uint16 transactionI
         memcpy(&req.res, rcP, sizeof req.res);
         return ZQ_CM_MSG_LEN;
     }
-    return IsExtended(member.lengthExt, id) ? ZQ_CM_API_MSG_LEN : ZQ_CM_MSG_LEN;
+    return CmIsExtended(member.lengthExt, id) ? ZQ_CM_API_MSG_LEN : ZQ_CM_MSG_LEN;
 }
 
 void TraceRequest(const tMember &member, const tZqCmReqMsg &req) {
@@ -208,42 +143,56 @@ eOsRet SendAndAwait(const tMember &member, uZqCmApiMsg &msg, uint16 length,
     return result;
 }
 
-// The shared procedure: build, trace, send, wait, copy back, return the response's ret.
-eOsRet Request(const tMember &member, uint16 transactionId, eZqCmApiResType resType,
-               eZqCmApiResId resId, const uZqCmKey &resKey, void *rcP, uZqCmKey *keyOutP) {
-    uZqCmApiMsg msg;
+const uZqCmKey kNoKey = {};
+
+// The row's pointer rules, in their order: in synchronous mode a member with a key out-pointer
+// refuses it and then rcP when null; the record check applies in either mode. True, after the
+// printed or traced refusal, with the result in *resultP.
+bool PointersRefused(const tMember &member, const void *keyOutP, const void *rcP,
+                     eOsRet *resultP) {
+    if (member.keyOutNameP != nullptr && !CmApiIsAsync() && (keyOutP == nullptr || rcP == nullptr)) {
+        SvcPrintf("%s():%s is NULL\r\n", member.nameP,
+                  keyOutP == nullptr ? member.keyOutNameP : "rcP");
+        *resultP = eOS_RET_INVALID_ARG;
+        return true;
+    }
+    if (member.recordCheck == tCmRecordCheck::kNone || rcP != nullptr) return false;
+    if (member.recordCheck == tCmRecordCheck::kPrinted)
+        SvcPrintf("%s():rcP is NULL\r\n", member.nameP);
+    else
+        API_TRACE(member.nameP, "%s():rcP is NULL\r\n", member.nameP);
+    *resultP = member.recordMissingResult;
+    return true;
+}
+
+// Builds, traces and sends the request and, in synchronous mode, waits for its answer and copies
+// it back. *waitedP tells whether the answer is in msg; the result is the exchange's.
+eOsRet Exchange(const tMember &member, uZqCmApiMsg &msg, uint16 transactionId,
+                eZqCmApiResType resType, eZqCmApiResId resId, const uZqCmKey &resKey, void *rcP,
+                uZqCmKey *keyOutP, bool *waitedP) {
     memset(&msg, 0, sizeof msg);
     uint16 length = BuildRequest(member, msg, transactionId, resType, resId, resKey, rcP);
     TraceRequest(member, msg.commonMsg.reqMsg);
+    return SendAndAwait(member, msg, length, {static_cast<uint32>(resId), keyOutP, rcP}, waitedP);
+}
 
+// The shared procedure of the members that return an eOsRet: entry trace, pointer rules, the
+// exchange, then the response's ret.
+eOsRet Request(const tMember &member, uint16 transactionId, eZqCmApiResType resType,
+               eZqCmApiResId resId, const uZqCmKey &resKey, void *rcP, uZqCmKey *keyOutP) {
+    if (member.entryTraceP != nullptr) API_TRACE(member.nameP, "%s", member.entryTraceP);
+    eOsRet refused;
+    if (PointersRefused(member, keyOutP, rcP, &refused)) return refused;
+
+    uZqCmApiMsg msg;
     bool waited = false;
-    eOsRet result = SendAndAwait(member, msg, length, {static_cast<uint32>(resId), keyOutP, rcP},
-                                 &waited);
+    eOsRet result =
+        Exchange(member, msg, transactionId, resType, resId, resKey, rcP, keyOutP, &waited);
     if (!waited) return result;
 
     const tZqCmRspMsg &rsp = msg.commonMsg.rspMsg;
     API_TRACE(member.nameP, "%s(): rspMsg.ret %d.\r\n", member.nameP, rsp.ret);
     return rsp.ret;
-}
-
-const uZqCmKey kNoKey = {};
-
-// True, after the printed refusal, when the member's record pointer is missing.
-bool RecordMissing(const char *nameP, const void *rcP) {
-    if (rcP != nullptr) return false;
-    SvcPrintf("%s():rcP is NULL\r\n", nameP);
-    return true;
-}
-
-// The synchronous get members refuse missing out-pointers (asynchronous mode writes none).
-bool OutPointersMissing(const char *nameP, const char *keyNameP, const void *keyP,
-                        const void *rcP) {
-    if (CmApiIsAsync()) return false;
-    if (keyP == nullptr) {
-        SvcPrintf("%s():%s is NULL\r\n", nameP, keyNameP);
-        return true;
-    }
-    return RecordMissing(nameP, rcP);
 }
 
 // Copies n bytes found at offset of a datagram of byteCount bytes; what the datagram does not reach
@@ -257,23 +206,13 @@ void CopyFromDatagram(void *toP, const uint8 *datagramP, size_t byteCount, size_
 
 } // namespace
 
-const tCmMember *CmMemberRow(unsigned index) {
-    static constexpr const tMember *kRows[] = {
-        &kCreate, &kDelete, &kSet, &kGet, &kGetBySerNum, &kGetFirst, &kGetFirstWithKey,
-        &kGetNext, &kGetNextWithKey, &kGetNumOfInstance, &kDeleteAsync, &kSetAsync,
-    };
-    return index < sizeof kRows / sizeof kRows[0] ? kRows[index] : nullptr;
-}
-
-const char *CmMemberName(const tCmMember &member) { return member.nameP; }
-
-size_t CmCallerRecordSize(const tCmMember &member, uint32 requestResId) {
+size_t CmCallerRecordSize(const tCmOperation &member, uint32 requestResId) {
     if (!member.copiesRecord && !member.sendsRecord) return 0;
-    tExtIds ids = member.copiesRecord ? member.copyExt : member.recordExt;
-    return IsExtended(ids, requestResId) ? ZqCmExtendedRecordSize(requestResId) : sizeof(uZqCmRes);
+    tCmExtIds ids = member.copiesRecord ? member.copyExt : member.recordExt;
+    return CmIsExtended(ids, requestResId) ? ZqCmExtendedRecordSize(requestResId) : sizeof(uZqCmRes);
 }
 
-bool CmAcceptResponse(const tCmMember &member, const uint8 *datagramP, int byteCount,
+bool CmAcceptResponse(const tCmOperation &member, const uint8 *datagramP, int byteCount,
                       const sockaddr_in &sender, int socketFd, uint16 transactionId,
                       const tCmCallerBuffers &caller) {
     if (!CmFromManager(sender, socketFd)) return false;
@@ -305,7 +244,7 @@ bool CmAcceptResponse(const tCmMember &member, const uint8 *datagramP, int byteC
         uint32 id;
         memcpy(&id, datagramP + offsetof(tZqCmRspMsg, resId), sizeof id);
         size_t room = CmCallerRecordSize(member, caller.requestResId);
-        if (IsExtended(member.copyExt, id))
+        if (CmIsExtended(member.copyExt, id))
             CopyFromDatagram(caller.rcP, datagramP, length, ZQ_CM_EXT_OFFSET,
                              std::min<size_t>(ZqCmExtendedRecordSize(id), room));
         else
@@ -329,85 +268,62 @@ eZqOltModuleId GetModuleIdByTaskId(tOsTaskId taskId) {
 
 eOsRet ZqCmApi__CreateReq(uint16 transactionId, eZqCmApiResType resType, eZqCmApiResId resId,
                           uZqCmKey resKey, void *rcP) {
-    if (RecordMissing(kCreate.nameP, rcP)) return eOS_RET_FAILURE;
-    return Request(kCreate, transactionId, resType, resId, resKey, rcP, nullptr);
+    return Request(kCmCreate, transactionId, resType, resId, resKey, rcP, nullptr);
 }
 
 eOsRet ZqCmApi__DeleteReq(uint16 transactionId, eZqCmApiResType resType, eZqCmApiResId resId,
                           uZqCmKey resKey) {
-    return Request(kDelete, transactionId, resType, resId, resKey, nullptr, nullptr);
+    return Request(kCmDelete, transactionId, resType, resId, resKey, nullptr, nullptr);
 }
 
 eOsRet ZqCmApi__SetReq(uint16 transactionId, eZqCmApiResType resType, eZqCmApiResId resId,
                        uZqCmKey resKey, void *rcP) {
-    if (rcP == nullptr) {
-        API_TRACE(kSet.nameP, "%s():rcP is NULL\r\n", kSet.nameP);
-        return eOS_RET_FAILURE;
-    }
-    return Request(kSet, transactionId, resType, resId, resKey, rcP, nullptr);
+    return Request(kCmSet, transactionId, resType, resId, resKey, rcP, nullptr);
 }
 
 eOsRet ZqCmApi__GetReq(uint16 transactionId, eZqCmApiResType resType, eZqCmApiResId resId,
                        uZqCmKey resKey, void *rcP) {
-    if (RecordMissing(kGet.nameP, rcP)) return eOS_RET_INVALID_ARG;
-    return Request(kGet, transactionId, resType, resId, resKey, rcP, nullptr);
+    return Request(kCmGet, transactionId, resType, resId, resKey, rcP, nullptr);
 }
 
 eOsRet ZqCmApi__GetReqBySerNum(uint16 transactionId, eZqCmApiResType resType, eZqCmApiResId resId,
                                uZqCmKey *resKeyP, void *rcP) {
-    API_TRACE(kGetBySerNum.nameP, "Enter ZqCmApi__GetReqBySerNum()\n");
-    if (OutPointersMissing(kGetBySerNum.nameP, "resKeyP", resKeyP, rcP)) return eOS_RET_INVALID_ARG;
-    // The serial number travels in the caller's record: without one there is nothing to send.
-    if (RecordMissing(kGetBySerNum.nameP, rcP)) return eOS_RET_INVALID_ARG;
-    return Request(kGetBySerNum, transactionId, resType, resId, kNoKey, rcP, resKeyP);
+    return Request(kCmGetBySerNum, transactionId, resType, resId, kNoKey, rcP, resKeyP);
 }
 
 eOsRet ZqCmApi__GetFirstReq(uint16 transactionId, eZqCmApiResType resType, eZqCmApiResId resId,
                             uZqCmKey *resKeyP, void *rcP) {
-    API_TRACE(kGetFirst.nameP, "Enter ZqCmApi__GetFirstReq()\n");
-    if (OutPointersMissing(kGetFirst.nameP, "resKeyP", resKeyP, rcP)) return eOS_RET_INVALID_ARG;
-    return Request(kGetFirst, transactionId, resType, resId, kNoKey, rcP, resKeyP);
+    return Request(kCmGetFirst, transactionId, resType, resId, kNoKey, rcP, resKeyP);
 }
 
 eOsRet ZqCmApi__GetFirstReqWithKey(uint16 transactionId, eZqCmApiResType resType,
                                    eZqCmApiResId resId, uZqCmKey resKey, uZqCmKey *firstResKeyP,
                                    void *rcP) {
-    API_TRACE(kGetFirstWithKey.nameP, "Enter ZqCmApi__GetFirstWithKeyReq()\n");
-    if (OutPointersMissing(kGetFirstWithKey.nameP, "firstResKeyP", firstResKeyP, rcP))
-        return eOS_RET_INVALID_ARG;
-    return Request(kGetFirstWithKey, transactionId, resType, resId, resKey, rcP, firstResKeyP);
+    return Request(kCmGetFirstWithKey, transactionId, resType, resId, resKey, rcP, firstResKeyP);
 }
 
 eOsRet ZqCmApi__GetNextReq(uint16 transactionId, eZqCmApiResType resType, eZqCmApiResId resId,
                            uZqCmKey resKey, uZqCmKey *nextResKeyP, void *rcP) {
-    if (OutPointersMissing(kGetNext.nameP, "nextResKeyP", nextResKeyP, rcP))
-        return eOS_RET_INVALID_ARG;
-    return Request(kGetNext, transactionId, resType, resId, resKey, rcP, nextResKeyP);
+    return Request(kCmGetNext, transactionId, resType, resId, resKey, rcP, nextResKeyP);
 }
 
 eOsRet ZqCmApi__GetNextReqWithKey(uint16 transactionId, eZqCmApiResType resType,
                                   eZqCmApiResId resId, uZqCmKey resKey, uZqCmKey *nextResKeyP,
                                   void *rcP) {
-    if (OutPointersMissing(kGetNextWithKey.nameP, "nextResKeyP", nextResKeyP, rcP))
-        return eOS_RET_INVALID_ARG;
-    return Request(kGetNextWithKey, transactionId, resType, resId, resKey, rcP, nextResKeyP);
+    return Request(kCmGetNextWithKey, transactionId, resType, resId, resKey, rcP, nextResKeyP);
 }
 
 sint16 ZqCmApi__GetNumOfInstance(uint16 transactionId, eZqCmApiResType resType,
                                  eZqCmApiResId resId) {
+    const tMember &member = kCmGetNumOfInstance;
     uZqCmApiMsg msg;
-    memset(&msg, 0, sizeof msg);
-    uint16 length = BuildRequest(kGetNumOfInstance, msg, transactionId, resType, resId, kNoKey,
-                                 nullptr);
-    TraceRequest(kGetNumOfInstance, msg.commonMsg.reqMsg);
     bool waited = false;
-    eOsRet result = SendAndAwait(kGetNumOfInstance, msg, length,
-                                 {static_cast<uint32>(resId), nullptr, nullptr}, &waited);
+    eOsRet result =
+        Exchange(member, msg, transactionId, resType, resId, kNoKey, nullptr, nullptr, &waited);
     if (result != eOS_RET_SUCCESS) return -1;
     if (!waited) return 0; // asynchronous mode: the count goes to getNumInstanceRsp
     const tZqCmRspMsg &rsp = msg.commonMsg.rspMsg;
-    API_TRACE(kGetNumOfInstance.nameP, "%s(): rspMsg.ret %d.\r\n", kGetNumOfInstance.nameP,
-              rsp.ret);
+    API_TRACE(member.nameP, "%s(): rspMsg.ret %d.\r\n", member.nameP, rsp.ret);
     if (rsp.ret != eOS_RET_SUCCESS) return -1;
     return static_cast<sint16>(rsp.res.resInstance.instanceNum);
 }
@@ -425,16 +341,12 @@ eOsRet ZqCmApi__GetInstanceByKey(uint16 transactionId, uZqCmKey *keyP, uZqCmRes 
 
 eOsRet ZqCmApi__DeleteReq_Async(uint16 transactionId, eZqCmApiResType resType,
                                 eZqCmApiResId resId, uZqCmKey resKey) {
-    return Request(kDeleteAsync, transactionId, resType, resId, resKey, nullptr, nullptr);
+    return Request(kCmDeleteAsync, transactionId, resType, resId, resKey, nullptr, nullptr);
 }
 
 eOsRet ZqCmApi__SetReq_Async(uint16 transactionId, eZqCmApiResType resType, eZqCmApiResId resId,
                              uZqCmKey resKey, void *rcP) {
-    if (rcP == nullptr) {
-        API_TRACE(kSetAsync.nameP, "%s():rcP is NULL\r\n", kSetAsync.nameP);
-        return eOS_RET_FAILURE;
-    }
-    return Request(kSetAsync, transactionId, resType, resId, resKey, rcP, nullptr);
+    return Request(kCmSetAsync, transactionId, resType, resId, resKey, rcP, nullptr);
 }
 
 } // extern "C"

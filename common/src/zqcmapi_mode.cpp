@@ -3,6 +3,7 @@
 
 #include "svc.h"
 #include "zqcm_internal.h"
+#include "zqcmapi_operations.h"
 
 extern "C" {
 eZqCmApiMode ZqCmApiMode = eZQ_CMAPI_MODE_SYNC;
@@ -17,40 +18,33 @@ template <typename F> void StoreSlot(F &slot, F value) {
     std::atomic_ref<F>(slot).store(value, std::memory_order_release);
 }
 
+// Copies the operation's slot, whatever its form, from the table into ZqCmApiCallback.
+void StoreOperationSlot(const tCmOperation &operation, const tZqCmApiCallback &table) {
+    if (operation.recordSlot != nullptr)
+        StoreSlot(ZqCmApiCallback.*(operation.recordSlot), table.*(operation.recordSlot));
+    if (operation.keySlot != nullptr)
+        StoreSlot(ZqCmApiCallback.*(operation.keySlot), table.*(operation.keySlot));
+    if (operation.countSlot != nullptr)
+        StoreSlot(ZqCmApiCallback.*(operation.countSlot), table.*(operation.countSlot));
+}
+
 void StoreTable(const tZqCmApiCallback &table) {
-    StoreSlot(ZqCmApiCallback.createRsp, table.createRsp);
-    StoreSlot(ZqCmApiCallback.deleteRsp, table.deleteRsp);
-    StoreSlot(ZqCmApiCallback.setRsp, table.setRsp);
-    StoreSlot(ZqCmApiCallback.getRsp, table.getRsp);
-    StoreSlot(ZqCmApiCallback.getFirstRsp, table.getFirstRsp);
-    StoreSlot(ZqCmApiCallback.getNextRsp, table.getNextRsp);
-    StoreSlot(ZqCmApiCallback.getFirstWithKeyRsp, table.getFirstWithKeyRsp);
-    StoreSlot(ZqCmApiCallback.getNextWithKeyRsp, table.getNextWithKeyRsp);
-    StoreSlot(ZqCmApiCallback.getNumInstanceRsp, table.getNumInstanceRsp);
+    for (const tCmOperation *operationP : kCmOperations) StoreOperationSlot(*operationP, table);
     StoreSlot(ZqCmApiCallback.alarmRegisterRsp, table.alarmRegisterRsp);
     StoreSlot(ZqCmApiCallback.alarmUnregisterRsp, table.alarmUnregisterRsp);
+}
+
+// True when the table has no callback in the operation's slot.
+bool SlotMissing(const tCmOperation &operation, const tZqCmApiCallback &table) {
+    if (operation.recordSlot != nullptr) return table.*(operation.recordSlot) == nullptr;
+    if (operation.keySlot != nullptr) return table.*(operation.keySlot) == nullptr;
+    return table.*(operation.countSlot) == nullptr;
 }
 
 void StoreMode(eZqCmApiMode mode) {
     std::atomic_ref<eZqCmApiMode>(ZqCmApiMode).store(mode, std::memory_order_release);
     CmWakeReceiveTask();
 }
-
-// The slots an asynchronous table must have, in the order they are checked.
-struct tRequiredSlot {
-    const char *lineP;
-    bool (*missing)(const tZqCmApiCallback &);
-};
-constexpr tRequiredSlot kRequiredSlots[] = {
-    {"%s(): NULL createRsp: %d.\n", [](const tZqCmApiCallback &t) { return !t.createRsp; }},
-    {"%s(): NULL deleteRsp: %d.\n", [](const tZqCmApiCallback &t) { return !t.deleteRsp; }},
-    {"%s(): NULL setRsp: %d.\n", [](const tZqCmApiCallback &t) { return !t.setRsp; }},
-    {"%s(): NULL getRsp: %d.\n", [](const tZqCmApiCallback &t) { return !t.getRsp; }},
-    {"%s(): NULL getFirstRsp: %d.\n", [](const tZqCmApiCallback &t) { return !t.getFirstRsp; }},
-    {"%s(): NULL getNextRsp: %d.\n", [](const tZqCmApiCallback &t) { return !t.getNextRsp; }},
-    {"%s(): NULL getNumInstanceRsp: %d.\n",
-     [](const tZqCmApiCallback &t) { return !t.getNumInstanceRsp; }},
-};
 
 constexpr const char *kSetModeName = "ZqCmApi__SetMode";
 
@@ -77,10 +71,11 @@ eOsRet ZqCmApi__SetMode(eZqCmApiMode mode, tZqCmApiCallback *callbackP) {
     // is in place before the mode turns, so the receive task never dispatches with the old one.
     // The printed number is the mode the table was offered for.
     tZqCmApiCallback table = *callbackP;
-    for (const tRequiredSlot &slot : kRequiredSlots) {
-        if (slot.missing(table)) {
+    for (const tCmOperation *operationP : kCmOperations) {
+        if (operationP->slotRequired && SlotMissing(*operationP, table)) {
             StoreMode(mode);
-            SvcPrintf(slot.lineP, kSetModeName, static_cast<int>(rawMode));
+            SvcPrintf("%s(): NULL %s: %d.\n", kSetModeName, operationP->slotNameP,
+                      static_cast<int>(rawMode));
             return eOS_RET_FAILURE;
         }
     }

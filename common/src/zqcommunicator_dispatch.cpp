@@ -12,6 +12,7 @@
 #include <cstring>
 
 #include "zqcm_internal.h"
+#include "zqcmapi_operations.h"
 
 namespace {
 
@@ -44,38 +45,6 @@ void DrainWakeSignal(int fd) {
     uint64_t count;
     while (read(fd, &count, sizeof count) > 0) {
     }
-}
-
-// The record form of the table's slots, with their lines.
-struct tRecordSlot {
-    tZqCmApi__CreateRsp tZqCmApiCallback::*slot;
-    const char *nullLineP;
-    const char *failLineP;
-};
-
-const tRecordSlot *RecordSlotOf(uint32 operType) {
-    static constexpr tRecordSlot kSlots[] = {
-        {&tZqCmApiCallback::createRsp, "NULL createRsp: T%d, R%d:%d.\n",
-         "createRsp() failed: T%d, R%d:%d, E%d.\n"},
-        {nullptr, nullptr, nullptr}, // delete has a form of its own
-        {&tZqCmApiCallback::setRsp, "NULL setRsp: T%d, R%d:%d.\n",
-         "setRsp() failed: T%d, R%d:%d, E%d.\n"},
-        {&tZqCmApiCallback::getRsp, "NULL getRsp: T%d, R%d:%d.\n",
-         "getRsp() failed: T%d, R%d:%d, E%d.\n"},
-        {&tZqCmApiCallback::getFirstRsp, "NULL getFirstRsp: T%d, R%d:%d.\n",
-         "getFirstRsp() failed: T%d, R%d:%d, E%d.\n"},
-        {&tZqCmApiCallback::getNextRsp, "NULL getNextRsp: T%d, R%d:%d.\n",
-         "getNextRsp() failed: T%d, R%d:%d, E%d.\n"},
-        {nullptr, nullptr, nullptr}, // the instance count has a form of its own
-        {&tZqCmApiCallback::getFirstWithKeyRsp, "NULL getFirstWithKeyRsp: T%d, R%d:%d.\n",
-         "getFirstWithKeyRsp() failed: T%d, R%d:%d, E%d.\n"},
-        {&tZqCmApiCallback::getNextWithKeyRsp, "NULL getNextWithKeyRsp: T%d, R%d:%d.\n",
-         "getNextWithKeyRsp() failed: T%d, R%d:%d, E%d.\n"},
-    };
-    if (operType < eZQ_CM_OPER_TYPE_CREATE || operType > eZQ_CM_OPER_TYPE_GETNEXT_WITHKEY)
-        return nullptr;
-    const tRecordSlot *slotP = &kSlots[operType - eZQ_CM_OPER_TYPE_CREATE];
-    return slotP->slot == nullptr ? nullptr : slotP;
 }
 
 } // namespace
@@ -117,40 +86,43 @@ void PackageParse(const uZqCmApiMsg *msgP, int byteCount) {
     void *resP = const_cast<uZqCmRes *>(&rsp.res);
     uint32 operType = rsp.operType;
 
-    if (operType == eZQ_CM_OPER_TYPE_DELETE) {
-        tZqCmApi__DeleteRsp callback = LoadSlot(ZqCmApiCallback.deleteRsp);
+    const tCmOperation *operationP = CmAnsweringOperation(operType);
+    if (operationP == nullptr) {
+        MajorLog("Unknown operType: O%d, T%d, R%d:%d, N%d.\n", operType, t, r, i, n);
+        return;
+    }
+    const char *slotNameP = operationP->slotNameP;
+    if (operationP->keySlot != nullptr) {
+        tZqCmApi__DeleteRsp callback = LoadSlot(ZqCmApiCallback.*(operationP->keySlot));
         if (callback == nullptr) {
-            MajorLog("NULL deleteRsp: T%d, R%d:%d.\n", t, r, i);
+            MajorLog("NULL %s: T%d, R%d:%d.\n", slotNameP, t, r, i);
             return;
         }
         eOsRet result = callback(rsp.msgHdr.transactionId, rsp.resType, rsp.resId, key, e);
-        if (result != eOS_RET_SUCCESS) MajorLog("deleteRsp() failed: T%d, R%d:%d, E%d.\n", t, r, i, result);
+        if (result != eOS_RET_SUCCESS)
+            MajorLog("%s() failed: T%d, R%d:%d, E%d.\n", slotNameP, t, r, i, result);
         return;
     }
-    if (operType == eZQ_CM_OPER_TYPE_GET_INSTANCE_NUM) {
-        tZqCmApi__GetNumOfInstanceRsp callback = LoadSlot(ZqCmApiCallback.getNumInstanceRsp);
+    if (operationP->countSlot != nullptr) {
+        tZqCmApi__GetNumOfInstanceRsp callback = LoadSlot(ZqCmApiCallback.*(operationP->countSlot));
         if (callback == nullptr) {
-            MajorLog("NULL getNumInstanceRsp: T%d, R%d:%d, N%d.\n", t, r, i, n);
+            MajorLog("NULL %s: T%d, R%d:%d, N%d.\n", slotNameP, t, r, i, n);
             return;
         }
         sint16 count = e != eOS_RET_SUCCESS ? static_cast<sint16>(-1) : static_cast<sint16>(n);
         eOsRet result = callback(rsp.msgHdr.transactionId, rsp.resType, rsp.resId, count);
         if (result != eOS_RET_SUCCESS)
-            MajorLog("getNumInstanceRsp() failed: T%d, R%d:%d, N%d, E%d.\n", t, r, i, n, result);
+            MajorLog("%s() failed: T%d, R%d:%d, N%d, E%d.\n", slotNameP, t, r, i, n, result);
         return;
     }
-    const tRecordSlot *slotP = RecordSlotOf(operType);
-    if (slotP == nullptr) {
-        MajorLog("Unknown operType: O%d, T%d, R%d:%d, N%d.\n", operType, t, r, i, n);
-        return;
-    }
-    tZqCmApi__CreateRsp callback = LoadSlot(ZqCmApiCallback.*(slotP->slot));
+    tZqCmApi__CreateRsp callback = LoadSlot(ZqCmApiCallback.*(operationP->recordSlot));
     if (callback == nullptr) {
-        MajorLog(slotP->nullLineP, t, r, i);
+        MajorLog("NULL %s: T%d, R%d:%d.\n", slotNameP, t, r, i);
         return;
     }
     eOsRet result = callback(rsp.msgHdr.transactionId, rsp.resType, rsp.resId, key, resP, e);
-    if (result != eOS_RET_SUCCESS) MajorLog(slotP->failLineP, t, r, i, result);
+    if (result != eOS_RET_SUCCESS)
+        MajorLog("%s() failed: T%d, R%d:%d, E%d.\n", slotNameP, t, r, i, result);
 }
 
 void CommunicatorRxTask(void) {
