@@ -224,6 +224,8 @@ TEST_F(CmRequestTest, ResponsesThatDoNotEchoTheRequestAreDroppedAndCountedUntilT
         {"an alarm", 0, 6, 16, eZQ_CM_MSG_TYPE_ALM},
         {"a request", 3, 6, 16, eZQ_CM_MSG_TYPE_REQ},
     };
+    SetCliDisplayMode(eOS_BOOL_TRUE); // the API traces reach the host's line sink
+    CmTraceSetMask(eZQ_OLT_MAN_MODULE_EXT_CML_API, eZQ_CM_TM_API);
     for (const Forgery &row : rows) {
         SCOPED_TRACE(row.name);
         const size_t size = ZqCmApi__RecordSize(static_cast<eZqCmApiResId>(row.resId));
@@ -262,6 +264,9 @@ TEST_F(CmRequestTest, ResponsesThatDoNotEchoTheRequestAreDroppedAndCountedUntilT
         EXPECT_TRUE(std::all_of(record.begin() + size, record.end(), [](uint8_t b) { return b == 0xEE; }))
             << "nothing written past the record of the requested id";
     }
+    for (const char *line : {"ZqCmApi__GetReq(): dropped a datagram that does not answer T5: T5, M2, operType 6, resType 4, resId 6.",
+                             "ZqCmApi__GetNumOfInstance(): dropped a datagram that does not answer T5: T5, M1, operType 7"})
+        EXPECT_TRUE(rktest::BllLines().WaitFor(line, 2s)) << line;
 }
 
 // The size a host is told is the size every member reads and writes for that id: the members

@@ -310,11 +310,15 @@ TEST_F(CmAsyncTest, RegistrationTakesOnlyAResponseOfItsOwnRegTypeWithinItsThreeW
         plain.to = requestPort;
         return std::vector<oltmgr::Reply>{otherType, plain, replies[0]};
     });
+    SetCliDisplayMode(eOS_BOOL_TRUE); // the API traces reach the host's line sink
+    CmTraceSetMask(eZQ_OLT_MAN_MODULE_EXT_CML_API, eZQ_CM_TM_API);
     const uint32 rcvBefore = CmApiUdpRcvCnt;
     tZqCmAlarmRegInfo info = {};
     EXPECT_EQ(ZqCmApi__AlarmRegister(1, info), eOS_RET_SUCCESS) << "the honest answer's ret";
     EXPECT_EQ(peer_.Subscribers(), 1u);
     EXPECT_EQ(CmApiUdpRcvCnt, rcvBefore) << "registrations keep out of the request counters";
+    for (const char *line : {"does not answer RT1: L1640, M2, RT2.", "does not answer RT1: L1640, M2, RT0."})
+        EXPECT_TRUE(rktest::BllLines().WaitFor(line, 2s)) << line;
 
     // Answers of the wrong type that keep coming do not stretch the three waits.
     peer_.SetResponder([](const oltmgr::Datagram &d, oltmgr::Store &s) {
