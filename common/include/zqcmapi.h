@@ -5,14 +5,14 @@
  * Threads: any host task may call the requests. In synchronous mode (the default) a request
  * sends one datagram and waits for its answer: the response from the OLT manager's address that
  * echoes the request's transaction id, operation, resource type and resource id. Every other
- * datagram is dropped (traced, and counted in CmApiUdpRcvCnt). Synchronous exchanges of
- * several threads are serialised by one lock held from the send until the matching response or
- * the failure, so a thread waits its turn and never takes another's answer. Each wait for a
- * datagram is bounded by the receive time-out (60 s), and the whole wait of one request too: a
- * stream of stray datagrams cannot hold a caller longer. A host task deleted while it waits
- * finishes its exchange first (at most one receive time-out), so the lock is never left taken,
- * and ends at its next cancellation point. In asynchronous mode a request returns right after its send and the receive
- * task "CommunicatorRxTask" hands the response to the callback of its operation.
+ * datagram is dropped (traced, and counted in CmApiUdpRcvCnt). Synchronous exchanges of several
+ * threads are serialised by one lock held from the send until the matching response or the
+ * failure, so a thread waits its turn and never takes another's answer. Each wait for a datagram
+ * is bounded by the receive time-out (60 s), and the whole wait of one request too: a stream of
+ * stray datagrams cannot hold a caller longer. A host task deleted while it waits finishes its
+ * exchange first (at most one receive time-out), so the lock is never left taken, and ends at its
+ * next cancellation point. In asynchronous mode a request returns right after its send and the
+ * receive task "CommunicatorRxTask" hands the response to the callback of its operation.
  *
  * Results: 0 eOS_RET_SUCCESS; 1 eOS_RET_FAILURE (send failed, record pointer missing in create or
  * set, mode refused, no registration answer); 2 eOS_RET_INVALID_ARG (out-pointer missing in a
