@@ -179,10 +179,11 @@ int main() {
     options.receiveTimeoutMs = 2000;
     OltMgrHostAddr = INADDR_LOOPBACK;
     oltMgrUdpPort = manager.Port();
-    extEntityReqRspUdpPort = static_cast<uint16>(manager.Port() + 1);
-    extEntityAlarmUdpPort = static_cast<uint16>(manager.Port() + 2);
+    extEntityReqRspUdpPort = 0; // the system chooses both local ports
+    extEntityAlarmUdpPort = 0;
     eOsRet started = ZqCmApi__InitCommunicationChannelWithOptions(&options);
-    printf("ZqCmApi__InitCommunicationChannelWithOptions: ret %d\n", started);
+    printf("ZqCmApi__InitCommunicationChannelWithOptions: ret %d, local ports %u and %u\n", started,
+           extEntityReqRspUdpPort, extEntityAlarmUdpPort);
     if (started != eOS_RET_SUCCESS) return 1;
 
     SynchronousSession();

@@ -1,11 +1,13 @@
 // cm_response_fuzz.cpp - the synchronous requests' acceptance of one datagram (CmAcceptResponse):
-// arbitrary responses against arbitrary requests of every member. The caller's key and record are
-// allocated at exactly their size, so a write past them or a read past the datagram trips
-// AddressSanitizer.
+// arbitrary responses against arbitrary requests of every member. Only a response from the
+// manager that echoes the request's transaction id, operation, resource type and resource id is
+// taken. The caller's key and record are allocated at exactly their size, so a write past them or
+// a read past the datagram trips AddressSanitizer.
 //
 // Input: byte 0 the member, byte 1 the request's resource id (36, 38, 104, the response's own
 // or bytes 2..5), bytes 6..7 the expected transaction id, byte 8 the sender (bit 0 foreign, bit 1
-// no manager address set); the rest is the datagram (at most 2448 bytes are ever received).
+// no manager address set) and bit 2 a request's resource type one above the response's; the
+// rest is the datagram (at most 2448 bytes are ever received).
 #include <arpa/inet.h>
 
 #include <cstdint>
@@ -22,10 +24,12 @@
 
 namespace {
 
-// What each member copies back, told independently of the library's table: key, record, and
-// which extended ids the caller's record is sized for (0 none, 1 only 36, 2 36, 38 and 104).
+// What each member sends and copies back, told independently of the library's table: its
+// operation, key, record, and which extended ids the caller's record is sized for (0 none, 1 only
+// 36, 2 36, 38 and 104).
 struct tRule {
     const char *nameP;
+    uint32 operType;
     bool copiesKey;
     bool copiesRecord;
     bool hasRecord;
@@ -33,18 +37,18 @@ struct tRule {
 };
 
 constexpr tRule kRules[] = {
-    {"ZqCmApi__CreateReq", false, false, true, 2},
-    {"ZqCmApi__DeleteReq", false, false, false, 0},
-    {"ZqCmApi__SetReq", false, false, true, 2},
-    {"ZqCmApi__GetReq", false, true, true, 2},
-    {"ZqCmApi__GetReqBySerNum", true, true, true, 1},
-    {"ZqCmApi__GetFirstReq", true, true, true, 2},
-    {"ZqCmApi__GetFirstReqWithKey", true, true, true, 1},
-    {"ZqCmApi__GetNextReq", true, true, true, 2},
-    {"ZqCmApi__GetNextReqWithKey", true, true, true, 1},
-    {"ZqCmApi__GetNumOfInstance", false, false, false, 0},
-    {"ZqCmApi__DeleteReq_Async", false, false, false, 0},
-    {"ZqCmApi__SetReq_Async", false, false, true, 2},
+    {"ZqCmApi__CreateReq", 1, false, false, true, 2},
+    {"ZqCmApi__DeleteReq", 2, false, false, false, 0},
+    {"ZqCmApi__SetReq", 3, false, false, true, 2},
+    {"ZqCmApi__GetReq", 4, false, true, true, 2},
+    {"ZqCmApi__GetReqBySerNum", 11, true, true, true, 1},
+    {"ZqCmApi__GetFirstReq", 5, true, true, true, 2},
+    {"ZqCmApi__GetFirstReqWithKey", 8, true, true, true, 1},
+    {"ZqCmApi__GetNextReq", 6, true, true, true, 2},
+    {"ZqCmApi__GetNextReqWithKey", 9, true, true, true, 1},
+    {"ZqCmApi__GetNumOfInstance", 7, false, false, false, 0},
+    {"ZqCmApi__DeleteReq_Async", 2, false, false, false, 0},
+    {"ZqCmApi__SetReq_Async", 3, false, false, true, 2},
 };
 constexpr size_t kRuleCount = sizeof kRules / sizeof kRules[0];
 
@@ -96,10 +100,12 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size) {
     uint8 *datagramP = static_cast<uint8 *>(malloc(length == 0 ? 1 : length));
     memcpy(datagramP, data + kHeader, length);
 
+    uint32 rspResType = length >= 36 ? FieldAt<uint32>(datagramP, 32) : 0;
     uint32 rspResId = length >= 40 ? FieldAt<uint32>(datagramP, 36) : 0;
     static constexpr uint32 kIds[] = {36, 38, 104};
     uint32 selector = data[1] % 5;
     uint32 reqResId = selector < 3 ? kIds[selector] : selector == 3 ? rspResId : FieldAt<uint32>(data, 2);
+    uint32 reqResType = rspResType + ((data[8] >> 2) & 1);
     uint16 transactionId = FieldAt<uint16>(data, 6);
     bool foreign = data[8] & 1;
     OltMgrHostAddr = (data[8] & 2) ? 0 : kManager;
@@ -115,15 +121,17 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size) {
     uint8 *recordP = static_cast<uint8 *>(malloc(recordSize == 0 ? 1 : recordSize));
     memset(keyP, kUntouched, sizeof(uZqCmKey));
     memset(recordP, kUntouched, recordSize);
-    tCmCallerBuffers caller = {reqResId, rule.copiesKey ? reinterpret_cast<uZqCmKey *>(keyP) : nullptr,
-                               recordSize != 0 ? recordP : nullptr};
+    tCmAwaited awaited = {transactionId, reqResType, reqResId,
+                          rule.copiesKey ? reinterpret_cast<uZqCmKey *>(keyP) : nullptr,
+                          recordSize != 0 ? recordP : nullptr};
 
-    bool accepted = CmAcceptResponse(member, datagramP, static_cast<int>(length), sender, 0,
-                                     transactionId, caller);
+    bool accepted = CmAcceptResponse(member, datagramP, static_cast<int>(length), sender, 0, awaited);
 
     bool answers = (!foreign || OltMgrHostAddr == 0) && length >= ZQ_CM_RSP_MIN_LEN &&
                    FieldAt<uint16>(datagramP, 24) == transactionId &&
-                   FieldAt<uint32>(datagramP, 16) == eZQ_CM_MSG_TYPE_RSP;
+                   FieldAt<uint32>(datagramP, 16) == eZQ_CM_MSG_TYPE_RSP &&
+                   FieldAt<uint32>(datagramP, 28) == rule.operType && rspResType == reqResType &&
+                   rspResId == reqResId;
     FUZZ_CHECK(accepted == answers);
     if (accepted && rule.copiesKey) {
         FUZZ_CHECK(memcmp(keyP, datagramP + 40, sizeof(uZqCmKey)) == 0);
@@ -131,18 +139,11 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size) {
         FUZZ_CHECK(AllUntouched(keyP, sizeof(uZqCmKey)));
     }
     if (accepted && rule.copiesRecord) {
-        // The record comes whole from res or from the extended area, as far as the caller's
-        // buffer reaches; anything shorter leaves the rest of the buffer as it was.
-        bool fromRes = false, fromExt = false;
-        for (size_t n : {size_t{1072}, size_t{804}, size_t{372}, size_t{120}}) {
-            size_t copied = n < recordSize ? n : recordSize;
-            if (!AllUntouched(recordP + copied, recordSize - copied)) continue;
-            fromRes |= n == 1072 && DatagramBytes(datagramP, length, 96, copied) ==
-                                        std::vector<uint8>(recordP, recordP + copied);
-            fromExt |= n != 1072 && DatagramBytes(datagramP, length, 1640, copied) ==
-                                        std::vector<uint8>(recordP, recordP + copied);
-        }
-        FUZZ_CHECK(fromRes || fromExt);
+        // The answer names the request's own id: its record comes whole from the extended area
+        // when the caller's buffer is sized for an extended record, else from res.
+        size_t from = recordSize != sizeof(uZqCmRes) ? 1640 : 96;
+        FUZZ_CHECK(DatagramBytes(datagramP, length, from, recordSize) ==
+                   std::vector<uint8>(recordP, recordP + recordSize));
     } else {
         FUZZ_CHECK(AllUntouched(recordP, recordSize));
     }

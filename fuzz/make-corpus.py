@@ -46,14 +46,23 @@ def dispatch():
 
 
 def response():
-    # member, id selector (36, 38, 104, the answer's, raw), raw id, transaction, sender
+    # member, id selector (36, 38, 104, the answer's, raw), raw id, transaction, sender; the answer
+    # echoes the member's operation unless told otherwise
+    opers = [1, 2, 3, 4, 11, 5, 8, 6, 9, 7, 2, 3]
+
     def case(member, selector, transaction=7, sender=0, msg_type=RSP, **rsp):
+        rsp.setdefault("oper", opers[member])
         head = struct.pack("<BBIHB", member, selector, 6, transaction, sender)
         return head + message(msg_type, transaction=7, **rsp)
-    write("cm_response_fuzz", "get-104-answered-6", case(3, 2, res_id=6))
+    write("cm_response_fuzz", "get-104", case(3, 2, res_id=104))
     write("cm_response_fuzz", "next-36", case(7, 0, res_id=36))
-    write("cm_response_fuzz", "first-38-answered-36", case(5, 1, res_id=36))
+    write("cm_response_fuzz", "first-38", case(5, 1, res_id=38))
     write("cm_response_fuzz", "bysernum-own-id", case(4, 3, res_id=38))
+    write("cm_response_fuzz", "count", case(9, 4))
+    write("cm_response_fuzz", "get-104-answered-6", case(3, 2, res_id=6))
+    write("cm_response_fuzz", "first-38-answered-36", case(5, 1, res_id=36))
+    write("cm_response_fuzz", "get-answered-as-next", case(3, 4, oper=6))
+    write("cm_response_fuzz", "other-res-type", case(3, 4, sender=4))
     write("cm_response_fuzz", "other-transaction", case(3, 4, transaction=8))
     write("cm_response_fuzz", "foreign", case(3, 4, sender=1))
     write("cm_response_fuzz", "short", case(6, 4, length=1300, res_id=36))

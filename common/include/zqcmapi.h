@@ -3,23 +3,28 @@
  * registration, and the start of the CM channel.
  *
  * Threads: any host task may call the requests. In synchronous mode (the default) a request
- * sends one datagram and waits for the response with its transaction id; synchronous exchanges of
- * several threads are serialised by one lock held from the send until the matching response or
- * the failure, so a thread waits its turn and never takes another's answer. Each wait for a
- * datagram is bounded by the receive time-out (60 s), and the whole wait of one request too: a
- * stream of stray datagrams cannot hold a caller longer. A host task deleted while it waits
- * finishes its exchange first (at most one receive time-out), so the lock is never left taken,
- * and ends at its next cancellation point. In asynchronous mode a request returns right after its send and the receive
- * task "CommunicatorRxTask" hands the response to the callback of its operation.
+ * sends one datagram and waits for its answer: the response from the OLT manager's address that
+ * echoes the request's transaction id, operation, resource type and resource id. Every other
+ * datagram is dropped (traced, and counted in CmApiUdpRcvCnt). Synchronous exchanges of several
+ * threads are serialised by one lock held from the send until the matching response or the
+ * failure, so a thread waits its turn and never takes another's answer. Each wait for a datagram
+ * is bounded by the receive time-out (60 s), and the whole wait of one request too: a stream of
+ * stray datagrams cannot hold a caller longer. A host task deleted while it waits finishes its
+ * exchange first (at most one receive time-out), so the lock is never left taken, and ends at its
+ * next cancellation point. In asynchronous mode a request returns right after its send and the
+ * receive task "CommunicatorRxTask" hands the response to the callback of its operation.
  *
  * Results: 0 eOS_RET_SUCCESS; 1 eOS_RET_FAILURE (send failed, record pointer missing in create or
  * set, mode refused, no registration answer); 2 eOS_RET_INVALID_ARG (out-pointer missing in a
  * synchronous get); 5 eOS_RET_TIME_OUT (no response within the receive time-out); any other value
  * is the OLT manager's ret, passed through unchanged. Records are copied back whatever ret says.
  *
- * Buffers: rcP holds a whole uZqCmRes (1072 bytes), or for the extended ids 36, 38 and 104 the
- * record itself (804, 372 or 120 bytes) where the call treats the id as extended. The caller owns
- * every key and record it passes. Transaction ids are the caller's to choose. */
+ * Buffers: a key out-pointer points to a whole uZqCmKey (52 bytes). A record pointer rcP points to
+ * as many bytes as its request's comment below names, at most a whole uZqCmRes (1072 bytes): a
+ * uZqCmRes is always enough. ZqCmApi__RecordSize(resId) gives the size for the calls that treat
+ * all three extended ids (36, 38, 104) as extended; a record that is shorter than the call takes
+ * is overrun. The caller owns every key and record it passes. Transaction ids are the caller's to
+ * choose. */
 #ifndef RELAYKIT_ZQCMAPI_H
 #define RELAYKIT_ZQCMAPI_H
 
@@ -96,37 +101,59 @@ RELAYKIT_API extern uint32 CmApiUdpRcvFailCnt;  /* waits that ended without a re
 
 /* ---- requests -------------------------------------------------------------------------------- */
 
+/* The bytes a request's record buffer rcP must hold for resId: 1072 (a whole uZqCmRes) for every
+ * resource id, except the extended ids 36, 38 and 104, whose records (804, 372 and 120 bytes)
+ * travel behind the message. This is what create, set, get, first and next read and write. The
+ * serial-number get and the two walks with a key treat only 36 as extended and take a whole
+ * uZqCmRes for 38 and 104 (see their comments). 0 for a number that is no resource id
+ * (eZQ_CMAPI_RES_ID_MAX or above): a request still sends such an id unchanged and reads or writes
+ * a whole uZqCmRes. Any thread, any time; nothing is sent. */
+RELAYKIT_API uint32 ZqCmApi__RecordSize(eZqCmApiResId resId);
+
+/* rcP (in): ZqCmApi__RecordSize(resId) bytes, sent as the new instance. */
 RELAYKIT_API eOsRet ZqCmApi__CreateReq(uint16 transactionId, eZqCmApiResType resType,
                                        eZqCmApiResId resId, uZqCmKey resKey, void *rcP);
+/* No record. */
 RELAYKIT_API eOsRet ZqCmApi__DeleteReq(uint16 transactionId, eZqCmApiResType resType,
                                        eZqCmApiResId resId, uZqCmKey resKey);
+/* rcP (in): ZqCmApi__RecordSize(resId) bytes, sent as the changed instance. */
 RELAYKIT_API eOsRet ZqCmApi__SetReq(uint16 transactionId, eZqCmApiResType resType,
                                     eZqCmApiResId resId, uZqCmKey resKey, void *rcP);
-/* rcP is sent too (its bitMask names the wanted fields) and receives the returned record. */
+/* rcP (in and out): ZqCmApi__RecordSize(resId) bytes, sent too (its bitMask names the wanted
+ * fields) and overwritten with the returned record: for the system configuration a whole
+ * uZqCmRes, not its gponSysConfig member alone. */
 RELAYKIT_API eOsRet ZqCmApi__GetReq(uint16 transactionId, eZqCmApiResType resType,
                                     eZqCmApiResId resId, uZqCmKey resKey, void *rcP);
 /* The ONU configuration whose serial number the record in rcP carries; key and record come back.
- * A null rcP is refused (2) in either mode. */
+ * rcP (in and out): ZqCmApi__RecordSize(36) bytes for resource 36, a whole uZqCmRes (1072) for
+ * every other id, 38 and 104 included. A null rcP is refused (2) in either mode. */
 RELAYKIT_API eOsRet ZqCmApi__GetReqBySerNum(uint16 transactionId, eZqCmApiResType resType,
                                             eZqCmApiResId resId, uZqCmKey *resKeyP, void *rcP);
+/* rcP (out): ZqCmApi__RecordSize(resId) bytes. */
 RELAYKIT_API eOsRet ZqCmApi__GetFirstReq(uint16 transactionId, eZqCmApiResType resType,
                                          eZqCmApiResId resId, uZqCmKey *resKeyP, void *rcP);
+/* rcP (out): ZqCmApi__RecordSize(36) bytes for resource 36, a whole uZqCmRes (1072) for every
+ * other id, 38 and 104 included. */
 RELAYKIT_API eOsRet ZqCmApi__GetFirstReqWithKey(uint16 transactionId, eZqCmApiResType resType,
                                                 eZqCmApiResId resId, uZqCmKey resKey,
                                                 uZqCmKey *firstResKeyP, void *rcP);
+/* rcP (out): ZqCmApi__RecordSize(resId) bytes. */
 RELAYKIT_API eOsRet ZqCmApi__GetNextReq(uint16 transactionId, eZqCmApiResType resType,
                                         eZqCmApiResId resId, uZqCmKey resKey,
                                         uZqCmKey *nextResKeyP, void *rcP);
+/* rcP (out): ZqCmApi__RecordSize(36) bytes for resource 36, a whole uZqCmRes (1072) for every
+ * other id, 38 and 104 included. */
 RELAYKIT_API eOsRet ZqCmApi__GetNextReqWithKey(uint16 transactionId, eZqCmApiResType resType,
                                                eZqCmApiResId resId, uZqCmKey resKey,
                                                uZqCmKey *nextResKeyP, void *rcP);
-/* The number of instances; -1 on any failure or a non-zero ret, 0 in asynchronous mode. */
+/* The number of instances; -1 on any failure or a non-zero ret, 0 in asynchronous mode. No record. */
 RELAYKIT_API sint16 ZqCmApi__GetNumOfInstance(uint16 transactionId, eZqCmApiResType resType,
                                               eZqCmApiResId resId);
-/* Not supported: prints so and returns -1 without sending. */
+/* Not supported: prints so and returns -1 without sending; keyP and resP are not used. */
 RELAYKIT_API eOsRet ZqCmApi__GetInstanceByKey(uint16 transactionId, uZqCmKey *keyP,
                                               uZqCmRes *resP, eZqCmApiResId resId);
-/* Fire and forget, in either mode: async = 1 in the header, no response awaited. */
+/* Fire and forget, in either mode: async = 1 in the header, no response awaited. Delete takes no
+ * record; set reads ZqCmApi__RecordSize(resId) bytes from rcP. */
 RELAYKIT_API eOsRet ZqCmApi__DeleteReq_Async(uint16 transactionId, eZqCmApiResType resType,
                                              eZqCmApiResId resId, uZqCmKey resKey);
 RELAYKIT_API eOsRet ZqCmApi__SetReq_Async(uint16 transactionId, eZqCmApiResType resType,
@@ -135,9 +162,11 @@ RELAYKIT_API eOsRet ZqCmApi__SetReq_Async(uint16 transactionId, eZqCmApiResType 
 /* ---- alarm registration ---------------------------------------------------------------------- */
 
 /* Sends the caller's managerId, ipAddress, port and filter from the alarm socket (the header and
- * regType are built here). In synchronous mode it then takes the first datagram of up to three
- * receive waits as the answer and returns its ret (1 when none came); in asynchronous mode it
- * returns 0 after the send and the answer goes to alarmRegisterRsp / alarmUnregisterRsp. */
+ * regType are built here); port is usually extEntityAlarmUdpPort, read after the channel started.
+ * In synchronous mode it then waits for the answer, a response carrying the regType that was sent,
+ * and returns its ret (1 when none came within three receive waits). Other datagrams are dropped
+ * (traced, not counted) and do not lengthen the wait. In asynchronous mode it returns 0 after the
+ * send and the answer goes to alarmRegisterRsp / alarmUnregisterRsp. */
 RELAYKIT_API eOsRet ZqCmApi__AlarmRegister(uint16 transactionId, tZqCmAlarmRegInfo alarmRegInfo);
 RELAYKIT_API eOsRet ZqCmApi__AlarmUnRegister(uint16 transactionId, tZqCmAlarmRegInfo alarmRegInfo);
 

@@ -19,7 +19,11 @@
 extern "C" {
 #endif
 
-/* ---- endpoints: set by the host before ZqCmApi__InitCommunicationChannel --------------------- */
+/* ---- endpoints: set by the host before ZqCmApi__InitCommunicationChannel ---------------------
+ * A local port of 0 lets the system choose: the socket is bound to a free port without address
+ * reuse, and the start writes the port it got into the variable before it returns (and before
+ * anything, such as the alarm task, names it), so the host reads its ports there afterwards. A
+ * start that fails leaves 0 again. A port other than 0 is bound as given, with SO_REUSEADDR. */
 RELAYKIT_API extern uint32 OltMgrHostAddr;         /* the OLT manager's IPv4 address */
 RELAYKIT_API extern uint16 oltMgrUdpPort;          /* its request port */
 RELAYKIT_API extern uint16 extEntityReqRspUdpPort; /* local port of the request/response socket */
@@ -56,7 +60,8 @@ RELAYKIT_API extern tZqOltMgrExtEntityMap OltMgrExtEntityMap[ZQ_OLT_MGR_INSTANCE
 
 /* ---- transport ------------------------------------------------------------------------------- */
 
-/* Opens a UDP socket with SO_REUSEADDR bound to localPort on all addresses. On failure prints the
+/* Opens a UDP socket bound to localPort on all addresses, with SO_REUSEADDR; localPort 0 binds a
+ * port the system chooses, without SO_REUSEADDR (getsockname tells which). On failure prints the
  * reason, sets *localSocket to 0 and returns eOS_RET_FAILURE. */
 RELAYKIT_API eOsRet InitUdpSocket(int *localSocket, int localPort);
 /* Sends len bytes to ipAddr:port (host order). eOS_RET_FAILURE when sendto fails (major log). */

@@ -76,10 +76,13 @@ inline bool CmApiIsAsync() {
 // One row of the CM operations' table (zqcmapi_operations.h).
 struct tCmOperation;
 
-// What the caller of a synchronous request gave for the answer: the request's resource id tells
-// how large rcP is. Members that copy no key or record leave the pointers unused.
-struct tCmCallerBuffers {
-    uint32 requestResId;
+// A synchronous request waiting for its answer: what the answer must echo besides the member's
+// own operation, and the caller's buffers for it. resId also tells how large rcP is. Members that
+// copy no key or record leave the pointers unused.
+struct tCmAwaited {
+    uint16 transactionId;
+    uint32 resType;
+    uint32 resId;
     uZqCmKey *keyOutP;
     void *rcP;
 };
@@ -88,14 +91,14 @@ struct tCmCallerBuffers {
 // size for an id the member handles as extended, else a whole uZqCmRes; 0 for members without one.
 size_t CmCallerRecordSize(const tCmOperation &member, uint32 requestResId);
 
-// Decides whether one datagram of byteCount bytes from sender answers the request with
-// transactionId: those from foreign senders, shorter than a response, of another transaction or
-// not of the response type are dropped (false). An answer is copied back into the caller's
-// buffers by the member's rules (true). Reads nothing beyond byteCount, where a short datagram
-// reads as zero, and never writes more into rcP than CmCallerRecordSize.
+// Decides whether one datagram of byteCount bytes from sender answers the awaited request: it must
+// come from the manager, reach ret, be a response and echo the request's transaction id,
+// operation, resource type and resource id. Anything else is dropped and traced (false). An
+// answer is copied back into the caller's buffers by the member's rules (true). Reads nothing
+// beyond byteCount, where a short datagram reads as zero, and never writes more into rcP than
+// CmCallerRecordSize.
 bool CmAcceptResponse(const tCmOperation &member, const uint8 *datagramP, int byteCount,
-                      const sockaddr_in &sender, int socketFd, uint16 transactionId,
-                      const tCmCallerBuffers &caller);
+                      const sockaddr_in &sender, int socketFd, const tCmAwaited &awaited);
 
 // ---- receiving --------------------------------------------------------------------------------
 

@@ -90,11 +90,10 @@ void TraceRequest(const tMember &member, const tZqCmReqMsg &req) {
               req.msgHdr.msgType, req.operType, req.resType);
 }
 
-// Waits, with the exchange lock held, for the response with the transaction id; the whole wait
+// Waits, with the exchange lock held, for the response to the awaited request; the whole wait
 // is bounded by one receive time-out. Every datagram read is counted; CmAcceptResponse drops
 // those that do not answer the request and copies back the one that does.
-eOsRet AwaitResponse(const tMember &member, uZqCmApiMsg &msg, uint16 transactionId,
-                     const tCmCallerBuffers &caller) {
+eOsRet AwaitResponse(const tMember &member, uZqCmApiMsg &msg, const tCmAwaited &awaited) {
     int rcvSocket = CmSocket(CmReqRspSocket);
     int64_t deadline = ZqCmNowMs() + ZqCmTimings().receiveTimeoutMs;
     for (;;) {
@@ -110,7 +109,7 @@ eOsRet AwaitResponse(const tMember &member, uZqCmApiMsg &msg, uint16 transaction
         }
         CmCount(CmApiUdpRcvCnt);
         if (CmAcceptResponse(member, reinterpret_cast<const uint8 *>(&msg), byteCount, sender,
-                             rcvSocket, transactionId, caller))
+                             rcvSocket, awaited))
             return eOS_RET_SUCCESS;
     }
 }
@@ -131,13 +130,13 @@ eOsRet SendCounted(const tMember &member, uZqCmApiMsg &msg, uint16 length) {
 // lock and copies it back into the caller's buffers. *waitedP tells whether a response is in msg.
 // The _Async members never wait.
 eOsRet SendAndAwait(const tMember &member, uZqCmApiMsg &msg, uint16 length,
-                    const tCmCallerBuffers &caller, bool *waitedP) {
+                    const tCmAwaited &awaited, bool *waitedP) {
     *waitedP = false;
     if (member.async != 0) return SendCounted(member, msg, length);
     tCmExchange exchange;
     eOsRet result = SendCounted(member, msg, length);
     if (result == eOS_RET_SUCCESS && !CmApiIsAsync()) {
-        result = AwaitResponse(member, msg, msg.commonMsg.reqMsg.msgHdr.transactionId, caller);
+        result = AwaitResponse(member, msg, awaited);
         *waitedP = result == eOS_RET_SUCCESS;
     }
     return result;
@@ -173,7 +172,10 @@ eOsRet Exchange(const tMember &member, uZqCmApiMsg &msg, uint16 transactionId,
     memset(&msg, 0, sizeof msg);
     uint16 length = BuildRequest(member, msg, transactionId, resType, resId, resKey, rcP);
     TraceRequest(member, msg.commonMsg.reqMsg);
-    return SendAndAwait(member, msg, length, {static_cast<uint32>(resId), keyOutP, rcP}, waitedP);
+    return SendAndAwait(
+        member, msg, length,
+        {transactionId, static_cast<uint32>(resType), static_cast<uint32>(resId), keyOutP, rcP},
+        waitedP);
 }
 
 // The shared procedure of the members that return an eOsRet: entry trace, pointer rules, the
@@ -195,6 +197,13 @@ eOsRet Request(const tMember &member, uint16 transactionId, eZqCmApiResType resT
     return rsp.ret;
 }
 
+// A field of a datagram known to reach past it.
+template <typename T> T FieldOf(const uint8 *datagramP, size_t offset) {
+    T value;
+    memcpy(&value, datagramP + offset, sizeof value);
+    return value;
+}
+
 // Copies n bytes found at offset of a datagram of byteCount bytes; what the datagram does not reach
 // reads as zero, as it would from the cleared receive buffer.
 void CopyFromDatagram(void *toP, const uint8 *datagramP, size_t byteCount, size_t offset,
@@ -213,8 +222,7 @@ size_t CmCallerRecordSize(const tCmOperation &member, uint32 requestResId) {
 }
 
 bool CmAcceptResponse(const tCmOperation &member, const uint8 *datagramP, int byteCount,
-                      const sockaddr_in &sender, int socketFd, uint16 transactionId,
-                      const tCmCallerBuffers &caller) {
+                      const sockaddr_in &sender, int socketFd, const tCmAwaited &awaited) {
     if (!CmFromManager(sender, socketFd)) return false;
     if (byteCount < ZQ_CM_RSP_MIN_LEN) {
         API_TRACE(member.nameP, "%s(): dropped a datagram too short for a response: L%d.\r\n",
@@ -222,33 +230,37 @@ bool CmAcceptResponse(const tCmOperation &member, const uint8 *datagramP, int by
         return false;
     }
     size_t length = std::min<size_t>(static_cast<size_t>(byteCount), sizeof(uZqCmApiMsg));
-    uint16 answered;
-    memcpy(&answered, datagramP + offsetof(tZqOltMsgHdr, transactionId), sizeof answered);
-    if (answered != transactionId) return false;
     // Sixteen bits of transaction id alone let one stray datagram in 65536 from the manager's
-    // address pass for the answer; a response also says that it is one.
-    uint32 msgType;
-    memcpy(&msgType, datagramP + offsetof(tZqOltMsgHdr, msgType), sizeof msgType);
-    if (msgType != eZQ_CM_MSG_TYPE_RSP) {
-        API_TRACE(member.nameP, "%s(): dropped a datagram that is no response: T%d, M%u.\r\n",
-                  member.nameP, transactionId, msgType);
+    // address pass for the answer: the answer also says it is a response and echoes what was
+    // asked.
+    uint16 answered = FieldOf<uint16>(datagramP, offsetof(tZqOltMsgHdr, transactionId));
+    uint32 msgType = FieldOf<uint32>(datagramP, offsetof(tZqOltMsgHdr, msgType));
+    uint32 operType = FieldOf<uint32>(datagramP, offsetof(tZqCmRspMsg, operType));
+    uint32 resType = FieldOf<uint32>(datagramP, offsetof(tZqCmRspMsg, resType));
+    uint32 resId = FieldOf<uint32>(datagramP, offsetof(tZqCmRspMsg, resId));
+    if (answered != awaited.transactionId || msgType != eZQ_CM_MSG_TYPE_RSP ||
+        operType != static_cast<uint32>(member.operType) || resType != awaited.resType ||
+        resId != awaited.resId) {
+        API_TRACE(member.nameP,
+                  "%s(): dropped a datagram that does not answer T%d: T%d, M%u, operType %u, "
+                  "resType %u, resId %u.\r\n",
+                  member.nameP, awaited.transactionId, answered, msgType, operType,
+                  resType, resId);
         return false;
     }
 
     if (member.copiesKey)
-        CopyFromDatagram(caller.keyOutP, datagramP, length, offsetof(tZqCmRspMsg, dbKey),
+        CopyFromDatagram(awaited.keyOutP, datagramP, length, offsetof(tZqCmRspMsg, dbKey),
                          sizeof(uZqCmKey));
     if (member.copiesRecord) {
-        // The response's id says where the record lies; the request's id says how much the
-        // caller's buffer holds, so an answer naming another id never writes past it.
-        uint32 id;
-        memcpy(&id, datagramP + offsetof(tZqCmRspMsg, resId), sizeof id);
-        size_t room = CmCallerRecordSize(member, caller.requestResId);
-        if (CmIsExtended(member.copyExt, id))
-            CopyFromDatagram(caller.rcP, datagramP, length, ZQ_CM_EXT_OFFSET,
-                             std::min<size_t>(ZqCmExtendedRecordSize(id), room));
+        // The answer echoes the request's id, so the record lies where the caller's buffer expects
+        // it; the copy is still bounded by the buffer the request's id calls for.
+        size_t room = CmCallerRecordSize(member, awaited.resId);
+        if (CmIsExtended(member.copyExt, resId))
+            CopyFromDatagram(awaited.rcP, datagramP, length, ZQ_CM_EXT_OFFSET,
+                             std::min<size_t>(ZqCmExtendedRecordSize(resId), room));
         else
-            CopyFromDatagram(caller.rcP, datagramP, length, offsetof(tZqCmRspMsg, res),
+            CopyFromDatagram(awaited.rcP, datagramP, length, offsetof(tZqCmRspMsg, res),
                              std::min(sizeof(uZqCmRes), room));
     }
     return true;
@@ -264,6 +276,13 @@ eZqOltModuleId GetModuleIdByResId(eZqCmApiResId resId) {
 eZqOltModuleId GetModuleIdByTaskId(tOsTaskId taskId) {
     (void)taskId;
     return eZQ_OLT_MAN_MODULE_EXT_SNMP;
+}
+
+uint32 ZqCmApi__RecordSize(eZqCmApiResId resId) {
+    uint32 id = static_cast<uint32>(resId);
+    if (id >= eZQ_CMAPI_RES_ID_MAX) return 0;
+    uint32 extended = ZqCmExtendedRecordSize(id);
+    return extended != 0 ? extended : static_cast<uint32>(sizeof(uZqCmRes));
 }
 
 eOsRet ZqCmApi__CreateReq(uint16 transactionId, eZqCmApiResType resType, eZqCmApiResId resId,

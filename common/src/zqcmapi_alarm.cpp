@@ -9,9 +9,26 @@ namespace {
 
 constexpr int kAnswerAttempts = 3;
 
-// Up to three receive waits for the answer; the first datagram from the OLT manager is taken,
-// whatever its transaction id. ret is preset to 1, so no answer gives 1.
-void AwaitAnswer(uZqCmApiMsg &msg) {
+// True when a datagram of byteCount bytes answers a registration of regType: a response, whole up
+// to ret, carrying the regType that was sent. Anything else is traced; the caller drops it.
+bool AnswersRegistration(const char *nameP, const uZqCmApiMsg &msg, int byteCount,
+                         eZqCmAlarmRegType regType) {
+    const tZqCmRspMsg &rsp = msg.commonMsg.rspMsg;
+    uint32 msgType = rsp.msgHdr.msgType, answered = rsp.res.alarmRegInfo.regType;
+    if (byteCount >= ZQ_CM_RSP_MIN_LEN && msgType == eZQ_CM_MSG_TYPE_RSP &&
+        answered == static_cast<uint32>(regType))
+        return true;
+    if (ZQ_TRACE_SUM_ON(CmTraceMaskSum))
+        CmTraceInterface(__FILE__, __LINE__, nameP, eZQ_OLT_MAN_MODULE_EXT_CML_API, eZQ_CM_TM_API,
+                         "%s(): dropped a datagram that does not answer RT%d: L%d, M%u, RT%u.\r\n",
+                         nameP, regType, byteCount, msgType, answered);
+    return false;
+}
+
+// Up to three receive waits for the answer of a registration of regType; a datagram that is not
+// its answer is dropped and the wait it came in goes on, so three waits bound the whole call.
+// ret is preset to 1, so no answer gives 1.
+void AwaitAnswer(const char *nameP, uZqCmApiMsg &msg, eZqCmAlarmRegType regType) {
     int rcvSocket = CmSocket(CmReqRspSocket);
     uint32 timeoutMs = ZqCmTimings().receiveTimeoutMs;
     for (int attempt = 0; attempt < kAnswerAttempts; ++attempt) {
@@ -25,7 +42,7 @@ void AwaitAnswer(uZqCmApiMsg &msg) {
                                      &sender, deadline, &byteCount);
             if (got != tCmRx::kDatagram) break; // this attempt is over
             if (!CmFromManager(sender, rcvSocket)) continue;
-            return;
+            if (AnswersRegistration(nameP, msg, byteCount, regType)) return;
         }
     }
     memset(&msg, 0, sizeof msg);
@@ -58,7 +75,7 @@ eOsRet Register(const char *nameP, uint16 transactionId, const tZqCmAlarmRegInfo
     tCmExchange exchange;
     eOsRet result = ZqCmMsgSend(&msg.commonMsg, ZQ_CM_MSG_LEN);
     if (result == eOS_RET_SUCCESS && !CmApiIsAsync()) {
-        AwaitAnswer(msg);
+        AwaitAnswer(nameP, msg, regType);
         result = msg.commonMsg.rspMsg.ret;
         if (ZQ_TRACE_SUM_ON(CmTraceMaskSum))
             CmTraceInterface(__FILE__, __LINE__, nameP, eZQ_OLT_MAN_MODULE_EXT_CML_API,

@@ -57,7 +57,8 @@ void AlarmRxHandleDatagram(uZqCmMsg *msgP, int byteCount) {
         return;
     }
     if (HandOverRegistrationAnswer(rsp, regType)) return;
-    eOsRet sent = UdpSend(CmSocket(CmReqRspSocket), extEntityReqRspUdpPort,
+    eOsRet sent = UdpSend(CmSocket(CmReqRspSocket),
+                          std::atomic_ref<uint16>(extEntityReqRspUdpPort).load(),
                           std::atomic_ref<uint32>(OltMgrHostAddr).load(), ZQ_CM_MSG_LEN,
                           reinterpret_cast<char *>(msgP));
     if (sent == eOS_RET_SUCCESS)

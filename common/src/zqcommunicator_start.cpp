@@ -1,8 +1,11 @@
 // zqcommunicator_start.cpp - the start of the CM channel: board detection, the two sockets, the
 // receive and alarm tasks, then the readiness poll of the OLT manager.
+#include <arpa/inet.h>
+#include <sys/socket.h>
 #include <unistd.h>
 
 #include <atomic>
+#include <cerrno>
 #include <cstring>
 
 #include "oswrap.h"
@@ -53,18 +56,45 @@ void CloseChannelSocket(int &socketFd) {
     if (descriptor > 0) close(descriptor);
 }
 
-// Opens both sockets and starts both tasks; the failure's result otherwise, with no socket left open.
+// Opens one channel socket on the port its variable names. A variable of 0 lets the system choose
+// the port, which is written back into the variable at once, so that everything after the start
+// (the alarm task's redirect, a host's registration) names the port really bound.
+eOsRet OpenChannelSocket(int &socketFd, uint16 &portVariable) {
+    uint16 port = std::atomic_ref<uint16>(portVariable).load();
+    eOsRet result = InitUdpSocket(&socketFd, port);
+    if (result != eOS_RET_SUCCESS || port != 0) return result;
+    sockaddr_in bound;
+    socklen_t length = sizeof bound;
+    if (getsockname(CmSocket(socketFd), reinterpret_cast<sockaddr *>(&bound), &length) != 0) {
+        SvcPrintf("InitUdpSocket(): getsockname Error: %d\n", errno);
+        CloseChannelSocket(socketFd);
+        return eOS_RET_FAILURE;
+    }
+    std::atomic_ref<uint16>(portVariable).store(ntohs(bound.sin_port));
+    return eOS_RET_SUCCESS;
+}
+
+// Opens both sockets and starts both tasks; the failure's result otherwise, with no socket left
+// open and the port variables as the host set them.
 eOsRet OpenChannel() {
-    eOsRet result = InitUdpSocket(&CmReqRspSocket, extEntityReqRspUdpPort);
+    const uint16 requestPort = extEntityReqRspUdpPort, alarmPort = extEntityAlarmUdpPort;
+    // Undoes what this start did: a retried start lets the system choose again.
+    auto undo = [&](eOsRet result) {
+        CloseChannelSocket(CmReqRspSocket);
+        CloseChannelSocket(CmAlarmSocket);
+        std::atomic_ref<uint16>(extEntityReqRspUdpPort).store(requestPort);
+        std::atomic_ref<uint16>(extEntityAlarmUdpPort).store(alarmPort);
+        return result;
+    };
+    eOsRet result = OpenChannelSocket(CmReqRspSocket, extEntityReqRspUdpPort);
     if (result != eOS_RET_SUCCESS) {
         SvcPrintf("ZqCmCommunicatorStart(): InitUdpSocket(): CmReqRspSocket failed.\r\n");
-        return result;
+        return result; // nothing opened, no port chosen
     }
-    result = InitUdpSocket(&CmAlarmSocket, extEntityAlarmUdpPort);
+    result = OpenChannelSocket(CmAlarmSocket, extEntityAlarmUdpPort);
     if (result != eOS_RET_SUCCESS) {
         SvcPrintf("ZqCmCommunicatorStart(): InitUdpSocket(): CmAlarmSocket failed.\r\n");
-        CloseChannelSocket(CmReqRspSocket);
-        return result;
+        return undo(result);
     }
     if (!CmCreateWakeSignal()) result = eOS_RET_FAILURE;
     if (result == eOS_RET_SUCCESS)
@@ -72,9 +102,7 @@ eOsRet OpenChannel() {
                                     eOS_PRI_LOW, 0x20000, &ComunicatorRxTaskId);
     if (result != eOS_RET_SUCCESS) {
         SvcPrintf("Failed to create CommunicatorRxTask.\n");
-        CloseChannelSocket(CmReqRspSocket);
-        CloseChannelSocket(CmAlarmSocket);
-        return result;
+        return undo(result);
     }
     CmTrace(eZQ_OLT_MAN_MODULE_EXT_COMMUNICATION, eZQ_CM_TM_API,
             "ZqCmCommunicatorStart(): CmReqRspSocket %d, extEntityReqRspUdpPort %d CmAlarmSocket "

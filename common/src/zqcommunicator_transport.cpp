@@ -173,8 +173,11 @@ eOsRet InitUdpSocket(int *localSocket, int localPort) {
         return eOS_RET_FAILURE;
     }
     sockaddr_in address = IpV4Address(INADDR_ANY, static_cast<uint32>(localPort));
+    // Port 0 lets the system choose: without address reuse, so that it never hands out a port
+    // another socket already holds.
     int reuse = 1;
-    if (setsockopt(descriptor, SOL_SOCKET, SO_REUSEADDR, &reuse, sizeof reuse) != 0) {
+    if (localPort != 0 &&
+        setsockopt(descriptor, SOL_SOCKET, SO_REUSEADDR, &reuse, sizeof reuse) != 0) {
         SvcPrintf("InitUdpSocket(): setsockopt Error: %d\n", errno);
         close(descriptor);
         *localSocket = 0;

@@ -24,19 +24,6 @@ namespace cmtest {
 using Bytes = std::vector<uint8_t>;
 using namespace std::chrono_literals;
 
-// A free UDP port on loopback, found by binding port 0.
-inline uint16_t FreePort() {
-    int probe = socket(AF_INET, SOCK_DGRAM, 0);
-    sockaddr_in address = {};
-    address.sin_family = AF_INET;
-    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    socklen_t length = sizeof address;
-    bind(probe, reinterpret_cast<sockaddr *>(&address), sizeof address);
-    getsockname(probe, reinterpret_cast<sockaddr *>(&address), &length);
-    close(probe);
-    return ntohs(address.sin_port);
-}
-
 template <typename T> T Field(const Bytes &bytes, size_t offset) {
     T value{};
     if (offset + sizeof value <= bytes.size()) memcpy(&value, bytes.data() + offset, sizeof value);
@@ -89,8 +76,8 @@ class CmTest : public ::testing::Test {
         ZqCmSetTimingsForTest(waits);
         OltMgrHostAddr = INADDR_LOOPBACK;
         oltMgrUdpPort = peer_.Port();
-        extEntityReqRspUdpPort = FreePort();
-        extEntityAlarmUdpPort = FreePort();
+        extEntityReqRspUdpPort = 0; // the system chooses, and the start writes them back
+        extEntityAlarmUdpPort = 0;
         ZqCmSetBoardFileForTest("/nonexistent/board-file");
     }
     void TearDown() override { rktest::QuiesceTrace(); }

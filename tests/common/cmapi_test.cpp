@@ -200,49 +200,93 @@ TEST_F(CmRequestTest, EachMemberCopiesKeyThenRecordFromWhereItsRuleSays) {
     }
 }
 
-// One row: a member asked for one resource id and answered for another; the caller's record has
-// the size of the id it asked for.
-struct OtherId {
+// One row: a forged response from the manager's address with the request's transaction id, but one
+// field of the echo wrong, sent before the honest answer. The caller's record has the size that
+// ZqCmApi__RecordSize gives for the id asked, with guard bytes behind it.
+struct Forgery {
     const char *name;
-    int member; // 0 get, 1 first, 2 next
-    uint32_t reqResId, rspResId;
-    size_t callerSize;
+    int member; // 0 get, 1 first, 2 next, 3 count
+    uint32_t resId;
+    size_t field;
+    uint32_t value;
 };
 
-TEST_F(CmRequestTest, AnAnswerForAnotherResourceIdNeverWritesPastTheCallersRecord) {
-    const OtherId rows[] = {
-        {"get-104-answered-6", 0, 104, 6, 120},  {"first-38-answered-36", 1, 38, 36, 372},
-        {"next-104-answered-38", 2, 104, 38, 120}, {"next-36-answered-6", 2, 36, 6, 804},
+TEST_F(CmRequestTest, ResponsesThatDoNotEchoTheRequestAreDroppedAndCountedUntilTheHonestAnswer) {
+    const Forgery rows[] = {
+        {"operType", 0, 6, kOperType, eZQ_CM_OPER_TYPE_GETNEXT},
+        {"operType of a walk", 2, 6, kOperType, eZQ_CM_OPER_TYPE_GET},
+        {"resType", 1, 6, kResType, eZQ_CMAPI_RES_TYPE_SYSTEM},
+        {"resId 6 for 104", 0, 104, kResId, 6},
+        {"resId 36 for 38", 1, 38, kResId, 36},
+        {"resId 38 for 104", 2, 104, kResId, 38},
+        {"resId 6 for 36", 2, 36, kResId, 6},
+        {"resId of a count", 3, 6, kResId, 7},
+        {"an alarm", 0, 6, 16, eZQ_CM_MSG_TYPE_ALM},
+        {"a request", 3, 6, 16, eZQ_CM_MSG_TYPE_REQ},
     };
-    for (const OtherId &row : rows) {
+    SetCliDisplayMode(eOS_BOOL_TRUE); // the API traces reach the host's line sink
+    CmTraceSetMask(eZQ_OLT_MAN_MODULE_EXT_CML_API, eZQ_CM_TM_API);
+    for (const Forgery &row : rows) {
         SCOPED_TRACE(row.name);
+        const size_t size = ZqCmApi__RecordSize(static_cast<eZqCmApiResId>(row.resId));
+        const bool extended = size != sizeof(uZqCmRes);
         uZqCmKey key = KeyOf(1), keyOut = {};
-        Bytes record(row.callerSize + 64, 0xEE);
-        Bytes res = Pattern(1072, 0x11), ext = Pattern(808, 0x77);
-        auto respond = [row, res, ext](const Bytes &request) {
-            Bytes r = ResponseTo(request, eOS_RET_SUCCESS, 2448);
-            SetField<uint32_t>(r, kResId, row.rspResId);
-            memcpy(r.data() + kRes, res.data(), 1072);
-            memcpy(r.data() + kExt, ext.data(), 808);
+        Bytes record(size + 64, 0xEE);
+        auto answer = [](const Bytes &request, eOsRet ret, uint8_t seed, uint16_t count) {
+            Bytes r = ResponseTo(request, ret, 2448);
+            Bytes res = Pattern(1072, seed), ext = Pattern(808, seed ^ 0x40);
+            memcpy(r.data() + kRes, res.data(), res.size());
+            memcpy(r.data() + kExt, ext.data(), ext.size());
+            SetField<uint16_t>(r, kRes, count);
             return r;
         };
+        peer_.SetResponder([row, answer](const oltmgr::Datagram &d, oltmgr::Store &) {
+            Bytes forged = answer(d.bytes, eOS_RET_OLT_INVALID_OPER, 0x99, 9);
+            SetField<uint32_t>(forged, row.field, row.value);
+            return std::vector<oltmgr::Reply>{Now(forged), Now(answer(d.bytes, eOS_RET_SUCCESS, 0x11, 5))};
+        });
         eZqCmApiResType t = eZQ_CMAPI_RES_TYPE_ONU;
-        eZqCmApiResId id = static_cast<eZqCmApiResId>(row.reqResId);
-        std::function<eOsRet()> calls[] = {
+        eZqCmApiResId id = static_cast<eZqCmApiResId>(row.resId);
+        const std::function<eOsRet()> calls[] = {
             [&] { return ZqCmApi__GetReq(5, t, id, key, record.data()); },
             [&] { return ZqCmApi__GetFirstReq(5, t, id, &keyOut, record.data()); },
             [&] { return ZqCmApi__GetNextReq(5, t, id, key, &keyOut, record.data()); },
+            [&] { return static_cast<eOsRet>(ZqCmApi__GetNumOfInstance(5, t, id)); },
         };
-        EXPECT_EQ(Exchange(calls[row.member], respond).result, eOS_RET_SUCCESS);
-        // The answer's id still says where its record lies.
-        bool extended = row.rspResId == 36 || row.rspResId == 38 || row.rspResId == 104;
-        const Bytes &source = extended ? ext : res;
-        size_t rspSize = !extended ? 1072 : row.rspResId == 36 ? 804 : row.rspResId == 38 ? 372 : 120;
-        size_t copied = std::min(row.callerSize, rspSize);
-        EXPECT_TRUE(std::equal(source.begin(), source.begin() + copied, record.begin()));
-        EXPECT_TRUE(std::all_of(record.begin() + row.callerSize, record.end(), [](uint8_t b) { return b == 0xEE; }))
+        const uint32 rcvBefore = CmApiUdpRcvCnt;
+        EXPECT_EQ(calls[row.member](), row.member == 3 ? static_cast<eOsRet>(5) : eOS_RET_SUCCESS)
+            << "the honest answer's result";
+        EXPECT_EQ(CmApiUdpRcvCnt - rcvBefore, 2u) << "the forgery is counted like any stray";
+        if (row.member == 3) continue;
+        Bytes honest = extended ? Pattern(808, 0x11 ^ 0x40) : Pattern(1072, 0x11);
+        if (!extended) SetField<uint16_t>(honest, 0, 5); // the count the answer carries at res
+        EXPECT_TRUE(std::equal(record.begin(), record.begin() + size, honest.begin())) << "the honest record";
+        EXPECT_TRUE(std::all_of(record.begin() + size, record.end(), [](uint8_t b) { return b == 0xEE; }))
             << "nothing written past the record of the requested id";
     }
+    for (const char *line : {"ZqCmApi__GetReq(): dropped a datagram that does not answer T5: T5, M2, operType 6, resType 4, resId 6.",
+                             "ZqCmApi__GetNumOfInstance(): dropped a datagram that does not answer T5: T5, M1, operType 7"})
+        EXPECT_TRUE(rktest::BllLines().WaitFor(line, 2s)) << line;
+}
+
+// The size a host is told is the size every member reads and writes for that id: the members
+// that treat all three extended ids as extended take exactly that, the others never more.
+TEST(CmRecordSize, IsWhatTheRequestsCopyAndZeroForNumbersThatAreNoResourceId) {
+    for (uint32_t id = 0; id < eZQ_CMAPI_RES_ID_MAX; ++id) {
+        SCOPED_TRACE(id);
+        const uint32 size = ZqCmApi__RecordSize(static_cast<eZqCmApiResId>(id));
+        EXPECT_EQ(size, id == 36 ? 804u : id == 38 ? 372u : id == 104 ? 120u : 1072u);
+        for (unsigned row = 0; const tCmMember *member = CmMemberRow(row); ++row) {
+            const size_t taken = CmCallerRecordSize(*member, id);
+            const std::string name = CmMemberName(*member);
+            const bool allExtended = name.find("WithKey") == std::string::npos && name.find("SerNum") == std::string::npos;
+            if (taken != 0 && allExtended) {
+                EXPECT_EQ(taken, size) << name;
+            }
+            EXPECT_LE(taken, sizeof(uZqCmRes)) << name << ": a uZqCmRes is always enough";
+        }
+    }
+    for (uint32_t id : {109u, 1000u, 0xFFFFFFFFu}) EXPECT_EQ(ZqCmApi__RecordSize(static_cast<eZqCmApiResId>(id)), 0u) << id;
 }
 
 TEST_F(CmRequestTest, InstanceCountReadsSixteenSignedBitsAndFoldsFailuresToMinusOne) {

@@ -293,6 +293,47 @@ TEST_F(CmAsyncTest, RegistrationWaitsThreeTimesAndTakesALateAnswerAtTheSecond) {
     EXPECT_EQ(ZqCmApi__AlarmRegister(2, info), eOS_RET_OLT_INVALID_OPER);
 }
 
+TEST_F(CmAsyncTest, RegistrationTakesOnlyAResponseOfItsOwnRegTypeWithinItsThreeWaits) {
+    constexpr size_t kRegType = 136; // res.alarmRegInfo.regType
+    // Before the honest answer: an unregistration answer (through the alarm task, which forwards
+    // it) and a response without a registration type (straight to the request port).
+    peer_.SetResponder([](const oltmgr::Datagram &d, oltmgr::Store &s) {
+        std::vector<oltmgr::Reply> replies = oltmgr::DefaultReplies(d, s);
+        if (replies.empty()) return replies;
+        oltmgr::Reply otherType = replies[0], plain = replies[0];
+        SetField<uint32_t>(otherType.bytes, kRegType, eZQ_CMAPI_ALARM_REG_TYPE_UNREG);
+        SetField<uint32_t>(otherType.bytes, kRet, eOS_RET_OLT_INVALID_OPER);
+        SetField<uint32_t>(plain.bytes, kRegType, 0);
+        SetField<uint32_t>(plain.bytes, kRet, eOS_RET_OLT_UNKNOWN_OPER);
+        sockaddr_in requestPort = d.from;
+        requestPort.sin_port = htons(extEntityReqRspUdpPort);
+        plain.to = requestPort;
+        return std::vector<oltmgr::Reply>{otherType, plain, replies[0]};
+    });
+    SetCliDisplayMode(eOS_BOOL_TRUE); // the API traces reach the host's line sink
+    CmTraceSetMask(eZQ_OLT_MAN_MODULE_EXT_CML_API, eZQ_CM_TM_API);
+    const uint32 rcvBefore = CmApiUdpRcvCnt;
+    tZqCmAlarmRegInfo info = {};
+    EXPECT_EQ(ZqCmApi__AlarmRegister(1, info), eOS_RET_SUCCESS) << "the honest answer's ret";
+    EXPECT_EQ(peer_.Subscribers(), 1u);
+    EXPECT_EQ(CmApiUdpRcvCnt, rcvBefore) << "registrations keep out of the request counters";
+    for (const char *line : {"does not answer RT1: L1640, M2, RT2.", "does not answer RT1: L1640, M2, RT0."})
+        EXPECT_TRUE(rktest::BllLines().WaitFor(line, 2s)) << line;
+
+    // Answers of the wrong type that keep coming do not stretch the three waits.
+    peer_.SetResponder([](const oltmgr::Datagram &d, oltmgr::Store &s) {
+        std::vector<oltmgr::Reply> replies;
+        for (oltmgr::Reply reply : oltmgr::DefaultReplies(d, s)) {
+            SetField<uint32_t>(reply.bytes, kRegType, eZQ_CMAPI_ALARM_REG_TYPE_UNREG);
+            for (int i = 0; i < 25; ++i, reply.delay += 100ms) replies.push_back(reply);
+        }
+        return replies;
+    });
+    auto start = std::chrono::steady_clock::now();
+    EXPECT_EQ(ZqCmApi__AlarmRegister(2, info), eOS_RET_FAILURE) << "no answer of its type came";
+    EXPECT_LT(std::chrono::steady_clock::now() - start, 3 * 400ms + 500ms);
+}
+
 TEST_F(CmAsyncTest, InAsynchronousModeRegistrationAnswersGoToTheirCallbacks) {
     tZqCmApiCallback table = FullTable();
     ASSERT_EQ(ZqCmApi__SetMode(eZQ_CMAPI_MODE_ASYNC, &table), eOS_RET_SUCCESS);

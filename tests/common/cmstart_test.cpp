@@ -13,6 +13,44 @@ namespace {
 
 using namespace cmtest;
 
+// The port a socket is bound to.
+uint16_t BoundPort(int fd) {
+    sockaddr_in address = {};
+    socklen_t length = sizeof address;
+    getsockname(fd, reinterpret_cast<sockaddr *>(&address), &length);
+    return ntohs(address.sin_port);
+}
+
+// A socket bound without SO_REUSEADDR to a free port, which no other socket can then bind.
+int HoldPort(uint16_t *portP) {
+    int holder = socket(AF_INET, SOCK_DGRAM, 0);
+    sockaddr_in address = {};
+    address.sin_family = AF_INET;
+    EXPECT_EQ(bind(holder, reinterpret_cast<sockaddr *>(&address), sizeof address), 0);
+    *portP = BoundPort(holder);
+    return holder;
+}
+
+bool ReusesAddress(int fd) {
+    int reuse = 0;
+    socklen_t length = sizeof reuse;
+    getsockopt(fd, SOL_SOCKET, SO_REUSEADDR, &reuse, &length);
+    return reuse != 0;
+}
+
+// A socket with SO_REUSEADDR bound to port (0: one the system chooses), or -1.
+int BindReusing(uint16_t port) {
+    int fd = socket(AF_INET, SOCK_DGRAM, 0);
+    int reuse = 1;
+    setsockopt(fd, SOL_SOCKET, SO_REUSEADDR, &reuse, sizeof reuse);
+    sockaddr_in address = {};
+    address.sin_family = AF_INET;
+    address.sin_port = htons(port);
+    if (bind(fd, reinterpret_cast<sockaddr *>(&address), sizeof address) == 0) return fd;
+    close(fd);
+    return -1;
+}
+
 TEST_F(CmTest, StartUpPollsUntilTheManagerIsReadyAdvancingTheTransactionId) {
     peer_.GetStore().SetInitStatusSequence(
         {eZQ_CM_OLT_STATUS_NOT_INIT, eZQ_CM_OLT_STATUS_BUSY, eZQ_CM_OLT_STATUS_READY});
@@ -86,45 +124,65 @@ TEST_F(CmTest, AlarmRegistrationLeavesTheAlarmSocketAndRequestsTheOther) {
     EXPECT_EQ(ntohs(sent[1].from.sin_port), extEntityReqRspUdpPort);
 }
 
+TEST_F(CmTest, PortsLeftAtZeroAreChosenByTheSystemHeldAloneAndKnownBeforeTheStartReturns) {
+    StartChannel();
+    const uint16_t request = extEntityReqRspUdpPort, alarm = extEntityAlarmUdpPort;
+    EXPECT_NE(request, 0);
+    EXPECT_NE(alarm, 0);
+    EXPECT_NE(request, alarm);
+    EXPECT_EQ(BoundPort(CmReqRspSocket), request);
+    EXPECT_EQ(BoundPort(CmAlarmSocket), alarm);
+    for (int fd : {CmReqRspSocket, CmAlarmSocket}) {
+        EXPECT_FALSE(ReusesAddress(fd));
+        int sharer = BindReusing(BoundPort(fd));
+        EXPECT_LT(sharer, 0) << "no other socket, even one reusing addresses, shares the port";
+        if (sharer >= 0) close(sharer);
+    }
+    // A registration names the bound alarm port, and its answer comes back through the alarm task
+    // to the bound request port.
+    tZqCmAlarmRegInfo info = {};
+    info.port = extEntityAlarmUdpPort;
+    EXPECT_EQ(ZqCmApi__AlarmRegister(1, info), eOS_RET_SUCCESS);
+    std::vector<oltmgr::Datagram> sent = peer_.Requests();
+    ASSERT_EQ(sent.size(), 1u);
+    EXPECT_EQ(ntohs(sent[0].from.sin_port), alarm);
+    EXPECT_EQ(Field<uint16_t>(sent[0].bytes, 36), alarm);
+    EXPECT_EQ(peer_.Subscribers(), 1u);
+}
+
+TEST_F(CmTest, AGivenPortIsBoundAsGivenWithAddressReuse) {
+    // A port another socket holds with SO_REUSEADDR: the channel binds it too, as reuse allows.
+    int holder = BindReusing(0);
+    ASSERT_GE(holder, 0);
+    const uint16_t given = BoundPort(holder);
+    extEntityReqRspUdpPort = given;
+    tZqCmChannelOptions options = {400, 100, 0, 0, 0, 0};
+    ASSERT_EQ(ZqCmApi__InitCommunicationChannelWithOptions(&options), eOS_RET_SUCCESS);
+    close(holder);
+    EXPECT_EQ(extEntityReqRspUdpPort, given);
+    EXPECT_EQ(BoundPort(CmReqRspSocket), given);
+    EXPECT_TRUE(ReusesAddress(CmReqRspSocket));
+    EXPECT_FALSE(ReusesAddress(CmAlarmSocket)) << "the alarm port was left to the system";
+    EXPECT_NE(extEntityAlarmUdpPort, 0);
+    uZqCmRes record = {};
+    EXPECT_EQ(ZqCmApi__GetReq(2, eZQ_CMAPI_RES_TYPE_ONU, eZQ_CMAPI_RES_ID_EQPT_ONU_CONFIG, uZqCmKey{}, &record),
+              eOS_RET_OLT_NO_INSTANCE_EXISTS);
+}
+
 TEST_F(CmTest, UdpReceiveReportsEmptyCutAndQuietDatagrams) {
     int receiver = 0;
-    ASSERT_EQ(InitUdpSocket(&receiver, FreePort()), eOS_RET_SUCCESS);
-    sockaddr_in self = {};
-    socklen_t length = sizeof self;
-    getsockname(receiver, reinterpret_cast<sockaddr *>(&self), &length);
+    ASSERT_EQ(InitUdpSocket(&receiver, 0), eOS_RET_SUCCESS);
+    const uint16_t port = BoundPort(receiver);
     Bytes big(3000, 0x5A);
     char buffer[2448];
     sockaddr_in from;
-    ASSERT_TRUE(peer_.SendTo(ntohs(self.sin_port), big.data(), 0));
+    ASSERT_TRUE(peer_.SendTo(port, big.data(), 0));
     EXPECT_EQ(UdpReceive(receiver, sizeof buffer, buffer, &from), 0);
     EXPECT_EQ(Printed("recv() failed on rcvSocket"), 1u);
-    ASSERT_TRUE(peer_.SendTo(ntohs(self.sin_port), big.data(), big.size()));
+    ASSERT_TRUE(peer_.SendTo(port, big.data(), big.size()));
     EXPECT_EQ(UdpReceive(receiver, sizeof buffer, buffer, &from), 2448);
     EXPECT_EQ(UdpReceive(receiver, sizeof buffer, buffer, &from), -1);
     close(receiver);
-}
-
-// A socket bound without SO_REUSEADDR to a free port, which no other socket can then bind.
-int HoldPort(uint16_t *portP) {
-    int holder = socket(AF_INET, SOCK_DGRAM, 0);
-    sockaddr_in address = {};
-    address.sin_family = AF_INET;
-    socklen_t length = sizeof address;
-    EXPECT_EQ(bind(holder, reinterpret_cast<sockaddr *>(&address), sizeof address), 0);
-    getsockname(holder, reinterpret_cast<sockaddr *>(&address), &length);
-    *portP = ntohs(address.sin_port);
-    return holder;
-}
-
-// True when a socket without SO_REUSEADDR can bind the port: no socket holds it.
-bool PortIsFree(uint16_t port) {
-    int probe = socket(AF_INET, SOCK_DGRAM, 0);
-    sockaddr_in address = {};
-    address.sin_family = AF_INET;
-    address.sin_port = htons(port);
-    bool free = bind(probe, reinterpret_cast<sockaddr *>(&address), sizeof address) == 0;
-    close(probe);
-    return free;
 }
 
 size_t OpenDescriptors() {
@@ -142,14 +200,17 @@ TEST_F(CmTest, AStartRefusedForABusyPortMayBeRetriedAndThenGetsItsAnswers) {
         SCOPED_TRACE(row.printed);
         uint16_t busy = 0;
         int holder = HoldPort(&busy);
+        extEntityReqRspUdpPort = extEntityAlarmUdpPort = 0;
         (row.requestPort ? extEntityReqRspUdpPort : extEntityAlarmUdpPort) = busy;
         EXPECT_EQ(ZqCmApi__InitCommunicationChannel(), eOS_RET_FAILURE);
         EXPECT_EQ(Printed(row.printed), 1u);
+        EXPECT_EQ(row.requestPort ? extEntityAlarmUdpPort : extEntityReqRspUdpPort, 0)
+            << "the system chooses again at the next start";
         close(holder);
     }
     EXPECT_EQ(peer_.Requests().size(), 0u) << "no poll before both sockets are open";
     EXPECT_EQ(OpenDescriptors(), descriptors) << "a failed start keeps no socket";
-    EXPECT_TRUE(PortIsFree(extEntityReqRspUdpPort));
+    extEntityReqRspUdpPort = extEntityAlarmUdpPort = 0;
     ASSERT_EQ(ZqCmApi__InitCommunicationChannel(), eOS_RET_SUCCESS);
     ASSERT_TRUE(peer_.WaitForRequests(1, 2s));
     // The answer reaches the request socket of the start that succeeded.
@@ -174,9 +235,12 @@ TEST_F(CmTest, AStartWithoutRoomForItsReceiveTaskClosesBothSocketsAndMayBeRetrie
     ASSERT_FALSE(fillers.empty());
     EXPECT_EQ(ZqCmApi__InitCommunicationChannel(), eOS_RET_FAILURE);
     EXPECT_EQ(Printed("Failed to create CommunicatorRxTask.\n"), 1u);
-    // Both sockets were closed again (the receive task's wake-up signal is kept for the next start).
-    EXPECT_TRUE(PortIsFree(extEntityReqRspUdpPort));
-    EXPECT_TRUE(PortIsFree(extEntityAlarmUdpPort));
+    // Both sockets were closed again (the receive task's wake-up signal is kept for the next start),
+    // and the next start lets the system choose its ports again.
+    EXPECT_EQ(CmReqRspSocket, 0);
+    EXPECT_EQ(CmAlarmSocket, 0);
+    EXPECT_EQ(extEntityReqRspUdpPort, 0);
+    EXPECT_EQ(extEntityAlarmUdpPort, 0);
     ASSERT_EQ(OsWrap__TaskDelete(fillers.back()), eOS_RET_SUCCESS);
     ASSERT_EQ(OsWrap__TaskDelete(fillers.front()), eOS_RET_SUCCESS);
     ASSERT_EQ(ZqCmApi__InitCommunicationChannel(), eOS_RET_SUCCESS);
@@ -189,18 +253,17 @@ TEST_F(CmTest, TransportCallsRefuseMissingBuffersAndReportFailedSockets) {
     int socketFd = 77;
     EXPECT_EQ(InitUdpSocket(&socketFd, held), eOS_RET_FAILURE);
     EXPECT_EQ(socketFd, 0) << "a failed bind leaves no descriptor behind";
-    EXPECT_EQ(InitUdpSocket(nullptr, FreePort()), eOS_RET_FAILURE);
+    EXPECT_EQ(InitUdpSocket(nullptr, 0), eOS_RET_FAILURE);
     close(holder);
     {
         // A process out of descriptors gets no socket.
-        const uint16_t port = FreePort();
         rlimit saved{}, none{};
         getrlimit(RLIMIT_NOFILE, &saved);
         none = saved;
         none.rlim_cur = 0;
         ASSERT_EQ(setrlimit(RLIMIT_NOFILE, &none), 0);
         socketFd = 77;
-        EXPECT_EQ(InitUdpSocket(&socketFd, port), eOS_RET_FAILURE);
+        EXPECT_EQ(InitUdpSocket(&socketFd, 0), eOS_RET_FAILURE);
         setrlimit(RLIMIT_NOFILE, &saved);
         EXPECT_EQ(socketFd, 0);
     }
@@ -221,9 +284,9 @@ TEST_F(CmTest, TransportCallsRefuseMissingBuffersAndReportFailedSockets) {
 // and descriptor 0 (here a UDP socket with a datagram waiting) is neither written nor read.
 TEST_F(CmTest, BeforeTheChannelOpensNoCallUsesDescriptorZero) {
     int stdinCopy = dup(0);
-    uint16_t stdinPort = FreePort();
     int stdinSocket = socket(AF_INET, SOCK_DGRAM, 0);
-    ASSERT_EQ(InitUdpSocket(&stdinSocket, stdinPort), eOS_RET_SUCCESS);
+    ASSERT_EQ(InitUdpSocket(&stdinSocket, 0), eOS_RET_SUCCESS);
+    const uint16_t stdinPort = BoundPort(stdinSocket);
     ASSERT_EQ(dup2(stdinSocket, 0), 0);
     Bytes waiting = Pattern(1640, 0x44);
     ASSERT_TRUE(peer_.SendTo(stdinPort, waiting.data(), waiting.size()));

@@ -17,6 +17,8 @@ int itSendOltDebugInfoToBll(char *textP) {
 int main(void) {
     tOsUint64 sum = {0, 0};
     if (sizeof sum != 8) return 1;
+    /* A call of the CM API that sends nothing: what a get of the system configuration writes. */
+    if (ZqCmApi__RecordSize(eZQ_CMAPI_RES_ID_EQPT_GPON_SYS_CONFIG) != sizeof(uZqCmRes)) return 1;
     relayKitVersion();
     return 0;
 }

@@ -24,22 +24,6 @@ void LibraryLine(char *textP) {
     if (textP != nullptr && showLibraryLines.load()) std::fputs(textP, stderr);
 }
 
-// A port the system has free now; the channel binds it right after (with SO_REUSEADDR).
-uint16_t FreeUdpPort() {
-    int fd = socket(AF_INET, SOCK_DGRAM, 0);
-    if (fd < 0) return 0;
-    sockaddr_in address{};
-    address.sin_family = AF_INET;
-    address.sin_addr.s_addr = htonl(INADDR_ANY);
-    socklen_t length = sizeof address;
-    uint16_t port = 0;
-    if (bind(fd, reinterpret_cast<sockaddr *>(&address), sizeof address) == 0 &&
-        getsockname(fd, reinterpret_cast<sockaddr *>(&address), &length) == 0)
-        port = ntohs(address.sin_port);
-    close(fd);
-    return port;
-}
-
 std::string MaskNames(uint32_t mask) {
     std::string names;
     for (const cmctl::EnumName &bit : cmctl::kTraceMaskNames)
@@ -112,12 +96,7 @@ void DrainTrace() {
 }
 
 std::string OpenChannel(Endpoints *endpointsP) {
-    if (endpointsP->requestPort == 0) endpointsP->requestPort = FreeUdpPort();
-    if (endpointsP->alarmPort == 0) endpointsP->alarmPort = FreeUdpPort();
-    if (endpointsP->requestPort == 0 || endpointsP->alarmPort == 0)
-        return std::string("no free local UDP port: ") + std::strerror(errno);
-    // The alarm task forwards registration answers to extEntityReqRspUdpPort, so it names the
-    // port the request/response socket really binds.
+    // A local port of 0 is chosen by the system when the channel binds it, and written back.
     OltMgrHostAddr = endpointsP->managerIp;
     oltMgrUdpPort = endpointsP->managerPort;
     extEntityReqRspUdpPort = endpointsP->requestPort;
@@ -131,6 +110,8 @@ std::string OpenChannel(Endpoints *endpointsP) {
     options.pollAttempts = 0; // each command asks the manager itself, within the time-out
     options.pollIntervalMs = 0;
     eOsRet started = ZqCmApi__InitCommunicationChannelWithOptions(&options);
+    endpointsP->requestPort = extEntityReqRspUdpPort;
+    endpointsP->alarmPort = extEntityAlarmUdpPort;
     if (started != eOS_RET_SUCCESS)
         return "cannot open the CM channel on local ports " + std::to_string(endpointsP->requestPort) +
                " and " + std::to_string(endpointsP->alarmPort) + ": " + RetText(started);

@@ -23,7 +23,7 @@ struct TraceSettings {
 struct Endpoints {
     uint32_t managerIp = 0x7f000001; // host byte order
     uint16_t managerPort = 47000;
-    uint16_t requestPort = 0;        // 0: a free port chosen at start
+    uint16_t requestPort = 0;        // 0: the system chooses at start (then the bound port)
     uint16_t alarmPort = 0;
     uint32_t timeoutMs = 3000;
 };
@@ -37,9 +37,9 @@ std::string TraceReport();
 // Waits (at most half a second) until the trace task has written what was queued.
 void DrainTrace();
 
-// Chooses the free local ports it is not given, sets the endpoint variables and starts the CM
-// channel without waiting lines or readiness poll, receive time-out timeoutMs. Empty on success,
-// else what failed.
+// Sets the endpoint variables (a local port of 0 lets the system choose) and starts the CM channel
+// without waiting lines or readiness poll, receive time-out timeoutMs; the ports bound come back
+// in *endpointsP. Empty on success, else what failed.
 std::string OpenChannel(Endpoints *endpointsP);
 
 } // namespace cmctl

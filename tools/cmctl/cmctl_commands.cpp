@@ -555,8 +555,8 @@ int Alarms(const Invocation &run) {
     itCmApi__RegisterAlarmHandler(KeepAlarm);
     tZqCmAlarmRegInfo registration;
     std::memset(&registration, 0, sizeof registration);
-    // The port the alarm socket bound: the one given with --alarm-port, or the free one the
-    // channel chose when none was given.
+    // The port the alarm socket bound: the one given with --alarm-port, or the one the system
+    // chose when none was given.
     registration.port = extEntityAlarmUdpPort;
     registration.alarmFilterInfo = filter;
     ret = ZqCmApi__AlarmRegister(NextTransactionId(), registration);
