@@ -7,6 +7,7 @@
 #include <thread>
 
 #include "cm_fixture.h"
+#include "zqcmapi_operations.h"
 
 namespace {
 
@@ -276,9 +277,9 @@ TEST(CmRecordSize, IsWhatTheRequestsCopyAndZeroForNumbersThatAreNoResourceId) {
         SCOPED_TRACE(id);
         const uint32 size = ZqCmApi__RecordSize(static_cast<eZqCmApiResId>(id));
         EXPECT_EQ(size, id == 36 ? 804u : id == 38 ? 372u : id == 104 ? 120u : 1072u);
-        for (unsigned row = 0; const tCmMember *member = CmMemberRow(row); ++row) {
+        for (const tCmOperation *member : kCmOperations) {
             const size_t taken = CmCallerRecordSize(*member, id);
-            const std::string name = CmMemberName(*member);
+            const std::string name = member->nameP;
             const bool allExtended = name.find("WithKey") == std::string::npos && name.find("SerNum") == std::string::npos;
             if (taken != 0 && allExtended) {
                 EXPECT_EQ(taken, size) << name;
