@@ -238,12 +238,12 @@ oltmgr::Peer &Host() {
         InitTrace();
         SetDisplayMode(eOS_BOOL_FALSE, eOS_BOOL_FALSE);
         SetCliDisplayMode(eOS_BOOL_FALSE);
-        tZqCmTimings waits;
+        tZqCmChannelOptions waits = kZqCmDefaultChannelOptions;
         waits.receiveTimeoutMs = kWaitMs;
         waits.alarmTaskWaitMs = 10 * 10;
         waits.waitingLineMs = 1;
         waits.pollIntervalMs = 1;
-        ZqCmSetTimingsForTest(waits);
+        ZqCmSetChannelOptions(waits);
         ZqCmSetBoardFileForTest("/nonexistent/board-file");
         OltMgrHostAddr = INADDR_LOOPBACK;
         oltMgrUdpPort = peerP->Port();

@@ -17,18 +17,21 @@
 
 // ---- waits ------------------------------------------------------------------------------------
 
-// The CM client's waits, in milliseconds: the host's channel options, set before the channel
-// starts (tests set them through ZqCmSetTimingsForTest).
-struct tZqCmTimings {
-    uint32 receiveTimeoutMs = 60000; // one wait for a datagram
-    uint32 alarmTaskWaitMs = 10000;  // longest wait for the alarm task, in ten looks
-    uint32 waitingLines = 3;         // "Waiting for OLT MGR" lines
-    uint32 waitingLineMs = 5000;     // after each of them
-    uint32 pollAttempts = 48;        // readiness polls before start-up gives up
-    uint32 pollIntervalMs = 5000;    // after each readiness poll that did not find it ready
+// The line card's waits, which the channel uses unless the host starts it with options of its own.
+inline constexpr tZqCmChannelOptions kZqCmDefaultChannelOptions = {
+    .receiveTimeoutMs = 60000,
+    .alarmTaskWaitMs = 10000,
+    .waitingLines = 3,
+    .waitingLineMs = 5000,
+    .pollAttempts = 48,
+    .pollIntervalMs = 5000,
 };
-void ZqCmSetTimingsForTest(const tZqCmTimings &timings);
-tZqCmTimings ZqCmTimings();
+
+// The channel's waits, held once and replaced and read whole, so a request never sees half of an
+// old set and half of a new one. The start sets them from the host's options; tests set them to
+// shorten the long waits.
+void ZqCmSetChannelOptions(const tZqCmChannelOptions &options);
+tZqCmChannelOptions ZqCmChannelOptions();
 
 // Points GetBoardTypeFromHW at another file; null restores "/tmp/get_board_id".
 void ZqCmSetBoardFileForTest(const char *pathP);

@@ -95,7 +95,7 @@ void TraceRequest(const tMember &member, const tZqCmReqMsg &req) {
 // those that do not answer the request and copies back the one that does.
 eOsRet AwaitResponse(const tMember &member, uZqCmApiMsg &msg, const tCmAwaited &awaited) {
     int rcvSocket = CmSocket(CmReqRspSocket);
-    int64_t deadline = ZqCmNowMs() + ZqCmTimings().receiveTimeoutMs;
+    int64_t deadline = ZqCmNowMs() + ZqCmChannelOptions().receiveTimeoutMs;
     for (;;) {
         memset(&msg, 0, sizeof msg);
         sockaddr_in sender;

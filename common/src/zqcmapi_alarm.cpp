@@ -30,7 +30,7 @@ bool AnswersRegistration(const char *nameP, const uZqCmApiMsg &msg, int byteCoun
 // ret is preset to 1, so no answer gives 1.
 void AwaitAnswer(const char *nameP, uZqCmApiMsg &msg, eZqCmAlarmRegType regType) {
     int rcvSocket = CmSocket(CmReqRspSocket);
-    uint32 timeoutMs = ZqCmTimings().receiveTimeoutMs;
+    uint32 timeoutMs = ZqCmChannelOptions().receiveTimeoutMs;
     for (int attempt = 0; attempt < kAnswerAttempts; ++attempt) {
         int64_t deadline = ZqCmNowMs() + timeoutMs;
         for (;;) {

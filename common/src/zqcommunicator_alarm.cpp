@@ -83,7 +83,7 @@ void OMApi_AlarmRxTask(void) {
         sockaddr_in sender;
         int byteCount = 0;
         tCmRx got = CmUdpReceive(alarmSocket, sizeof *msgP, reinterpret_cast<char *>(msgP),
-                                 &sender, ZqCmNowMs() + ZqCmTimings().receiveTimeoutMs,
+                                 &sender, ZqCmNowMs() + ZqCmChannelOptions().receiveTimeoutMs,
                                  &byteCount);
         if (got != tCmRx::kDatagram || byteCount < 1) continue;
         if (!CmFromManager(sender, alarmSocket)) continue;

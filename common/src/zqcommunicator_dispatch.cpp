@@ -133,7 +133,7 @@ void CommunicatorRxTask(void) {
         pollfd waiters[2] = {{wakeFd.load(), POLLIN, 0}, {socketFd, POLLIN, 0}};
         // In synchronous mode only the wake-up signal is watched: the socket belongs to the
         // synchronous requests then.
-        int ready = poll(waiters, async ? 2 : 1, static_cast<int>(ZqCmTimings().receiveTimeoutMs));
+        int ready = poll(waiters, async ? 2 : 1, static_cast<int>(ZqCmChannelOptions().receiveTimeoutMs));
         if (ready <= 0) {
             if (async) CmTrace(eZQ_OLT_MAN_MODULE_EXT_COMMUNICATION, eZQ_CM_TM_API,
                                "UdpReceive() error: rcvByte %d\n", ready == 0 ? -1 : 0);

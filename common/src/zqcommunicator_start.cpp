@@ -119,7 +119,7 @@ eOsRet OpenChannel() {
 extern "C" {
 
 eOsRet ZqCmCommunicatorStart(void) {
-    tZqCmTimings waits = ZqCmTimings();
+    tZqCmChannelOptions waits = ZqCmChannelOptions();
     OltMgrInsMap[0].port = oltMgrUdpPort;
     OltMgrInsMap[0].ipAddress = OltMgrHostAddr;
 
@@ -162,9 +162,7 @@ eOsRet ZqCmApi__InitCommunicationChannel(void) {
 
 void ZqCmApi__DefaultChannelOptions(tZqCmChannelOptions *optionsP) {
     if (optionsP == nullptr) return;
-    tZqCmTimings defaults;
-    *optionsP = {defaults.receiveTimeoutMs, defaults.alarmTaskWaitMs, defaults.waitingLines,
-                 defaults.waitingLineMs,    defaults.pollAttempts,    defaults.pollIntervalMs};
+    *optionsP = kZqCmDefaultChannelOptions;
 }
 
 eOsRet ZqCmApi__InitCommunicationChannelWithOptions(const tZqCmChannelOptions *optionsP) {
@@ -175,9 +173,7 @@ eOsRet ZqCmApi__InitCommunicationChannelWithOptions(const tZqCmChannelOptions *o
                   optionsP != nullptr ? optionsP->receiveTimeoutMs : 0u);
         return eOS_RET_INVALID_ARG;
     }
-    ZqCmSetTimingsForTest({optionsP->receiveTimeoutMs, optionsP->alarmTaskWaitMs,
-                           optionsP->waitingLines, optionsP->waitingLineMs,
-                           optionsP->pollAttempts, optionsP->pollIntervalMs});
+    ZqCmSetChannelOptions(*optionsP);
     return ZqCmApi__InitCommunicationChannel();
 }
 

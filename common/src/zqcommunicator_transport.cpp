@@ -11,6 +11,7 @@
 #include <atomic>
 #include <cerrno>
 #include <cstring>
+#include <mutex>
 
 #include "svc.h"
 #include "zqcm_internal.h"
@@ -32,14 +33,8 @@ namespace {
 
 pthread_mutex_t exchangeMutex = PTHREAD_MUTEX_INITIALIZER;
 
-struct {
-    std::atomic<uint32> receiveTimeoutMs{tZqCmTimings{}.receiveTimeoutMs};
-    std::atomic<uint32> alarmTaskWaitMs{tZqCmTimings{}.alarmTaskWaitMs};
-    std::atomic<uint32> waitingLines{tZqCmTimings{}.waitingLines};
-    std::atomic<uint32> waitingLineMs{tZqCmTimings{}.waitingLineMs};
-    std::atomic<uint32> pollAttempts{tZqCmTimings{}.pollAttempts};
-    std::atomic<uint32> pollIntervalMs{tZqCmTimings{}.pollIntervalMs};
-} timings;
+std::mutex channelOptionsMutex;
+tZqCmChannelOptions channelOptions = kZqCmDefaultChannelOptions;
 
 sockaddr_in IpV4Address(uint32 ipAddr, uint32 port) {
     sockaddr_in address;
@@ -62,24 +57,14 @@ bool ChannelSocketOpen(int socketFd, const char *callerP) {
 
 // ---- waits and the exchange lock --------------------------------------------------------------
 
-void ZqCmSetTimingsForTest(const tZqCmTimings &newTimings) {
-    timings.receiveTimeoutMs.store(newTimings.receiveTimeoutMs);
-    timings.alarmTaskWaitMs.store(newTimings.alarmTaskWaitMs);
-    timings.waitingLines.store(newTimings.waitingLines);
-    timings.waitingLineMs.store(newTimings.waitingLineMs);
-    timings.pollAttempts.store(newTimings.pollAttempts);
-    timings.pollIntervalMs.store(newTimings.pollIntervalMs);
+void ZqCmSetChannelOptions(const tZqCmChannelOptions &options) {
+    std::lock_guard<std::mutex> guard(channelOptionsMutex);
+    channelOptions = options;
 }
 
-tZqCmTimings ZqCmTimings() {
-    tZqCmTimings current;
-    current.receiveTimeoutMs = timings.receiveTimeoutMs.load();
-    current.alarmTaskWaitMs = timings.alarmTaskWaitMs.load();
-    current.waitingLines = timings.waitingLines.load();
-    current.waitingLineMs = timings.waitingLineMs.load();
-    current.pollAttempts = timings.pollAttempts.load();
-    current.pollIntervalMs = timings.pollIntervalMs.load();
-    return current;
+tZqCmChannelOptions ZqCmChannelOptions() {
+    std::lock_guard<std::mutex> guard(channelOptionsMutex);
+    return channelOptions;
 }
 
 int64_t ZqCmNowMs() {
@@ -213,7 +198,7 @@ int UdpReceive(int rcvSocket, uint32 len, char *msgP, struct sockaddr_in *remote
     sockaddr_in sender;
     if (remoteAddr == nullptr) remoteAddr = &sender;
     int byteCount = 0;
-    int64_t deadline = ZqCmNowMs() + timings.receiveTimeoutMs.load();
+    int64_t deadline = ZqCmNowMs() + ZqCmChannelOptions().receiveTimeoutMs;
     switch (CmUdpReceive(rcvSocket, len, msgP, remoteAddr, deadline, &byteCount)) {
     case tCmRx::kTimeOut:
         return -1;
@@ -245,7 +230,7 @@ eOsRet ZqCmMsgReceive(uZqCmApiMsg *msgP, eZqCmMsgType msgType) {
     if (msgP == nullptr) return eOS_RET_FAILURE;
     int rcvSocket = CmSocket(CmReqRspSocket);
     if (!ChannelSocketOpen(rcvSocket, "ZqCmMsgReceive")) return eOS_RET_INVALID_STATE;
-    int64_t deadline = ZqCmNowMs() + timings.receiveTimeoutMs.load();
+    int64_t deadline = ZqCmNowMs() + ZqCmChannelOptions().receiveTimeoutMs;
     eOsRet result;
     int byteCount = 0;
     for (;;) {

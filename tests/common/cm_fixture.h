@@ -68,12 +68,12 @@ class CmTest : public ::testing::Test {
         ASSERT_EQ(SvcInit(nullptr, rktest::CaptureInfoHandler), eOS_RET_SUCCESS);
         rktest::StartTrace();
         TraceSetLevel(eZQ_TL_DEBUG); // the major logs of the CM client are written
-        tZqCmTimings waits;
+        tZqCmChannelOptions waits = kZqCmDefaultChannelOptions;
         waits.receiveTimeoutMs = 400;
         waits.alarmTaskWaitMs = 100;
         waits.waitingLineMs = 1;
         waits.pollIntervalMs = 1;
-        ZqCmSetTimingsForTest(waits);
+        ZqCmSetChannelOptions(waits);
         OltMgrHostAddr = INADDR_LOOPBACK;
         oltMgrUdpPort = peer_.Port();
         extEntityReqRspUdpPort = 0; // the system chooses, and the start writes them back

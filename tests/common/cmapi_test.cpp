@@ -409,9 +409,9 @@ void SilentWaiter() {
 }
 
 TEST_F(CmRequestTest, DeletingAWaitingTaskReleasesTheExchange) {
-    tZqCmTimings waits = ZqCmTimings();
+    tZqCmChannelOptions waits = ZqCmChannelOptions();
     waits.receiveTimeoutMs = 1000;
-    ZqCmSetTimingsForTest(waits);
+    ZqCmSetChannelOptions(waits);
     peer_.SetResponder([](const oltmgr::Datagram &, oltmgr::Store &) { return std::vector<oltmgr::Reply>{}; });
     tOsTaskId waiter = 0;
     ASSERT_EQ(OsWrap__TaskCreate(const_cast<char *>("waiter"), SilentWaiter, eOS_PRI_LOW, 0x20000, &waiter), eOS_RET_SUCCESS);

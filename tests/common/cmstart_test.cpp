@@ -78,9 +78,9 @@ TEST_F(CmTest, StartUpPollsUntilTheManagerIsReadyAdvancingTheTransactionId) {
 }
 
 TEST_F(CmTest, AnUnansweredPollGivesUpAfterFortyEightAttemptsWithTheSameTransactionId) {
-    tZqCmTimings waits = ZqCmTimings();
+    tZqCmChannelOptions waits = ZqCmChannelOptions();
     waits.receiveTimeoutMs = 10;
-    ZqCmSetTimingsForTest(waits);
+    ZqCmSetChannelOptions(waits);
     peer_.SetResponder([](const oltmgr::Datagram &, oltmgr::Store &) { return std::vector<oltmgr::Reply>{}; });
     ASSERT_EQ(ZqCmApi__InitCommunicationChannel(), eOS_RET_SUCCESS);
     ASSERT_TRUE(peer_.WaitForRequests(48, 2s));
@@ -109,7 +109,7 @@ TEST_F(CmTest, ChannelOptionsChooseTheWaitsAndRefuseNonsense) {
     EXPECT_EQ(ZqCmApi__InitCommunicationChannelWithOptions(&options), eOS_RET_SUCCESS);
     EXPECT_EQ(Printed("Waiting for OLT MGR"), 0u);
     EXPECT_FALSE(peer_.WaitForRequests(1, 50ms)) << "no readiness poll";
-    EXPECT_EQ(ZqCmTimings().receiveTimeoutMs, 250u) << "the receive time-out stays in force";
+    EXPECT_EQ(ZqCmChannelOptions().receiveTimeoutMs, 250u) << "the receive time-out stays in force";
 }
 
 TEST_F(CmTest, AlarmRegistrationLeavesTheAlarmSocketAndRequestsTheOther) {
@@ -343,9 +343,9 @@ TEST_F(CmTest, BeforeTheChannelOpensNoCallUsesDescriptorZero) {
 
 TEST_F(CmTest, MsgReceiveTakesTheManagersDatagramOnlyAndTellsEmptyFromQuiet) {
     StartChannel();
-    tZqCmTimings waits = ZqCmTimings();
+    tZqCmChannelOptions waits = ZqCmChannelOptions();
     waits.receiveTimeoutMs = 100;
-    ZqCmSetTimingsForTest(waits);
+    ZqCmSetChannelOptions(waits);
     static uZqCmApiMsg msg; // 2448 bytes, off the stack of the test
     Bytes answer = Pattern(1700, 0x30), foreign(2448, 0xEE);
     ASSERT_TRUE(peer_.SendTo(extEntityReqRspUdpPort, foreign.data(), foreign.size(), true));

@@ -88,9 +88,9 @@ void Request(uint16_t base, const std::atomic<bool> &stop, Tally &tally) {
 using DatagramFloodTest = CmTest;
 
 TEST_F(DatagramFloodTest, EveryRequestGetsItsOwnAnswerAndMemoryStaysFlatUnderTenSecondsOfGarbage) {
-    tZqCmTimings waits = ZqCmTimings();
+    tZqCmChannelOptions waits = ZqCmChannelOptions();
     waits.receiveTimeoutMs = 2000; // a lost answer shows as a failed request, not as a long test
-    ZqCmSetTimingsForTest(waits);
+    ZqCmSetChannelOptions(waits);
     StartChannel();
     ASSERT_EQ(itCmApi__RegisterAlarmHandler([](uZqCmMsg *) { return ++alarmsHandled, eOS_RET_SUCCESS; }),
               eOS_RET_SUCCESS);
