@@ -12,6 +12,15 @@
  * Until InitTrace has started the trace task, queued records are dropped. Writers never block on
  * output and never report a failure: a record that cannot be written is dropped.
  *
+ * Backlog: at most TRACE_QUEUE_LIMIT (oscustom.h) queued records wait for the trace task; the
+ * message queues of the OS wrapper are otherwise unbounded, but trace writers are everywhere, and
+ * a module that logs in a loop must not take the process's memory. A writer that finds the
+ * backlog full, or whose 512-byte block the allocator refuses, drops its record and adds 1 to
+ * TraceDropCnt; it neither waits nor reports the record. When the backlog next drains, the trace
+ * task writes one log record "TraceTask(): Trace records dropped: N<count>.\n" with the records
+ * dropped since its last such record, whatever the log level. So every record that passed its
+ * gates after InitTrace is either written by the trace task or counted in TraceDropCnt.
+ *
  * Per-ONU filters: a bitmap with one bit per (slot 0..2, device 0..1, link 0..32, ONU 1..256) that
  * records carrying an ONU id must pass, and a text filter that, when switched on, lets through
  * only TraceInterface and LogInterface records naming one (link, ONU) pair.
@@ -21,6 +30,7 @@
 #ifndef RELAYKIT_ZQCMTRACE_H
 #define RELAYKIT_ZQCMTRACE_H
 
+#include "oscustom.h"
 #include "ostypes.h"
 #include "svcdef.h"
 #include "zqtypes.h"
@@ -128,6 +138,10 @@ RELAYKIT_API extern const char *const ZqTraceStr[eZqTraceLevel_LAST + 1];
 RELAYKIT_API extern const char *const ZqLogStr[eZQ_LL_MAX + 1];
 /* TRUE once the trace queue and the trace task exist; queued records are dropped before that. */
 RELAYKIT_API extern eOsBool LogTraceInitDone;
+/* Queued records dropped because the backlog was full or their block was refused, since the
+ * process started. The writers add to it atomically: read it with an atomic load. The trace task's
+ * summary records keep their own count, so a host that clears it does not disturb them. */
+RELAYKIT_API extern uint32 TraceDropCnt;
 
 /* Module ids outside the tables are ignored: a get returns 0 and a set changes nothing. */
 RELAYKIT_API eZqCmTraceMask TraceGetMask(eSvcModuleId moduleId);

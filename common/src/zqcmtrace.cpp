@@ -179,17 +179,39 @@ bool TraceStarted() {
            eOS_BOOL_TRUE;
 }
 
-// Copies the record into a 512-byte block and sends it to the trace task, which frees it.
+// Records on the trace queue, not yet taken by the trace task. A writer takes its place before it
+// allocates, so a full backlog costs no memory; the trace task gives the place back as it takes
+// the record.
+std::atomic<uint32> traceBacklog{0};
+// Records dropped since the trace task's last summary. TraceDropCnt is the hosts' running total,
+// which a host may clear; this count belongs to the trace task alone.
+std::atomic<uint32> dropsSinceSummary{0};
+
+void RecordDropped() {
+    std::atomic_ref<uint32>(TraceDropCnt).fetch_add(1, std::memory_order_relaxed);
+    dropsSinceSummary.fetch_add(1, std::memory_order_relaxed);
+}
+
+// Copies the record into a 512-byte block and sends it to the trace task, which frees it. A full
+// backlog or a refused block drops the record and counts it; the allocator's report of the refusal
+// reaches this thread's writer again and stops at its guard.
 bool RecordQueue(const tRecord &rec) {
-    void *blockP = OsWrap__Alloc(TRACE_PRINTF_BUF_LEN);
-    if (blockP == nullptr) return false;
-    memcpy(blockP, rec.text, TRACE_PRINTF_BUF_LEN);
-    if (OsWrap__QueueSend(traceQueueId.load(std::memory_order_acquire), blockP) !=
-        eOS_RET_SUCCESS) {
-        OsWrap__Free(blockP);
+    if (traceBacklog.fetch_add(1, std::memory_order_relaxed) >= TRACE_QUEUE_LIMIT) {
+        traceBacklog.fetch_sub(1, std::memory_order_relaxed);
+        RecordDropped();
         return false;
     }
-    return true;
+    void *blockP = OsWrap__Alloc(TRACE_PRINTF_BUF_LEN);
+    if (blockP != nullptr) {
+        memcpy(blockP, rec.text, TRACE_PRINTF_BUF_LEN);
+        if (OsWrap__QueueSend(traceQueueId.load(std::memory_order_acquire), blockP) ==
+            eOS_RET_SUCCESS)
+            return true;
+        OsWrap__Free(blockP);
+    }
+    traceBacklog.fetch_sub(1, std::memory_order_relaxed);
+    RecordDropped();
+    return false;
 }
 
 std::atomic<tLogObserver> logObserver{nullptr};
@@ -213,6 +235,50 @@ void RecordAppendLocatedText(tRecord &rec, const char *fileNameP, uint32 lineNum
     RecordAppendLocation(rec, fileNameP, lineNum, funcNameP);
     RecordAppendV(rec, restP, args);
     RecordFinish(rec);
+}
+
+// A log record: "[LOG]:[TID<id>] ", the time the caller's format asks for, the wall clock,
+// "{file:line}: " and the caller's text.
+void RecordComposeLog(tRecord &rec, const char *fileNameP, uint32 lineNum, const char *formatP,
+                      va_list args) {
+    RecordStart(rec);
+    RecordAppendText(rec, "[LOG]:[TID");
+    RecordAppendHex8(rec, OsWrap__TaskId());
+    RecordAppendText(rec, "] ");
+    const char *restP = RecordTimeDirective(rec, OrEmpty(formatP));
+    RecordWallClock(rec, true);
+    RecordAppendTexts(rec, {"{", OrEmpty(fileNameP), ":"});
+    RecordAppendDecimal(rec, static_cast<int>(lineNum));
+    RecordAppendText(rec, "}: ");
+    RecordAppendV(rec, restP, args);
+    RecordFinish(rec);
+}
+
+// Written by the trace task itself, to the same outputs as a queued record.
+void TraceTaskWrite(const char *recordP) {
+    TraceWriteSyslog(recordP);
+    OsWrap__TextOut(const_cast<char *>(recordP));
+}
+
+// Once the backlog has drained, the trace task writes one log record with the records dropped
+// since its last one. It is written directly, not queued, so it can be neither dropped nor
+// refused, and whatever the log level: it stands for records that passed their gates. A drop
+// counted after this check is summarised at the next drain.
+__attribute__((format(printf, 3, 4))) void TraceTaskWriteLog(const char *fileNameP, uint32 lineNum,
+                                                             const char *formatP, ...) {
+    tRecord rec;
+    va_list args;
+    va_start(args, formatP);
+    RecordComposeLog(rec, fileNameP, lineNum, formatP, args);
+    va_end(args);
+    TraceTaskWrite(rec.text);
+}
+
+void TraceTaskSummariseDrops() {
+    uint32 dropped = dropsSinceSummary.exchange(0, std::memory_order_relaxed);
+    if (dropped == 0) return;
+    TraceTaskWriteLog(__FILE__, __LINE__, "TraceTask(): Trace records dropped: N%u.\n",
+                      static_cast<unsigned>(dropped));
 }
 
 // Masks given by enablelog; -1 leaves a module's mask as it is.
@@ -382,6 +448,7 @@ eZqTraceLevel TraceLevel = eZQ_TL_INFO;
 eZqLogLevel LogLevel = eZQ_LL_MAJOR;
 uint32 traceFieldBitMask = eZQ_TRACE_FIELD_BIT_MASK_NONE;
 eOsBool LogTraceInitDone = eOS_BOOL_FALSE;
+uint32 TraceDropCnt = 0;
 
 const char *const ZqSubModuleStr[ZQ_TRACE_MODULE_NUM + 1] = {
     "LOG",     "SVC",         "SVCMGR",     "OMCI_ME",     "OMCI_L",       "OMCI_H",
@@ -574,20 +641,10 @@ void(LogInterface)(const char *fileNameP, uint32 lineNum, const char *funcNameP,
     tWriterGuard guard;
     if (!guard.entered) return;
     tRecord rec;
-    RecordStart(rec);
-    RecordAppendText(rec, "[LOG]:[TID");
-    RecordAppendHex8(rec, OsWrap__TaskId());
-    RecordAppendText(rec, "] ");
-    const char *restP = RecordTimeDirective(rec, OrEmpty(formatP));
-    RecordWallClock(rec, true);
-    RecordAppendTexts(rec, {"{", OrEmpty(fileNameP), ":"});
-    RecordAppendDecimal(rec, static_cast<int>(lineNum));
-    RecordAppendText(rec, "}: ");
     va_list args;
     va_start(args, formatP);
-    RecordAppendV(rec, restP, args);
+    RecordComposeLog(rec, fileNameP, lineNum, formatP, args);
     va_end(args);
-    RecordFinish(rec);
     if (!RecordPassesOnuTextFilter(rec)) return;
     RecordQueue(rec);
 }
@@ -598,10 +655,10 @@ void TraceTask(void) {
         tOsMsg msg = nullptr;
         if (OsWrap__QueueRcv(queueId, &msg, OS_WAIT_FOREVER) != eOS_RET_SUCCESS) continue;
         if (msg == nullptr) continue;
-        char *recordP = static_cast<char *>(msg);
-        TraceWriteSyslog(recordP);
-        OsWrap__TextOut(recordP);
+        traceBacklog.fetch_sub(1, std::memory_order_relaxed);
+        TraceTaskWrite(static_cast<char *>(msg));
         OsWrap__Free(msg);
+        if (traceBacklog.load(std::memory_order_relaxed) == 0) TraceTaskSummariseDrops();
     }
 }
 

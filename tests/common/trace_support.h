@@ -71,14 +71,32 @@ inline void QuiesceTrace() {
     DrainTraceQueue();
 }
 
-// Waits until every accounted block is back (the trace task frees each record after writing it).
-inline bool WaitForNoLiveBlocks() {
-    auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(10);
-    while (__atomic_load_n(&MemAllocCnt, __ATOMIC_RELAXED) != 0) {
-        if (std::chrono::steady_clock::now() > deadline) return false;
+// True once done() holds, checked every millisecond; false when the deadline passes first.
+template <typename Done>
+bool Eventually(Done done, std::chrono::milliseconds deadline = std::chrono::seconds(10)) {
+    const auto end = std::chrono::steady_clock::now() + deadline;
+    while (!done()) {
+        if (std::chrono::steady_clock::now() > end) return false;
         std::this_thread::sleep_for(std::chrono::milliseconds(1));
     }
     return true;
+}
+
+// Waits until every accounted block is back (the trace task frees each record after writing it).
+inline bool WaitForNoLiveBlocks() {
+    return Eventually([] { return __atomic_load_n(&MemAllocCnt, __ATOMIC_RELAXED) == 0; });
+}
+
+// The drops the trace task's summary records in capture add up to; each record reads
+// "TraceTask(): Trace records dropped: N<count>.".
+inline uint64_t SummarisedDrops(TextCapture &capture) {
+    static const std::string kSummary = "TraceTask(): Trace records dropped: N";
+    uint64_t total = 0;
+    for (const std::string &text : capture.Texts()) {
+        size_t at = text.find(kSummary);
+        if (at != std::string::npos) total += std::stoull(text.substr(at + kSummary.size()));
+    }
+    return total;
 }
 
 } // namespace rktest

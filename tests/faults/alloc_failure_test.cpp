@@ -147,11 +147,15 @@ TEST_P(AllocFailureTest, ServiceMessagesThatWereAllocatedAllArrive) {
     ExpectAccounted(0);
 }
 
-// A record whose block is refused is dropped, silently for the writer; the others are written by
-// the trace task in order, and it frees each one.
-TEST_P(AllocFailureTest, TraceRecordsWithoutABlockAreDroppedAndTheRestWrittenInOrder) {
+// A record whose block is refused is dropped, silently for the writer, and counted; the others
+// are written by the trace task in order, and it frees each one; its summaries add up to the
+// refusals.
+TEST_P(AllocFailureTest, TraceRecordsWithoutABlockAreDroppedCountedAndTheRestWrittenInOrder) {
     for (int i = 0; i < 60; ++i) CriticalLog("fault-record-%03d\n", i);
     ExpectAccounted(0);
+    EXPECT_EQ(__atomic_load_n(&TraceDropCnt, __ATOMIC_RELAXED), refused.load());
+    EXPECT_TRUE(Eventually([] { return rktest::SummarisedDrops(rktest::SyslogLines()) == refused; }))
+        << rktest::SummarisedDrops(rktest::SyslogLines()) << " summarised, " << refused << " refused";
     std::vector<int> written;
     for (const std::string &line : rktest::SyslogLines().Texts()) {
         size_t at = line.find("fault-record-");

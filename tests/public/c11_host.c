@@ -19,6 +19,8 @@ int main(void) {
     if (sizeof sum != 8) return 1;
     /* A call of the CM API that sends nothing: what a get of the system configuration writes. */
     if (ZqCmApi__RecordSize(eZQ_CMAPI_RES_ID_EQPT_GPON_SYS_CONFIG) != sizeof(uZqCmRes)) return 1;
+    /* The trace backlog's drop count is exported, and nothing was dropped yet. */
+    if (TraceDropCnt != 0 || TRACE_QUEUE_LIMIT != 4096) return 1;
     relayKitVersion();
     return 0;
 }

@@ -1,4 +1,4 @@
-/* oscustom.h - the sizes of every fixed table of the OS wrapper, in one place. */
+/* oscustom.h - the sizes of every fixed table of the OS wrapper, and the trace backlog, in one place. */
 #ifndef RELAYKIT_OSCUSTOM_H
 #define RELAYKIT_OSCUSTOM_H
 
@@ -7,6 +7,7 @@
 #define OS_MAX_SEMAPHORES 44960    /* semaphore ids 1..44960 */
 #define OS_MAX_MEM_RECORDS 4096    /* allocation records */
 #define OS_MAX_NAME_LEN 30         /* names of tasks, queues and semaphores, without terminator */
+#define TRACE_QUEUE_LIMIT 4096     /* trace and log records waiting for the trace task */
 
 #define OS_MSG_SIGNATURE_LIVE 0x0A1BEEF0  /* header of a live block from OsWrap__AllocExt */
 #define OS_MSG_SIGNATURE_LINK 0x7BADBEEF  /* separate link block made by a send */
