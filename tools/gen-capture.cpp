@@ -2,9 +2,14 @@
 // benchmark of capsheet.
 //
 // Usage: gen-capture [--pcapng] [--records N] [--bytes N] [--seed N] <output file>
+//        gen-capture [--pcapng] --session <output file>
 // Most frames carry a 48-byte baseline OMCI message, some an extended one of up to 1980 bytes,
 // a few are IPv4 frames. The output depends only on the options: the same options give the same
 // bytes on every machine.
+//
+// --session writes one OLT's exchange with one ONU instead, with known round trips: a MIB reset
+// and upload, creates and sets with their answers, two failed responses, a retransmitted request,
+// an attribute value change and a request left unanswered (kSession below).
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
@@ -16,6 +21,7 @@ namespace {
 
 struct Options {
     bool pcapng = false;
+    bool session = false;
     uint64_t records = 16;
     uint64_t bytes = 0;  // when set, write records until the file holds at least this many bytes
     uint64_t seed = 1;
@@ -80,6 +86,107 @@ std::vector<uint8_t> MakeFrame(Random &rnd) {
     for (int i = 0; i < 4; ++i) f.push_back(static_cast<uint8_t>(rnd.Next()));
     static_assert(kBaselineSize == 2 + 1 + 1 + 2 + 2 + 32 + 8);
     return f;
+}
+
+// ---- the OMCI session -------------------------------------------------------------------------
+
+// OMCI message types and results used by the session.
+enum : uint8_t { kCreate = 4, kSet = 8, kGet = 9, kMibUpload = 13, kMibUploadNext = 14, kMibReset = 15, kAvc = 17 };
+enum : uint8_t { kSuccess = 0, kParameterError = 3, kInstanceExists = 7 };
+constexpr uint8_t kAr = 0x40, kAk = 0x20;
+
+// One request and what became of it.
+struct Exchange {
+    uint8_t type;
+    uint16_t meClass;
+    uint16_t meInstance;
+    uint32_t rttMs;            // 0: never answered
+    uint8_t result = kSuccess;
+    uint32_t retransmitMs = 0;  // the request is sent again this long after the first
+    bool extended = false;      // the extended message format
+    bool notification = false;  // an attribute value change from the ONU, not a request
+};
+
+// The rows of the capture follow from this list: a request, its retransmission, its answer.
+constexpr Exchange kSession[] = {
+    {.type = kMibReset, .meClass = 2, .meInstance = 0, .rttMs = 2},
+    {.type = kMibUpload, .meClass = 2, .meInstance = 0, .rttMs = 3},
+    {.type = kMibUploadNext, .meClass = 2, .meInstance = 0, .rttMs = 1},
+    {.type = kMibUploadNext, .meClass = 2, .meInstance = 0, .rttMs = 1},
+    {.type = kMibUploadNext, .meClass = 2, .meInstance = 0, .rttMs = 1},
+    {.type = kSet, .meClass = 262, .meInstance = 0x8000, .rttMs = 4},          // T-CONT alloc-id
+    {.type = kCreate, .meClass = 268, .meInstance = 1, .rttMs = 5},            // GEM port network CTP
+    {.type = kCreate, .meClass = 266, .meInstance = 1, .rttMs = 5},            // GEM interworking TP
+    {.type = kCreate, .meClass = 45, .meInstance = 1, .rttMs = 6},             // MAC bridge
+    {.type = kCreate, .meClass = 47, .meInstance = 1, .rttMs = 6},             // its port
+    {.type = kCreate, .meClass = 84, .meInstance = 1, .rttMs = 8, .result = kParameterError},
+    {.type = kSet, .meClass = 256, .meInstance = 0, .rttMs = 1020, .retransmitMs = 1000},
+    {.type = kAvc, .meClass = 256, .meInstance = 0, .rttMs = 0, .notification = true},
+    {.type = kCreate, .meClass = 268, .meInstance = 1, .rttMs = 7, .result = kInstanceExists},
+    {.type = kGet, .meClass = 263, .meInstance = 1, .rttMs = 3, .extended = true},
+    {.type = kSet, .meClass = 171, .meInstance = 1, .rttMs = 0},               // never answered
+    {.type = kGet, .meClass = 257, .meInstance = 0, .rttMs = 2},
+};
+
+constexpr uint8_t kOltMac[6] = {0x00, 0x0A, 0x35, 0x00, 0x0F, 0x01};
+constexpr uint8_t kOnuMac[6] = {0x00, 0x0A, 0x35, 0x00, 0x01, 0x02};
+
+// An Ethernet frame of one OMCI message; a result, when given, is the first contents byte.
+std::vector<uint8_t> SessionFrame(const Exchange &x, uint16_t tci, uint8_t flags, bool fromOnu, int result) {
+    std::vector<uint8_t> f;
+    f.insert(f.end(), fromOnu ? kOltMac : kOnuMac, (fromOnu ? kOltMac : kOnuMac) + 6);
+    f.insert(f.end(), fromOnu ? kOnuMac : kOltMac, (fromOnu ? kOnuMac : kOltMac) + 6);
+    Put16be(f, kEtherTypeOmci);
+    Put16be(f, tci);
+    f.push_back(static_cast<uint8_t>(flags | x.type));
+    f.push_back(x.extended ? 0x0B : 0x0A);
+    Put16be(f, x.meClass);
+    Put16be(f, x.meInstance);
+    // A response's first contents bytes: the result, or how many uploads follow a MIB upload.
+    uint8_t contents[32] = {};
+    size_t length = 0;
+    if (result >= 0) contents[length++] = static_cast<uint8_t>(result);
+    if (x.type == kMibUpload && result >= 0) contents[length++] = 3;
+    if (x.extended) {
+        if (result < 0) contents[length++] = 0x80;  // a request: the attribute mask
+        if (result < 0) contents[length++] = 0x00;
+        Put16be(f, static_cast<uint16_t>(length));
+        f.insert(f.end(), contents, contents + length);
+        for (int i = 0; i < 4; ++i) f.push_back(0);  // message integrity check
+        return f;
+    }
+    f.insert(f.end(), contents, contents + sizeof contents);
+    Put16be(f, 0);
+    Put16be(f, 0x0028);
+    for (int i = 0; i < 4; ++i) f.push_back(0);  // CRC
+    return f;
+}
+
+struct Stamped {
+    uint64_t usec;
+    std::vector<uint8_t> frame;
+};
+
+// The session's frames in the order of their time stamps; exchanges start 10 ms apart.
+std::vector<Stamped> SessionFrames() {
+    std::vector<Stamped> out;
+    uint64_t usec = 1700000000ULL * 1000000;
+    uint16_t tci = 0;
+    for (const Exchange &x : kSession) {
+        usec += 10000;
+        if (x.notification) {  // autonomous messages from the ONU carry id 0
+            out.push_back({usec, SessionFrame(x, 0, 0, true, -1)});
+            continue;
+        }
+        ++tci;
+        out.push_back({usec, SessionFrame(x, tci, kAr, false, -1)});
+        if (x.retransmitMs != 0) out.push_back({usec + x.retransmitMs * 1000ULL, SessionFrame(x, tci, kAr, false, -1)});
+        if (x.rttMs == 0) continue;
+        const bool carriesResult = x.type != kMibUpload && x.type != kMibUploadNext;
+        out.push_back({usec + x.rttMs * 1000ULL, SessionFrame(x, tci, kAk, true, carriesResult ? x.result : 0)});
+        usec += x.rttMs * 1000ULL;
+    }
+    return out;
 }
 
 struct Writer {
@@ -165,7 +272,8 @@ bool ParseNumber(const char *text, uint64_t &out) {
 }
 
 int Usage() {
-    std::fprintf(stderr, "usage: gen-capture [--pcapng] [--records N] [--bytes N] [--seed N] <output file>\n");
+    std::fprintf(stderr, "usage: gen-capture [--pcapng] [--records N] [--bytes N] [--seed N] <output file>\n"
+                         "       gen-capture [--pcapng] --session <output file>\n");
     return 2;
 }
 
@@ -177,6 +285,8 @@ int main(int argc, char **argv) {
         const std::string arg = argv[i];
         if (arg == "--pcapng") {
             opt.pcapng = true;
+        } else if (arg == "--session") {
+            opt.session = true;
         } else if ((arg == "--records" || arg == "--bytes" || arg == "--seed") && i + 1 < argc) {
             uint64_t &field = arg == "--records" ? opt.records : arg == "--bytes" ? opt.bytes : opt.seed;
             if (!ParseNumber(argv[++i], field)) return Usage();
@@ -202,8 +312,14 @@ int main(int argc, char **argv) {
     } else {
         ClassicHeader(w);
     }
+    if (opt.session) {
+        for (const Stamped &s : SessionFrames()) {
+            if (opt.pcapng) PcapngRecord(w, s.usec, s.frame, 0);
+            else ClassicRecord(w, s.usec, s.frame);
+        }
+    }
     uint64_t usec = 1700000000ULL * 1000000;  // 2023-11-14, then up to 1.5 s apart
-    for (uint64_t n = 0; opt.bytes ? w.written < opt.bytes : n < opt.records; ++n) {
+    for (uint64_t n = 0; !opt.session && (opt.bytes ? w.written < opt.bytes : n < opt.records); ++n) {
         const std::vector<uint8_t> frame = MakeFrame(rnd);
         usec += 50000 + rnd.Next() % 1500000;
         if (opt.pcapng) {
