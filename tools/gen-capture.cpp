@@ -2,14 +2,15 @@
 // benchmark of capsheet.
 //
 // Usage: gen-capture [--pcapng] [--records N] [--bytes N] [--seed N] <output file>
-//        gen-capture [--pcapng] --session <output file>
+//        gen-capture [--pcapng] --session [--bytes N] <output file>
 // Most frames carry a 48-byte baseline OMCI message, some an extended one of up to 1980 bytes,
 // a few are IPv4 frames. The output depends only on the options: the same options give the same
 // bytes on every machine.
 //
 // --session writes one OLT's exchange with one ONU instead, with known round trips: a MIB reset
 // and upload, creates and sets with their answers, two failed responses, a retransmitted request,
-// an attribute value change and a request left unanswered (kSession below).
+// an attribute value change and a request left unanswered (kSession below). With --bytes the
+// session repeats, ids and time running on, until the file holds that many bytes.
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
@@ -133,33 +134,35 @@ constexpr uint8_t kOnuMac[6] = {0x00, 0x0A, 0x35, 0x00, 0x01, 0x02};
 
 // An Ethernet frame of one OMCI message; a result, when given, is the first contents byte.
 std::vector<uint8_t> SessionFrame(const Exchange &x, uint16_t tci, uint8_t flags, bool fromOnu, int result) {
-    std::vector<uint8_t> f;
-    f.insert(f.end(), fromOnu ? kOltMac : kOnuMac, (fromOnu ? kOltMac : kOnuMac) + 6);
-    f.insert(f.end(), fromOnu ? kOnuMac : kOltMac, (fromOnu ? kOnuMac : kOltMac) + 6);
-    Put16be(f, kEtherTypeOmci);
-    Put16be(f, tci);
-    f.push_back(static_cast<uint8_t>(flags | x.type));
-    f.push_back(x.extended ? 0x0B : 0x0A);
-    Put16be(f, x.meClass);
-    Put16be(f, x.meInstance);
-    // A response's first contents bytes: the result, or how many uploads follow a MIB upload.
+    uint8_t f[14 + 8 + 32 + 8] = {};
+    size_t n = 0;
+    auto put16 = [&](uint16_t v) {
+        f[n++] = static_cast<uint8_t>(v >> 8);
+        f[n++] = static_cast<uint8_t>(v);
+    };
+    std::memcpy(f, fromOnu ? kOltMac : kOnuMac, 6);
+    std::memcpy(f + 6, fromOnu ? kOnuMac : kOltMac, 6);
+    n = 12;
+    put16(kEtherTypeOmci);
+    put16(tci);
+    f[n++] = static_cast<uint8_t>(flags | x.type);
+    f[n++] = x.extended ? 0x0B : 0x0A;
+    put16(x.meClass);
+    put16(x.meInstance);
+    // A response's first contents bytes: the result, or how many uploads follow a MIB upload; a
+    // request's: an attribute mask.
     uint8_t contents[32] = {};
     size_t length = 0;
     if (result >= 0) contents[length++] = static_cast<uint8_t>(result);
     if (x.type == kMibUpload && result >= 0) contents[length++] = 3;
-    if (x.extended) {
-        if (result < 0) contents[length++] = 0x80;  // a request: the attribute mask
-        if (result < 0) contents[length++] = 0x00;
-        Put16be(f, static_cast<uint16_t>(length));
-        f.insert(f.end(), contents, contents + length);
-        for (int i = 0; i < 4; ++i) f.push_back(0);  // message integrity check
-        return f;
-    }
-    f.insert(f.end(), contents, contents + sizeof contents);
-    Put16be(f, 0);
-    Put16be(f, 0x0028);
-    for (int i = 0; i < 4; ++i) f.push_back(0);  // CRC
-    return f;
+    if (x.extended && result < 0) contents[length++] = 0x80, contents[length++] = 0x00;
+    if (!x.extended) length = sizeof contents;  // baseline contents are always 32 bytes
+    if (x.extended) put16(static_cast<uint16_t>(length));
+    std::memcpy(f + n, contents, length);
+    n += length;
+    if (!x.extended) put16(0), put16(0x0028);  // trailer: length, then the CRC below
+    n += 4;  // CRC or message integrity check, left zero
+    return std::vector<uint8_t>(f, f + n);
 }
 
 struct Stamped {
@@ -167,18 +170,17 @@ struct Stamped {
     std::vector<uint8_t> frame;
 };
 
-// The session's frames in the order of their time stamps; exchanges start 10 ms apart.
-std::vector<Stamped> SessionFrames() {
+// The session's frames in the order of their time stamps; exchanges start 10 ms apart. usec and
+// tci carry on from one repetition to the next.
+std::vector<Stamped> SessionFrames(uint64_t &usec, uint16_t &tci) {
     std::vector<Stamped> out;
-    uint64_t usec = 1700000000ULL * 1000000;
-    uint16_t tci = 0;
     for (const Exchange &x : kSession) {
         usec += 10000;
         if (x.notification) {  // autonomous messages from the ONU carry id 0
             out.push_back({usec, SessionFrame(x, 0, 0, true, -1)});
             continue;
         }
-        ++tci;
+        if (++tci == 0) tci = 1;  // id 0 is for the ONU's own messages
         out.push_back({usec, SessionFrame(x, tci, kAr, false, -1)});
         if (x.retransmitMs != 0) out.push_back({usec + x.retransmitMs * 1000ULL, SessionFrame(x, tci, kAr, false, -1)});
         if (x.rttMs == 0) continue;
@@ -312,12 +314,14 @@ int main(int argc, char **argv) {
     } else {
         ClassicHeader(w);
     }
-    if (opt.session) {
-        for (const Stamped &s : SessionFrames()) {
+    uint64_t sessionUsec = 1700000000ULL * 1000000;
+    uint16_t sessionTci = 0;
+    do {
+        for (const Stamped &s : opt.session ? SessionFrames(sessionUsec, sessionTci) : std::vector<Stamped>{}) {
             if (opt.pcapng) PcapngRecord(w, s.usec, s.frame, 0);
             else ClassicRecord(w, s.usec, s.frame);
         }
-    }
+    } while (opt.session && w.written < opt.bytes);
     uint64_t usec = 1700000000ULL * 1000000;  // 2023-11-14, then up to 1.5 s apart
     for (uint64_t n = 0; !opt.session && (opt.bytes ? w.written < opt.bytes : n < opt.records); ++n) {
         const std::vector<uint8_t> frame = MakeFrame(rnd);
