@@ -258,9 +258,8 @@ void CheckAdd(CheckState &s, int64_t row, const Record &rec, const OmciFrame &fr
     ++s.messages;
     // Without its whole header a message cannot be paired or named.
     if (!h.Has(OmciField::kMeInstance)) return;
-    static const uint8_t kNoAddress[kMacLength] = {};
-    const uint8_t *from = frame.src ? frame.src : kNoAddress;
-    const uint8_t *to = frame.dst ? frame.dst : kNoAddress;
+    const uint8_t *from = frame.src;
+    const uint8_t *to = frame.dst;
     if (h.IsRequest()) ++s.requests;
     if (h.IsResponse()) {
         ++s.responses;

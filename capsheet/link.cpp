@@ -1,6 +1,8 @@
 // link.cpp - link-layer headers in front of OMCI: Ethernet, both Linux cooked captures, VLAN tags.
 #include "link.h"
 
+#include <cstring>
+
 namespace capsheet {
 
 namespace {
@@ -53,8 +55,10 @@ bool FindOmci(const Record &rec, OmciFrame &frame) {
     }
     if (type != kEtherTypeOmci) return false;
     frame.messageAt = at;
-    frame.dst = layout->macAddresses ? rec.head : nullptr;
-    frame.src = layout->macAddresses ? rec.head + kMacLength : nullptr;
+    if (layout->macAddresses) {
+        std::memcpy(frame.dst, rec.head, kMacLength);
+        std::memcpy(frame.src, rec.head + kMacLength, kMacLength);
+    }
     return true;
 }
 

@@ -12,9 +12,11 @@ namespace capsheet {
 constexpr size_t kMacLength = 6;
 
 struct OmciFrame {
-    size_t messageAt = 0;           // where the OMCI message starts in the frame
-    const uint8_t *dst = nullptr;   // Ethernet: the frame's MAC addresses, in rec.head;
-    const uint8_t *src = nullptr;   // null on Linux cooked captures, which keep only one
+    size_t messageAt = 0;  // where the OMCI message starts in the frame
+    // Ethernet: the frame's MAC addresses, copied, since the frame's bytes move on as it is read;
+    // zero on Linux cooked captures, which keep only the sender's.
+    uint8_t dst[kMacLength] = {};
+    uint8_t src[kMacLength] = {};
 };
 
 // True when rec is an OMCI frame (protocol type 0x88B5, behind at most two VLAN tags of type

@@ -131,13 +131,19 @@ TEST_F(CheckTest, ResponsePairsOnlyWithARequestOfItsOwnChannel) {
     AddRecord(c, 100, 5000, Between(kOlt, kOnuA, Message{.tci = 6, .type = kAk | 8}));  // row 5: other id
     AddRecord(c, 100, 9000, Between(kOlt, kOnuA, answer));               // row 6 answers row 1
     AddRecord(c, 100, 9500, Between(kOlt, kOnuA, answer));               // row 7: answered already
+    // Row 9 answers row 8 with a frame larger than capsheet's buffers: its addresses must be
+    // read before the rest of it moves through.
+    AddRecord(c, 100, 9600, Between(kOnuA, kOlt, Message{.tci = 8, .type = kAr | 9}));
+    AddRecord(c, 100, 9700, Between(kOlt, kOnuA, Message{.tci = 8, .type = kAk | 9, .device = kExtended,
+                                                          .contents = std::vector<uint8_t>(3 << 20, 0xEE)}));
     const Result r = Check(c, {"--json"});
     EXPECT_EQ(r.status, 0);
     EXPECT_EQ(r.out,
-              "{\"messages\": 7, \"requests\": 2, \"responses\": 5, \"pairs\": 2, \"unanswered\": 0, "
+              "{\"messages\": 9, \"requests\": 3, \"responses\": 6, \"pairs\": 3, \"unanswered\": 0, "
               "\"duplicates\": 0, \"orphanResponses\": 3, \"overflow\": 0, "
-              "\"rttMs\": {\"min\": 2, \"p50\": 2, \"p90\": 9, \"p99\": 9, \"max\": 9}, \"failures\": [], "
-              "\"slowest\": [{\"request\": 1, \"response\": 6, \"rttMs\": 9}, {\"request\": 2, \"response\": 3, \"rttMs\": 2}]}\n");
+              "\"rttMs\": {\"min\": 0.1, \"p50\": 2, \"p90\": 9, \"p99\": 9, \"max\": 9}, \"failures\": [], "
+              "\"slowest\": [{\"request\": 1, \"response\": 6, \"rttMs\": 9}, {\"request\": 2, \"response\": 3, \"rttMs\": 2}, "
+              "{\"request\": 8, \"response\": 9, \"rttMs\": 0.1}]}\n");
 }
 
 // Linux cooked captures keep only the sender's address: the id alone pairs there.
