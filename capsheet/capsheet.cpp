@@ -83,36 +83,45 @@ bool ParseFailOn(const char *list, Options &opt) {
     }
 }
 
+// Prints why the command line is wrong; false, for the caller to return.
+bool Wrong(const char *why) {
+    std::fputs(why, stdout);
+    return false;
+}
+
 // Reads the options and file names; prints why and returns false when the command line is wrong.
 bool ParseArguments(int argc, char **argv, Options &opt) {
     const char *files[2] = {};
     int fileCount = 0;
+    bool decode = false, check = false;
     for (int i = 1; i < argc; ++i) {
         const char *arg = argv[i];
         if (std::strcmp(arg, "--decode") == 0) {
-            opt.mode = opt.mode == Mode::kCheck ? opt.mode : Mode::kDecode;
-            if (opt.mode == Mode::kCheck) return std::printf("Error: --decode and --check do not go together\n"), false;
+            decode = true;
         } else if (std::strcmp(arg, "--check") == 0) {
-            if (opt.mode == Mode::kDecode) return std::printf("Error: --decode and --check do not go together\n"), false;
-            opt.mode = Mode::kCheck;
+            check = true;
         } else if (std::strcmp(arg, "--json") == 0) {
             opt.json = true;
         } else if (std::strcmp(arg, "--fail-on") == 0) {
             if (i + 1 == argc || !ParseFailOn(argv[++i], opt))
-                return std::printf("Error: --fail-on takes unanswered, failed or unanswered,failed\n"), false;
+                return Wrong("Error: --fail-on takes unanswered, failed or unanswered,failed\n");
         } else if (arg[0] == '-' && arg[1] == '-') {
-            return std::printf("Error: unknown option %s\n", arg), false;
-        } else {
+            std::printf("Error: unknown option %s\n", arg);
+            return false;
+        } else {  // a file name; "-" is standard input or output
             if (fileCount < 2) files[fileCount] = arg;
             ++fileCount;
         }
     }
-    const bool check = opt.mode == Mode::kCheck;
+    if (decode && check) return Wrong("Error: --decode and --check do not go together\n");
     if (!check && (opt.json || opt.failOnUnanswered || opt.failOnFailed))
-        return std::printf("Error: --json and --fail-on go with --check\n"), false;
+        return Wrong("Error: --json and --fail-on go with --check\n");
     const int wanted = check ? 1 : 2;
-    if (fileCount != wanted)
-        return std::printf("Error: the number of input parameters is %d, not %d.\n", fileCount, wanted), false;
+    if (fileCount != wanted) {
+        std::printf("Error: the number of input parameters is %d, not %d.\n", fileCount, wanted);
+        return false;
+    }
+    opt.mode = check ? Mode::kCheck : decode ? Mode::kDecode : Mode::kConvert;
     opt.capture = files[0];
     opt.csv = check ? nullptr : files[1];
     return true;
