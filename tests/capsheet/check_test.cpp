@@ -157,10 +157,12 @@ TEST_F(CheckTest, CookedCapturePairsByTransactionIdAlone) {
     Bytes c = ClassicHeader(false, kMagicMicro, 113);
     AddRecord(c, 100, 0, cooked(4, Message{.tci = 9, .type = kAr | 9}));
     AddRecord(c, 100, 250, cooked(0, Message{.tci = 9, .type = kAk | 9, .contents = {6}}));
+    AddRecord(c, 100, 300, cooked(0, Message{.tci = 10, .type = kAk | 9, .contents = {12}}));  // no request
     const Result r = Check(c, {"--json"});
     EXPECT_NE(r.out.find("\"pairs\": 1, \"unanswered\": 0"), std::string::npos) << r.out;
     EXPECT_NE(r.out.find("\"min\": 0.25,"), std::string::npos) << r.out;
-    EXPECT_NE(r.out.find("{\"msgType\": \"Get\", \"meClass\": 256, \"result\": \"DeviceBusy\", \"count\": 1}"),
+    EXPECT_NE(r.out.find("\"failures\": [{\"msgType\": \"Get\", \"meClass\": 256, \"result\": \"DeviceBusy\", \"count\": 1}, "
+                         "{\"msgType\": \"Get\", \"meClass\": 256, \"result\": \"12\", \"count\": 1}]"),
               std::string::npos);
 }
 
