@@ -3,7 +3,7 @@
 #   make test SANITIZE=address   the same under AddressSanitizer + UndefinedBehaviorSanitizer
 #   make test SANITIZE=thread    the same under ThreadSanitizer
 #   make demo                    build what the demo runs, then: oltmgr-sim on loopback driven by cmctl,
-#                                and capsheet on the sample capture
+#                                capsheet on the sample capture, and its --check report on an OMCI session
 #   make demo-runtime            the library's example hosts: the runtime tour and the CM client
 #                                against an in-process OLT manager
 #   make bench                   build optimised and run the benchmarks
@@ -31,7 +31,7 @@ COVERAGE_DIR := build-coverage
 SECONDS ?= 30
 
 # The programs `make demo` and `make demo-runtime` run, and all they build.
-DEMO_TARGETS := oltmgr-sim cmctl capsheet
+DEMO_TARGETS := oltmgr-sim cmctl capsheet gen-capture
 DEMO_RUNTIME_TARGETS := relaykit_demo relaykit_cm_demo
 # The targets that carry install rules.
 INSTALL_TARGETS := relayKit capsheet cmctl

@@ -69,21 +69,39 @@ const uint8_t *Window(const ByteSource &src) { return src.buf.get() + src.begin;
 
 uint64_t Smaller(uint64_t a, uint64_t b) { return a < b ? a : b; }
 
-// Whole seconds of a pcapng time stamp counted in the interface's units, plus its offset; false
-// when they do not fit a signed 64-bit number.
-bool PcapngSeconds(uint64_t stamp, const PcapngInterface &itf, int64_t &seconds) {
+constexpr uint32_t kNanosPerSecond = 1000000000;
+
+// The fraction of a second that `rest` units of 10^-digits s make, in nanoseconds.
+uint32_t DecimalNanos(uint64_t rest, unsigned digits) {
+    if (digits <= 9) {
+        for (unsigned i = digits; i < 9; ++i) rest *= 10;  // rest < 10^digits: no overflow
+        return static_cast<uint32_t>(rest);
+    }
+    for (unsigned i = 9; i < digits && rest != 0; ++i) rest /= 10;
+    return static_cast<uint32_t>(rest);
+}
+
+// The time of a pcapng time stamp counted in the interface's units, plus its offset: whole
+// seconds, and the fraction in nanoseconds with the precision the units give (6 digits down to
+// a microsecond, 9 below). False when the seconds do not fit a signed 64-bit number.
+bool PcapngTime(uint64_t stamp, const PcapngInterface &itf, Record &rec) {
     uint64_t whole = 0;
     if (itf.tsresol & 0x80) {  // units of 2^-n seconds
         const unsigned shift = itf.tsresol & 0x7F;
+        const uint64_t rest = shift >= 64 ? stamp : stamp & ((uint64_t{1} << shift) - 1);
         whole = shift >= 64 ? 0 : stamp >> shift;
+        rec.nanoseconds = shift >= 128 ? 0 : static_cast<uint32_t>((static_cast<unsigned __int128>(rest) * kNanosPerSecond) >> shift);
+        rec.fractionDigits = shift >= 20 ? 9 : 6;  // 2^-20 s is just under a microsecond
     } else {  // units of 10^-n seconds; past 10^19 no 64-bit stamp reaches one second
         uint64_t divisor = 1;
         for (unsigned i = 0; i < itf.tsresol && divisor != 0; ++i)
             divisor = divisor > UINT64_MAX / 10 ? 0 : divisor * 10;
         whole = divisor == 0 ? 0 : stamp / divisor;
+        rec.nanoseconds = DecimalNanos(divisor == 0 ? stamp : stamp % divisor, itf.tsresol);
+        rec.fractionDigits = itf.tsresol > 6 ? 9 : 6;
     }
     // The sum is taken exactly and fails when it does not fit.
-    return !__builtin_add_overflow(whole, itf.tsoffset, &seconds);
+    return !__builtin_add_overflow(whole, itf.tsoffset, &rec.seconds);
 }
 
 // Skips rest bytes of the current block, then reads its trailing length; true when that equals
@@ -191,6 +209,10 @@ NextResult ClassicNext(Capture &cap, Record &rec) {
     if (got < kClassicRecordHeaderSize) return NextResult::kTruncated;
     const uint8_t *hdr = Window(src);
     rec.seconds = static_cast<int32_t>(Load32(hdr, cap.swapped));
+    const uint32_t fraction = Load32(hdr + 4, cap.swapped);
+    const uint32_t perSecond = cap.nanosecondStamps ? kNanosPerSecond : 1000000;
+    rec.fractionDigits = fraction < perSecond ? (cap.nanosecondStamps ? 9 : 6) : 0;
+    rec.nanoseconds = fraction < perSecond ? (cap.nanosecondStamps ? fraction : fraction * 1000) : 0;
     rec.linkType = cap.linkType;
     const uint32_t caplen = Load32(hdr + 8, cap.swapped);
     SourceConsume(src, kClassicRecordHeaderSize);
@@ -224,7 +246,9 @@ NextResult ReadPacket(Capture &cap, uint32_t type, uint32_t len, Record &rec) {
     }
     if (caplen > room) return NextResult::kTruncated;
     rec.seconds = 0;
-    if (!simple && !PcapngSeconds(stamp, itf, rec.seconds)) return NextResult::kTimeOutOfRange;
+    rec.nanoseconds = 0;
+    rec.fractionDigits = 0;
+    if (!simple && !PcapngTime(stamp, itf, rec)) return NextResult::kTimeOutOfRange;
     rec.linkType = itf.linkType;
     cap.blockLength = len;
     SourceConsume(src, fixed);
@@ -277,12 +301,14 @@ size_t SourceEnsure(ByteSource &src, size_t n) {
             src.end -= src.begin;
             src.begin = 0;
         }
-        const ssize_t r = read(src.fd, src.buf.get() + src.end, src.capacity - src.end);
+        uint8_t *into = src.buf.get() + src.end;
+        const size_t room = src.capacity - src.end;
+        const ssize_t r = src.gzip ? GzipRead(*src.gzip, into, room) : read(src.fd, into, room);
         if (r > 0) {
             src.end += static_cast<size_t>(r);
         } else if (r == 0) {
             src.eof = true;
-        } else if (errno != EINTR) {
+        } else if (src.gzip || errno != EINTR) {
             src.failed = true;
         }
     }
@@ -302,20 +328,36 @@ bool SourceSkip(ByteSource &src, uint64_t n) {
     return true;
 }
 
+// When the file starts with gzip's magic bytes, its bytes are inflated from here on: what was
+// read so far becomes the inflater's input, and the window starts empty.
+static bool StartGzip(ByteSource &src) {
+    if (SourceEnsure(src, 2) < 2 || Window(src)[0] != kGzipMagic0 || Window(src)[1] != kGzipMagic1) return true;
+    src.gzip = GzipStart(src.fd, std::move(src.buf), src.capacity, src.begin, src.end);
+    src.buf.reset(new uint8_t[kReadBufferSize]);
+    src.begin = src.end = 0;
+    src.eof = false;
+    return src.gzip != nullptr;
+}
+
 OpenResult CaptureOpen(Capture &cap, const char *path) {
-    int fd;
-    do {
-        fd = open(path, O_RDONLY | O_CLOEXEC);
-    } while (fd < 0 && errno == EINTR);
-    if (fd < 0) return OpenResult::kCannotOpen;
     ByteSource &src = cap.src;
-    src.fd = fd;
+    if (std::strcmp(path, "-") == 0) {
+        src.fd = STDIN_FILENO;
+        src.ownsFd = false;
+    } else {
+        do {
+            src.fd = open(path, O_RDONLY | O_CLOEXEC);
+        } while (src.fd < 0 && errno == EINTR);
+        if (src.fd < 0) return OpenResult::kCannotOpen;
+    }
     src.buf.reset(new uint8_t[kReadBufferSize]);
     src.capacity = kReadBufferSize;
+    if (!StartGzip(src)) return OpenResult::kCannotOpen;
 
-    // Not even the first bytes readable (a directory, an I/O error): the file cannot be read.
+    // Not even the first bytes readable (a directory, an I/O error): the file cannot be read. A
+    // damaged gzip stream could be read; what it holds is no capture.
     const size_t got = SourceEnsure(src, kClassicHeaderSize);
-    if (src.failed && got < kClassicHeaderSize) return OpenResult::kCannotOpen;
+    if (src.failed && got < kClassicHeaderSize && !src.gzip) return OpenResult::kCannotOpen;
     if (got < 12) return OpenResult::kNotACapture;
 
     uint32_t magic;
@@ -325,6 +367,7 @@ OpenResult CaptureOpen(Capture &cap, const char *path) {
         if (got < kClassicHeaderSize) return OpenResult::kNotACapture;
         cap.format = CaptureFormat::kClassic;
         cap.swapped = magic != kClassicMagicMicro && magic != kClassicMagicNano;
+        cap.nanosecondStamps = magic == kClassicMagicNano || magic == __builtin_bswap32(kClassicMagicNano);
         // The upper half of the link-type field holds frame check sequence flags.
         cap.linkType = Load32(Window(src) + 20, cap.swapped) & 0xFFFF;
         SourceConsume(src, kClassicHeaderSize);
@@ -343,7 +386,8 @@ OpenResult CaptureOpen(Capture &cap, const char *path) {
 }
 
 void CaptureClose(Capture &cap) {
-    if (cap.src.fd >= 0) close(cap.src.fd);
+    cap.src.gzip.reset();
+    if (cap.src.fd >= 0 && cap.src.ownsFd) close(cap.src.fd);
     cap.src.fd = -1;
 }
 

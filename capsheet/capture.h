@@ -11,11 +11,16 @@
 #include <memory>
 #include <vector>
 
+#include "gzip_input.h"
+
 namespace capsheet {
 
-// A sequential byte source over a file descriptor, with a window of buffered bytes.
+// A sequential byte source over a file descriptor, with a window of buffered bytes. A gzip file
+// is inflated on its way into the window.
 struct ByteSource {
     int fd = -1;
+    bool ownsFd = true;    // false for standard input, which stays open
+    GzipInputPtr gzip;     // set when the file is gzip-compressed
     std::unique_ptr<uint8_t[]> buf;
     size_t capacity = 0;
     size_t begin = 0;  // first unconsumed byte
@@ -52,6 +57,7 @@ struct Capture {
     CaptureFormat format = CaptureFormat::kClassic;
     bool swapped = false;     // the file's byte order is not this machine's
     uint32_t linkType = 0;    // classic: of every record
+    bool nanosecondStamps = false;  // classic: the fraction of a second counts nanoseconds
     std::vector<PcapngInterface> interfaces;  // of the current pcapng section
     uint16_t sectionMajor = 0;  // version of the last pcapng section header read
     uint16_t sectionMinor = 0;
@@ -63,13 +69,18 @@ struct Capture {
 
 enum class OpenResult { kOk, kCannotOpen, kNotACapture };
 
-// Opens path and reads the global header (classic) or the first section header (pcapng).
+// Opens path ("-": standard input) and reads the global header (classic) or the first section
+// header (pcapng), inflating the file first when it is gzip-compressed. Nothing is read twice, so
+// a pipe serves as well as a file.
 OpenResult CaptureOpen(Capture &cap, const char *path);
 void CaptureClose(Capture &cap);
 
 // One packet record as CaptureNext finds it.
 struct Record {
     int64_t seconds = 0;           // capture time in whole seconds
+    uint32_t nanoseconds = 0;      // and the fraction of that second
+    uint8_t fractionDigits = 0;    // the capture's precision: 6 or 9 digits; 0 when it has no
+                                   // sub-second time (a simple packet block, a fraction past 1 s)
     uint32_t linkType = 0;         // of the interface the packet was captured on
     uint32_t interfaceId = 0;      // pcapng: the interface the packet block names
     uint64_t length = 0;           // captured bytes of the frame

@@ -1,6 +1,7 @@
 // csv.cpp - CSV rows of the converter: buffered text, hexadecimal frames, CR LF line ends.
 #include "csv.h"
 
+#include <algorithm>
 #include <array>
 #include <cerrno>
 #include <charconv>
@@ -121,12 +122,13 @@ void PutNumber(CsvFile &csv, NumberText &number, int64_t value) {
 }  // namespace
 
 bool CsvCreate(CsvFile &csv, const char *path) {
-    int fd;
-    do {
-        fd = open(path, O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0666);
-    } while (fd < 0 && errno == EINTR);
-    if (fd < 0) return false;
+    const bool standardOutput = std::strcmp(path, "-") == 0;
+    int fd = STDOUT_FILENO;
+    while (!standardOutput && (fd = open(path, O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0666)) < 0)
+        if (errno != EINTR) return false;
     csv.fd = fd;
+    csv.ownsFd = !standardOutput;
+    csv.cuttable = !standardOutput;
     csv.buf.reset(new char[kWriteBufferSize]);
     csv.used = 0;
     csv.written = 0;
@@ -135,10 +137,21 @@ bool CsvCreate(CsvFile &csv, const char *path) {
     return true;
 }
 
-void CsvWriteHeader(CsvFile &csv) {
-    static constexpr char kHeader[] = "Row, Timestamp, RawData\r\n";
-    Room(csv, sizeof kHeader - 1);
-    Put(csv, kHeader, sizeof kHeader - 1);
+void CsvWriteHeader(CsvFile &csv, const char *moreColumns) {
+    static constexpr char kHeader[] = "Row, Timestamp, RawData";
+    CsvPutText(csv, kHeader, sizeof kHeader - 1);
+    CsvPutText(csv, moreColumns, std::strlen(moreColumns));
+    CsvPutText(csv, "\r\n", 2);
+}
+
+void CsvPutText(CsvFile &csv, const char *text, size_t length) {
+    while (length > 0) {
+        if (csv.used == kWriteBufferSize) Flush(csv);
+        const size_t take = std::min(length, kWriteBufferSize - csv.used);
+        Put(csv, text, take);
+        text += take;
+        length -= take;
+    }
 }
 
 void CsvBeginRow(CsvFile &csv, int64_t row, int64_t seconds) {
@@ -179,7 +192,7 @@ void CsvDropRow(CsvFile &csv) {
         return;
     }
     csv.used = 0;
-    if (ftruncate(csv.fd, static_cast<off_t>(csv.rowStart)) == 0 &&
+    if (csv.cuttable && ftruncate(csv.fd, static_cast<off_t>(csv.rowStart)) == 0 &&
         lseek(csv.fd, static_cast<off_t>(csv.rowStart), SEEK_SET) >= 0)
         csv.written = csv.rowStart;
 }
@@ -187,7 +200,7 @@ void CsvDropRow(CsvFile &csv) {
 bool CsvClose(CsvFile &csv) {
     if (csv.fd < 0) return false;
     Flush(csv);
-    if (close(csv.fd) != 0) csv.failed = true;
+    if (csv.ownsFd && close(csv.fd) != 0) csv.failed = true;
     csv.fd = -1;
     return !csv.failed;
 }

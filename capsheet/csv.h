@@ -20,6 +20,8 @@ struct NumberText {
 
 struct CsvFile {
     int fd = -1;
+    bool ownsFd = true;     // false for standard output, which stays open
+    bool cuttable = true;   // a row can be cut back out of what went to the file
     std::unique_ptr<char[]> buf;
     size_t used = 0;
     uint64_t written = 0;   // bytes handed to the file so far
@@ -29,10 +31,13 @@ struct CsvFile {
     NumberText seconds;  // and its time: captures hold bursts of messages within one second
 };
 
-// Creates (or truncates) path; false when it cannot be created.
+// Creates (or truncates) path, or takes standard output for "-"; false when it cannot be created.
+// What goes to standard output is never cut back: it may be a pipe, or a file opened to append.
 bool CsvCreate(CsvFile &csv, const char *path);
-// "Row, Timestamp, RawData" and CR LF.
-void CsvWriteHeader(CsvFile &csv);
+// "Row, Timestamp, RawData", then any further column names (", Time, ..."), then CR LF.
+void CsvWriteHeader(CsvFile &csv, const char *moreColumns = "");
+// Adds text to the row.
+void CsvPutText(CsvFile &csv, const char *text, size_t length);
 // Starts a row: "<row>, <seconds>, 0x".
 void CsvBeginRow(CsvFile &csv, int64_t row, int64_t seconds);
 // Adds content to the row as lower-case hexadecimal, two digits a byte.

@@ -4,6 +4,7 @@
 A few well-formed inputs per target, each reaching a different branch; the fuzzer grows its own
 corpus from them in the build directory. Run from anywhere: python3 fuzz/make-corpus.py
 """
+import gzip
 import os
 import struct
 
@@ -117,14 +118,43 @@ def pcapng(frames, link=1, tsresol=None):
     return out
 
 
+# The first byte of a capsheet seed picks the command line: the plain conversion, --decode,
+# --check or --check --json.
+PLAIN, DECODE, CHECK, CHECK_JSON = (bytes([m]) for m in range(4))
+
+
+def omci_message(tci, msg_type, device=0x0A, me_class=256, contents=b""):
+    header = struct.pack(">HBBHH", tci, msg_type, device, me_class, 1)
+    if device == 0x0B:
+        return header + struct.pack(">H", len(contents)) + contents + bytes(4)
+    return header + contents.ljust(32, b"\x00") + struct.pack(">II", 0x28, 0)
+
+
+def between(dst, src, message, tags=b""):
+    return bytes(5) + bytes([dst]) + bytes(5) + bytes([src]) + tags + b"\x88\xb5" + message
+
+
 def capsheet():
     frames = [omci_frame(), bytes(20) + b"\x08\x00" + bytes(30), omci_frame(8)]
-    write("capsheet_fuzz", "classic.pcap", classic(frames))
-    write("capsheet_fuzz", "classic-swapped.pcap", classic(frames[:1], magic=0xD4C3B2A1)[:24])
-    write("capsheet_fuzz", "pcapng.pcapng", pcapng(frames))
-    write("capsheet_fuzz", "pcapng-nanoseconds.pcapng", pcapng(frames[:1], tsresol=9))
+    write("capsheet_fuzz", "classic.pcap", PLAIN + classic(frames))
+    write("capsheet_fuzz", "classic-swapped.pcap", PLAIN + classic(frames[:1], magic=0xD4C3B2A1)[:24])
+    write("capsheet_fuzz", "pcapng.pcapng", PLAIN + pcapng(frames))
+    write("capsheet_fuzz", "pcapng-nanoseconds.pcapng", PLAIN + pcapng(frames[:1], tsresol=9))
     cooked = bytes(14) + b"\x88\xb5" + bytes(range(48))
-    write("capsheet_fuzz", "cooked-113.pcap", classic([cooked], link=113))
+    write("capsheet_fuzz", "cooked-113.pcap", PLAIN + classic([cooked], link=113))
+    write("capsheet_fuzz", "classic.pcap.gz", PLAIN + gzip.compress(classic(frames), mtime=0))
+    exchange = [
+        between(0xA, 1, omci_message(5, 0x48, contents=b"\x80\x00")),
+        between(1, 0xA, omci_message(5, 0x28, contents=b"\x03")),
+        between(0xA, 1, omci_message(6, 0x49, device=0x0B, me_class=263, contents=b"\x80\x00"),
+                tags=b"\x88\xa8\x00\x0a\x81\x00\x00\x64"),
+        between(1, 0xA, omci_message(6, 0x29, device=0x0B, me_class=263, contents=b"\x00\x80\x00"),
+                tags=b"\x88\xa8\x00\x0a\x81\x00\x00\x64"),
+        between(0xA, 1, omci_message(7, 0x44, me_class=268)),
+    ]
+    write("capsheet_fuzz", "decode-tagged.pcap", DECODE + classic(exchange))
+    write("capsheet_fuzz", "check.pcapng", CHECK + pcapng(exchange, tsresol=9))
+    write("capsheet_fuzz", "check-json.pcap", CHECK_JSON + classic(exchange))
 
 
 if __name__ == "__main__":

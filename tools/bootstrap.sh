@@ -15,6 +15,7 @@ REQUIREMENTS=(
     "command g++                        g++               build"
     "command cmake                      cmake             build"
     "command ninja                      ninja-build       build"
+    "file    /usr/include/zlib.h                 zlib1g-dev        build"
     "command pkg-config                 pkg-config        test"
     "file    /usr/include/gtest/gtest.h          libgtest-dev      test"
     "file    /usr/include/gmock/gmock.h          libgmock-dev      test"

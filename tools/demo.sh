@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # The scripted session of `make demo`: an OLT manager emulator on loopback, an operator driving it
-# with cmctl, then capsheet on the sample capture. Everything it starts is stopped on every exit.
+# with cmctl, then capsheet on the sample capture and its report on a generated OMCI session.
+# Everything it starts is stopped on every exit.
 #
 #   tools/demo.sh BUILD_DIR [PORT]
 # PORT is the manager's UDP port on 127.0.0.1; by default any free one.
@@ -93,3 +94,8 @@ cat "$scratch/sim.log"
 step "capsheet: the sample OMCI capture to CSV"
 "$build/capsheet/capsheet" "$source_dir/examples/omci-sample.pcap" "$scratch/omci-sample.csv"
 head -4 "$scratch/omci-sample.csv"
+
+step "capsheet --check: requests, answers, round trips and failures of an OMCI session"
+"$build/capsheet/gen-capture" --session "$scratch/omci-session.pcap"
+echo '$ capsheet --check omci-session.pcap'
+"$build/capsheet/capsheet" --check "$scratch/omci-session.pcap"

@@ -12,6 +12,7 @@
 
 #include <fcntl.h>
 #include <unistd.h>
+#include <zlib.h>
 
 namespace captest {
 
@@ -64,6 +65,22 @@ inline std::string HexText(const std::vector<uint8_t> &v) {
         s += two;
     }
     return s;
+}
+
+// The bytes as one gzip member, compressed at the given level.
+inline std::vector<uint8_t> Gzip(const std::vector<uint8_t> &plain, int level = Z_DEFAULT_COMPRESSION) {
+    z_stream z{};
+    if (deflateInit2(&z, level, Z_DEFLATED, 16 + MAX_WBITS, 8, Z_DEFAULT_STRATEGY) != Z_OK) std::abort();
+    std::vector<uint8_t> out(deflateBound(&z, plain.size()));
+    z.next_in = const_cast<Bytef *>(plain.data());
+    z.avail_in = static_cast<uInt>(plain.size());
+    z.next_out = out.data();
+    z.avail_out = static_cast<uInt>(out.size());
+    if (deflate(&z, Z_FINISH) != Z_STREAM_END) std::abort();
+    out.resize(z.total_out);
+    out.shrink_to_fit();  // a run forked from this process would count the spare room as its own
+    deflateEnd(&z);
+    return out;
 }
 
 // Classic pcap.

@@ -8,15 +8,7 @@ namespace {
 
 using namespace captest;
 
-struct ClassicCaptureTest : ::testing::Test {
-    Scratch scratch;
-    std::string capture = scratch.Path("in.pcap");
-    std::string csv = scratch.Path("out.csv");
-    Result Convert(const Bytes &c) {
-        c.Save(capture);
-        return Capsheet({capture, csv});
-    }
-};
+using ClassicCaptureTest = CapsheetTest;
 
 TEST_F(ClassicCaptureTest, HeaderOnlyCaptureGivesHeaderLineAndSucceeds) {
     const Result r = Convert(ClassicHeader());

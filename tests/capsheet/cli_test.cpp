@@ -8,11 +8,7 @@ namespace {
 
 using namespace captest;
 
-struct CapsheetCommandLineTest : ::testing::Test {
-    Scratch scratch;
-    std::string capture = scratch.Path("in.pcap");
-    std::string csv = scratch.Path("out.csv");
-};
+using CapsheetCommandLineTest = CapsheetTest;
 
 // A valid classic capture of one OMCI record.
 Bytes OneRecordCapture() {
@@ -34,7 +30,9 @@ Launch InvokedAs(const std::string &name) {
 // The usage text, naming the program as it was invoked.
 std::string Usage(const std::string &program) {
     return "Usage: " + program + " <pcap_file_name> <csv_file_name> \n" + "Example::: " + program +
-           " onu_0-2-1.pcap omci.csv \n";
+           " onu_0-2-1.pcap omci.csv \n" + "       " + program + " --decode <pcap_file_name> <csv_file_name>\n" +
+           "       " + program + " --check [--json] [--fail-on unanswered,failed] <pcap_file_name>\n" +
+           "A file name of - reads standard input or writes standard output.\n";
 }
 
 TEST_F(CapsheetCommandLineTest, WrongArgumentCountPrintsUsageTouchesNothingAndExitsTwo) {
@@ -102,6 +100,33 @@ TEST_F(CapsheetCommandLineTest, ClosedStandardDescriptorsNeverCarryTheCsv) {
     }
 }
 
+TEST_F(CapsheetCommandLineTest, WrongOptionsSayWhyPrintTheUsageAndTouchNothing) {
+    OneRecordCapture().Save(capture);
+    const std::string count = "Error: the number of input parameters is ";
+    const std::string apart = "Error: --decode and --check do not go together\n";
+    const std::string failOn = "Error: --fail-on takes unanswered, failed or unanswered,failed\n";
+    const std::vector<std::pair<std::vector<std::string>, std::string>> cases = {
+        {{"--decode", capture}, count + "1, not 2.\n"},
+        {{"--check", capture, csv}, count + "2, not 1.\n"},
+        {{"--check"}, count + "0, not 1.\n"},
+        {{"--check", "--decode", capture}, apart},
+        {{"--decode", "--check", capture}, apart},
+        {{"--json", capture, csv}, "Error: --json and --fail-on go with --check\n"},
+        {{"--fail-on", "failed", capture, csv}, "Error: --json and --fail-on go with --check\n"},
+        {{"--check", "--fail-on", "late", capture}, failOn},
+        {{"--check", "--fail-on", "failed,", capture}, failOn},
+        {{"--check", capture, "--fail-on"}, failOn},
+        {{"--verbose", capture, csv}, "Error: unknown option --verbose\n"},
+    };
+    for (const auto &[args, why] : cases) {
+        SCOPED_TRACE(::testing::PrintToString(args));
+        const Result r = Capsheet(args);
+        EXPECT_EQ(r.status, 2);
+        EXPECT_EQ(r.out, why + Usage(CAPSHEET_BIN));
+    }
+    EXPECT_EQ(scratch.Entries(), 1u);
+}
+
 TEST_F(CapsheetCommandLineTest, UnreadableCaptureFailsWithoutCreatingTheCsv) {
     for (const std::string &input : {scratch.Path("missing.pcap"), scratch.dir}) {
         SCOPED_TRACE(input);
@@ -124,8 +149,7 @@ TEST_F(CapsheetCommandLineTest, InputThatIsNoCaptureFailsAndLeavesAnExistingCsvA
     AddInterface(newerVersion, 0);
     AddEnhanced(newerVersion, 0, 0, Omci({0x01}));
     for (const Bytes &input : {Bytes{}, textFile, shortHeader, badOrder, newerVersion, NewCapture(true, 0, 9)}) {
-        input.Save(capture);
-        const Result r = Capsheet({capture, csv});
+        const Result r = Convert(input);
         EXPECT_EQ(r.status, 1);
         EXPECT_EQ(r.out, "Error: not a pcap or pcapng file\n");
         EXPECT_EQ(ReadFile(csv), "kept");

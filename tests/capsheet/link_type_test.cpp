@@ -55,11 +55,7 @@ std::vector<Case> Cases() {
     };
 }
 
-struct LinkTypeTest : ::testing::Test {
-    Scratch scratch;
-    std::string capture = scratch.Path("in.cap");
-    std::string csv = scratch.Path("out.csv");
-};
+using LinkTypeTest = CapsheetTest;
 
 // One classic capture per link type: an OMCI frame of it, then an Ethernet-shaped frame.
 TEST_F(LinkTypeTest, ClassicCaptureReadsItsFramesByItsLinkType) {
@@ -67,8 +63,7 @@ TEST_F(LinkTypeTest, ClassicCaptureReadsItsFramesByItsLinkType) {
         SCOPED_TRACE(k.what);
         Bytes c = ClassicHeader(false, kMagicMicro, k.linkType);
         AddRecord(c, 7, 0, k.frame);
-        c.Save(capture);
-        const Result r = Capsheet({capture, csv});
+        const Result r = Convert(c);
         EXPECT_EQ(r.status, 0);
         EXPECT_EQ(r.out, (k.hex ? "" : kNotOmci) + Success(capture, csv));
         EXPECT_EQ(ReadFile(csv), std::string(kCsvHeader) + (k.hex ? std::string("1, 7, ") + k.hex + "\r\n" : ""));
@@ -90,8 +85,7 @@ TEST_F(LinkTypeTest, PcapngPacketIsReadByTheLinkTypeOfItsInterface) {
         else
             notes += kNotOmci;
     }
-    c.Save(capture);
-    const Result r = Capsheet({capture, csv});
+    const Result r = Convert(c);
     EXPECT_EQ(r.status, 0);
     EXPECT_EQ(r.out, notes + Success(capture, csv));
     EXPECT_EQ(ReadFile(csv), rows);

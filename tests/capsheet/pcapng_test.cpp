@@ -10,15 +10,7 @@ namespace {
 
 using namespace captest;
 
-struct PcapngCaptureTest : ::testing::Test {
-    Scratch scratch;
-    std::string capture = scratch.Path("in.pcapng");
-    std::string csv = scratch.Path("out.csv");
-    Result Convert(const Bytes &c) {
-        c.Save(capture);
-        return Capsheet({capture, csv});
-    }
-};
+using PcapngCaptureTest = CapsheetTest;
 
 TEST_F(PcapngCaptureTest, EachInterfaceKeepsItsOwnTimeUnitsAndEveryPacketBlockIsARow) {
     for (bool big : {false, true}) {

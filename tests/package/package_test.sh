@@ -47,7 +47,7 @@ check "the package is named relaykit_${version}_${arch}.deb" test -f "$deb"
 field() { dpkg-deb --field "$deb" "$1"; }
 check "control names the package, version and architecture" \
     test "$(field Package) $(field Version) $(field Architecture)" = "relaykit $version $arch"
-for dependency in libc6 libstdc++6 libsqlite3-0; do
+for dependency in libc6 libstdc++6 libsqlite3-0 zlib1g; do
     check "Depends names $dependency with a version (dpkg-shlibdeps)" \
         grep -qE "(^|, )${dependency//+/\\+} \\(>= [^)]+\\)" <<<"$(field Depends)"
 done

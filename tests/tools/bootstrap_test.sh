@@ -7,7 +7,7 @@ bootstrap=$1
 scratch=$(mktemp -d)
 trap 'rm -rf "$scratch"' EXIT
 
-ALL_PACKAGES="g++ cmake ninja-build pkg-config libgtest-dev libgmock-dev libbenchmark-dev libsqlite3-dev"
+ALL_PACKAGES="g++ cmake ninja-build zlib1g-dev pkg-config libgtest-dev libgmock-dev libbenchmark-dev libsqlite3-dev"
 ALL_PACKAGES+=" clang libclang-rt-14-dev gcovr tshark dpkg-dev lintian"
 
 # provide <machine> <package>...: makes packages present on a fake machine, each as the bootstrap
@@ -16,6 +16,7 @@ provide=$scratch/provide
 cat >"$provide" <<'EOF'
 declare -A BRINGS=(
     [g++]="command g++" [cmake]="command cmake" [ninja-build]="command ninja"
+    [zlib1g-dev]="file /usr/include/zlib.h"
     [pkg-config]="command pkg-config"
     [libgtest-dev]="file /usr/include/gtest/gtest.h"
     [libgmock-dev]="file /usr/include/gmock/gmock.h"

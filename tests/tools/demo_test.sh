@@ -25,6 +25,8 @@ expect "severity=CLEAR condition=CLEAR resource=1/0/3/20"
 expect "request tid 1 DELETE EQPT_ONU_CONFIG(6) onu 1/0/3/20 -> eOS_RET_SUCCESS"
 expect "shutting down on SIGTERM"
 expect "successfully."
+expect "unanswered        1"
+expect "slowest pairs"
 if [[ $status -ne 0 || $failures -ne 0 ]]; then
     echo "demo exit status $status, $failures missing lines; its output:"
     echo "$output"
