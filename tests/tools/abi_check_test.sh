@@ -1,0 +1,84 @@
+#!/usr/bin/env bash
+# The ABI check's verdicts (tools/abi.sh) over small libraries built here: a baseline from one, then
+# each change a library really goes through, checked against it. An incompatible change fails and
+# names its symbol; an addition passes and asks for a new baseline; the baseline's symbols list keeps
+# each symbol's first version.
+#   abi_check_test.sh <abi.sh> <C compiler>
+set -uo pipefail
+abi=$1 cc=$2
+scratch=$(mktemp -d)
+trap 'rm -rf "$scratch"' EXIT
+
+# The baseline library; each case replaces one line of it (sed expression) or adds lines.
+cat >"$scratch/source.c" <<'EOF'
+struct rec { int a; int b; };
+int api_get(int x, struct rec *r) { return x + r->a; }
+int api_count;
+enum color { RED, GREEN };
+int api_paint(enum color c) { return (int)c; }
+EOF
+build() { # build NAME SED: libNAME.so from the baseline source changed by SED
+    sed "$2" "$scratch/source.c" >"$scratch/$1.c"
+    "$cc" -g -shared -fPIC -Wl,-soname,libt.so.1 -o "$scratch/lib$1.so" "$scratch/$1.c"
+}
+build base ''
+printf 'libt.so.1 libt1 #MINVER#\n* Build-Depends-Package: libt-dev\n api_count@Base 0.9\n' >"$scratch/symbols"
+bash "$abi" baseline "$scratch/libbase.so" "$scratch/base.abi" "$scratch/symbols" libt1 1.0 >/dev/null
+
+passed=0 failed=0
+verdict() { # verdict NAME EXPECTED_STATUS PATTERN: the check's status and a line of its output
+    local name=$1 want=$2 pattern=$3 status
+    bash "$abi" check "$scratch/lib$name.so" "$scratch/base.abi" >"$scratch/out" 2>&1
+    status=$?
+    if [[ $status == "$want" ]] && grep -qE "$pattern" "$scratch/out"; then
+        passed=$((passed + 1))
+    else
+        failed=$((failed + 1))
+        echo "FAILED: $name: status $status (want $want), output without /$pattern/:"
+        sed 's/^/    /' "$scratch/out" | head -30
+    fi
+}
+
+# name | change to the baseline source | status | a line the check must print
+CASES=(
+    "same|s/x + r->a/r->a + x/|0|matches its baseline"
+    "added-function|\$a int api_new(void) { return 1; }|0|added: function int api_new\\(\\)"
+    "added-variable|\$a long api_total;|0|refresh .*make abi-baseline"
+    "added-enumerator|s/GREEN }/GREEN, BLUE }/|0|matches its baseline"
+    "removed-function|/api_get/d|1|removed: function int api_get\\(int, rec\\*\\)"
+    "removed-variable|/api_count/d|1|removed: int api_count"
+    "parameter-type|s/int api_get(int x/int api_get(long x/|1|changed: function int api_get\\(int, rec\\*\\)"
+    "return-type|s/^int api_get/long api_get/|1|changed: function int api_get"
+    "record-layout|s/int a; int b;/int a; long c; int b;/|1|changed: function int api_get"
+    "variable-type|s/^int api_count/long api_count/|1|changed: int api_count"
+    "enumerator-value|s/RED, GREEN/RED = 2, GREEN/|1|changed: function int api_paint"
+)
+for row in "${CASES[@]}"; do
+    IFS='|' read -r name change status pattern <<<"$row"
+    build "$name" "$change"
+    verdict "$name" "$status" "$pattern"
+done
+
+# A missing baseline is a failure that says how to start one, not a pass.
+bash "$abi" check "$scratch/libbase.so" "$scratch/none.abi" >"$scratch/out" 2>&1
+if [[ $? == 1 ]] && grep -q "make abi-baseline" "$scratch/out"; then passed=$((passed + 1)); else
+    failed=$((failed + 1))
+    echo "FAILED: a missing baseline"
+fi
+# The refreshed symbols list keeps the first version of what it listed and dates the rest now.
+if grep -qx ' api_count@Base 0.9' "$scratch/symbols" && grep -qx ' api_get@Base 1.0' "$scratch/symbols" &&
+    grep -qx '\* Build-Depends-Package: libt-dev' "$scratch/symbols"; then passed=$((passed + 1)); else
+    failed=$((failed + 1))
+    echo "FAILED: the symbols list:"
+    sed 's/^/    /' "$scratch/symbols"
+fi
+# A library without debug information has no types to compare: refused, not passed.
+"$cc" -shared -fPIC -Wl,-soname,libt.so.1 -o "$scratch/libnodebug.so" "$scratch/source.c"
+bash "$abi" check "$scratch/libnodebug.so" "$scratch/base.abi" >"$scratch/out" 2>&1
+if [[ $? == 1 ]] && grep -q "no debug information" "$scratch/out"; then passed=$((passed + 1)); else
+    failed=$((failed + 1))
+    echo "FAILED: a library without debug information"
+fi
+
+echo "$passed passed, $failed failed"
+((failed == 0))
