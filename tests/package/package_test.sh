@@ -243,6 +243,9 @@ sim_pid=""
 
 check "man cmctl resolves to the root's page" \
     test "$(man -M "$root/usr/share/man" -w cmctl)" = "$root/usr/share/man/man1/cmctl.1.gz"
+check "the manual pages name relayKit $version in their header" bash -c '
+    for page in "$1"/man1/*.1.gz; do grep -qx ".TH .* \"relayKit $2\" .*" <<<"$(zcat "$page")" || exit 1; done' \
+    _ "$root/usr/share/man" "$version"
 check "man cmctl renders without a warning" bash -c '
     MANWIDTH=80 man -M "$1" --warnings cmctl 2>"$2/man.err" | grep -q "cmctl" && ! test -s "$2/man.err"' \
     _ "$root/usr/share/man" "$scratch"
