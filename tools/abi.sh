@@ -21,21 +21,42 @@ if ! grep -q '\.debug_info' <<<"$(readelf -S "$library")"; then
     exit 1
 fi
 soname=$(readelf -d "$library" | sed -n 's/.*Library soname: \[\(.*\)\]/\1/p')
+scratch=$(mktemp -d)
+trap 'rm -rf "$scratch"' EXIT
+
+# describe OUTPUT: the library's ABI as abidw writes it, with no source locations, library path or
+# build folder, so that it depends on the ABI alone and not on where the tree was built. Only the
+# exported interfaces: otherwise libabigail may take a caller's declaration of a C function defined
+# in C++ for the function itself, and a change to its parameters goes unseen.
+describe() {
+    local source_dir
+    source_dir=$(cd "$(dirname "$0")/.." && pwd)
+    abidw --exported-interfaces-only --no-show-locs --no-corpus-path "$library" |
+        sed -e "s| comp-dir-path='[^']*'||" -e "s|='$source_dir/|='|g" >"$1"
+    described "$1" "$library"
+}
+# described ABI_FILE WHAT: every exported function and variable of ABI_FILE has its declaration, so
+# none escapes the comparison.
+described() {
+    local kind symbols declared
+    for kind in func:function object:var; do
+        symbols=$(grep -c "<elf-symbol [^>]*type='${kind%%:*}-type'[^>]*is-defined='yes'" "$1" || true)
+        declared=$(grep -oE "<${kind#*:}-decl [^>]*elf-symbol-id='[^']*'" "$1" | sed "s/.*elf-symbol-id=//" | sort -u | grep -c . || true)
+        if ((symbols != declared)); then
+            echo "abi: $2 describes $declared of its $symbols exported ${kind%%:*} symbols; the rest would not be compared" >&2
+            exit 1
+        fi
+    done
+}
 
 case $mode in
 baseline)
     (($# == 3 || $# == 6)) || usage
     mkdir -p "$(dirname "$baseline")"
-    # No source locations, library path or build folder: the baseline then depends on the ABI alone,
-    # not on where the tree was built.
-    source_dir=$(cd "$(dirname "$0")/.." && pwd)
-    abidw --no-show-locs --no-corpus-path "$library" |
-        sed -e "s| comp-dir-path='[^']*'||" -e "s|='$source_dir/|='|g" >"$baseline"
+    describe "$baseline"
     echo "abi: wrote the baseline of $soname to $baseline"
     (($# == 6)) || exit 0
     symbols=$4 package=$5 version=$6
-    scratch=$(mktemp -d)
-    trap 'rm -rf "$scratch"' EXIT
     # dpkg-gensymbols keeps the version each symbol first appeared in and the list's own fields
     # (Build-Depends-Package); new symbols get this version, and those gone leave the list.
     [[ -f $symbols ]] && template=(-I"$symbols") || template=()
@@ -49,8 +70,10 @@ check)
         echo "abi: no baseline for $soname at $baseline; a new soname starts one with 'make abi-baseline'" >&2
         exit 1
     fi
+    described "$baseline" "$baseline"
+    describe "$scratch/library.abi"
     set +e
-    report=$(abidiff "$baseline" "$library" 2>&1)
+    report=$(abidiff "$baseline" "$scratch/library.abi" 2>&1)
     status=$?
     set -e
     # abidiff's status is a bit set: 1 error, 2 usage error, 4 some change, 8 an incompatible change.

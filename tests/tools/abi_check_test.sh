@@ -59,6 +59,39 @@ for row in "${CASES[@]}"; do
     verdict "$name" "$status" "$pattern"
 done
 
+# The library's own shape: C functions defined in C++, declared in a header and called from
+# another unit.
+cxx_library() { # cxx_library NAME TYPE: libNAME.so whose api_count takes TYPE
+    mkdir -p "$scratch/$1"
+    printf 'extern "C" __attribute__((visibility("default"))) int api_count(%s n);\n' "$2" >"$scratch/$1/api.h"
+    printf '#include "api.h"\nextern "C" int api_count(%s n) { return (int)n + 1; }\n' "$2" >"$scratch/$1/count.cpp"
+    printf '#include "api.h"\nextern "C" __attribute__((visibility("default"))) int api_twice(void) { return api_count(2) * 2; }\n' \
+        >"$scratch/$1/twice.cpp"
+    "${cc/%cc/c++}" -x c++ -g -O2 -shared -fPIC -fvisibility=hidden -Wl,-soname,libt.so.1 -o "$scratch/lib$1.so" \
+        "$scratch/$1/twice.cpp" "$scratch/$1/count.cpp"
+}
+cxx_library cxxbase "unsigned short"
+bash "$abi" baseline "$scratch/libcxxbase.so" "$scratch/cxxbase.abi" >/dev/null
+cxx_library cxxwide "unsigned int"
+bash "$abi" check "$scratch/libcxxwide.so" "$scratch/cxxbase.abi" >"$scratch/out" 2>&1
+if [[ $? == 1 ]] && grep -q "changed: function int api_count(unsigned short int)" "$scratch/out"; then
+    passed=$((passed + 1))
+else
+    failed=$((failed + 1))
+    echo "FAILED: a parameter change of a C function defined in C++ and called from another unit:"
+    sed 's/^/    /' "$scratch/out" | head -20
+fi
+
+# A baseline that leaves an exported function without its declaration would not compare it: refused.
+sed "0,/ elf-symbol-id='api_get'/s///" "$scratch/base.abi" >"$scratch/undescribed.abi"
+bash "$abi" check "$scratch/libbase.so" "$scratch/undescribed.abi" >"$scratch/out" 2>&1
+if [[ $? == 1 ]] && grep -q "describes 1 of its 2 exported func symbols" "$scratch/out"; then
+    passed=$((passed + 1))
+else
+    failed=$((failed + 1))
+    echo "FAILED: a baseline that leaves a function undescribed:"
+    sed 's/^/    /' "$scratch/out" | head -5
+fi
 # A missing baseline is a failure that says how to start one, not a pass.
 bash "$abi" check "$scratch/libbase.so" "$scratch/none.abi" >"$scratch/out" 2>&1
 if [[ $? == 1 ]] && grep -q "make abi-baseline" "$scratch/out"; then passed=$((passed + 1)); else
