@@ -26,9 +26,11 @@ printf 'libt.so.1 libt1 #MINVER#\n* Build-Depends-Package: libt-dev\n api_count@
 bash "$abi" baseline "$scratch/libbase.so" "$scratch/base.abi" "$scratch/symbols" libt1 1.0 >/dev/null
 
 passed=0 failed=0
-verdict() { # verdict NAME EXPECTED_STATUS PATTERN: the check's status and a line of its output
-    local name=$1 want=$2 pattern=$3 status
-    bash "$abi" check "$scratch/lib$name.so" "$scratch/base.abi" >"$scratch/out" 2>&1
+# verdict NAME EXPECTED_STATUS PATTERN [BASELINE]: the check of libNAME.so against BASELINE (base.abi)
+# ends with that status and prints a line matching PATTERN.
+verdict() {
+    local name=$1 want=$2 pattern=$3 baseline=${4:-base.abi} status
+    bash "$abi" check "$scratch/lib$name.so" "$scratch/$baseline" >"$scratch/out" 2>&1
     status=$?
     if [[ $status == "$want" ]] && grep -qE "$pattern" "$scratch/out"; then
         passed=$((passed + 1))
@@ -67,50 +69,29 @@ cxx_library() { # cxx_library NAME TYPE: libNAME.so whose api_count takes TYPE
     printf '#include "api.h"\nextern "C" int api_count(%s n) { return (int)n + 1; }\n' "$2" >"$scratch/$1/count.cpp"
     printf '#include "api.h"\nextern "C" __attribute__((visibility("default"))) int api_twice(void) { return api_count(2) * 2; }\n' \
         >"$scratch/$1/twice.cpp"
-    "${cc/%cc/c++}" -x c++ -g -O2 -shared -fPIC -fvisibility=hidden -Wl,-soname,libt.so.1 -o "$scratch/lib$1.so" \
+    "$cc" -x c++ -g -O2 -shared -fPIC -fvisibility=hidden -Wl,-soname,libt.so.1 -o "$scratch/lib$1.so" \
         "$scratch/$1/twice.cpp" "$scratch/$1/count.cpp"
 }
 cxx_library cxxbase "unsigned short"
 bash "$abi" baseline "$scratch/libcxxbase.so" "$scratch/cxxbase.abi" >/dev/null
 cxx_library cxxwide "unsigned int"
-bash "$abi" check "$scratch/libcxxwide.so" "$scratch/cxxbase.abi" >"$scratch/out" 2>&1
-if [[ $? == 1 ]] && grep -q "changed: function int api_count(unsigned short int)" "$scratch/out"; then
-    passed=$((passed + 1))
-else
-    failed=$((failed + 1))
-    echo "FAILED: a parameter change of a C function defined in C++ and called from another unit:"
-    sed 's/^/    /' "$scratch/out" | head -20
-fi
+verdict cxxwide 1 "changed: function int api_count\(unsigned short int\)" cxxbase.abi
 
-# A baseline that leaves an exported function without its declaration would not compare it: refused.
+# Refusals rather than passes: a baseline that leaves an exported function without its declaration
+# (it would not be compared), a missing baseline (with how to start one), a library without debug
+# information (no types to compare).
 sed "0,/ elf-symbol-id='api_get'/s///" "$scratch/base.abi" >"$scratch/undescribed.abi"
-bash "$abi" check "$scratch/libbase.so" "$scratch/undescribed.abi" >"$scratch/out" 2>&1
-if [[ $? == 1 ]] && grep -q "describes 1 of its 2 exported func symbols" "$scratch/out"; then
-    passed=$((passed + 1))
-else
-    failed=$((failed + 1))
-    echo "FAILED: a baseline that leaves a function undescribed:"
-    sed 's/^/    /' "$scratch/out" | head -5
-fi
-# A missing baseline is a failure that says how to start one, not a pass.
-bash "$abi" check "$scratch/libbase.so" "$scratch/none.abi" >"$scratch/out" 2>&1
-if [[ $? == 1 ]] && grep -q "make abi-baseline" "$scratch/out"; then passed=$((passed + 1)); else
-    failed=$((failed + 1))
-    echo "FAILED: a missing baseline"
-fi
+verdict base 1 "describes 1 of its 2 exported func symbols" undescribed.abi
+verdict base 1 "make abi-baseline" none.abi
+"$cc" -shared -fPIC -Wl,-soname,libt.so.1 -o "$scratch/libnodebug.so" "$scratch/source.c"
+verdict nodebug 1 "no debug information"
+
 # The refreshed symbols list keeps the first version of what it listed and dates the rest now.
 if grep -qx ' api_count@Base 0.9' "$scratch/symbols" && grep -qx ' api_get@Base 1.0' "$scratch/symbols" &&
     grep -qx '\* Build-Depends-Package: libt-dev' "$scratch/symbols"; then passed=$((passed + 1)); else
     failed=$((failed + 1))
     echo "FAILED: the symbols list:"
     sed 's/^/    /' "$scratch/symbols"
-fi
-# A library without debug information has no types to compare: refused, not passed.
-"$cc" -shared -fPIC -Wl,-soname,libt.so.1 -o "$scratch/libnodebug.so" "$scratch/source.c"
-bash "$abi" check "$scratch/libnodebug.so" "$scratch/base.abi" >"$scratch/out" 2>&1
-if [[ $? == 1 ]] && grep -q "no debug information" "$scratch/out"; then passed=$((passed + 1)); else
-    failed=$((failed + 1))
-    echo "FAILED: a library without debug information"
 fi
 
 echo "$passed passed, $failed failed"
