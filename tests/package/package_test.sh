@@ -193,7 +193,7 @@ check "a C11 host builds against the -dev package with pkg-config's flags" \
 check "the host loads the root's library" \
     grep -qF "$installed_libdir/librelayKit.so.$major" <<<"$(LD_LIBRARY_PATH=$installed_libdir ldd "$scratch/host")"
 check "the host runs and prints what the library answers" bash -c '
-    LD_LIBRARY_PATH=$1 "$2" | diff - <(printf "%s\n" "relayKitVersion ${4%.*}" "RELAYKIT_VERSION $4" "ok: OsWrap__Init" "ok: queue created" \
+    LD_LIBRARY_PATH=$1 "$2" | diff - <(printf "%s\n" "relayKitVersion ${3%.*}" "RELAYKIT_VERSION $3" "ok: OsWrap__Init" "ok: queue created" \
         "ok: one accounted block" "ok: block sent" "ok: the same block received" "ok: nothing left allocated" \
         "ok: an empty queue answers AGAIN" "Uint64Add high=3 low=4294967294" "ok: queue deleted")' \
     _ "$installed_libdir" "$scratch/host" "$version"
