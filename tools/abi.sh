@@ -59,8 +59,12 @@ baseline)
     symbols=$4 package=$5 version=$6
     # dpkg-gensymbols keeps the version each symbol first appeared in and the list's own fields
     # (Build-Depends-Package); new symbols get this version, and those gone leave the list.
-    [[ -f $symbols ]] && template=(-I"$symbols") || template=()
-    dpkg-gensymbols -q -c0 -p"$package" -v"$version" -e"$library" "${template[@]}" -O"$scratch/symbols"
+    # A new list (a new soname) names the -dev package, whose name is the runtime package's without
+    # the soname's number.
+    if [[ ! -f $symbols ]]; then
+        printf '%s %s #MINVER#\n* Build-Depends-Package: %s-dev\n' "$soname" "$package" "${package%%[0-9]*}" >"$symbols"
+    fi
+    dpkg-gensymbols -q -c0 -p"$package" -v"$version" -e"$library" -I"$symbols" -O"$scratch/symbols"
     mv "$scratch/symbols" "$symbols"
     echo "abi: wrote the symbols list of $package to $symbols"
     ;;

@@ -86,13 +86,20 @@ verdict base 1 "make abi-baseline" none.abi
 "$cc" -shared -fPIC -Wl,-soname,libt.so.1 -o "$scratch/libnodebug.so" "$scratch/source.c"
 verdict nodebug 1 "no debug information"
 
-# The refreshed symbols list keeps the first version of what it listed and dates the rest now.
-if grep -qx ' api_count@Base 0.9' "$scratch/symbols" && grep -qx ' api_get@Base 1.0' "$scratch/symbols" &&
-    grep -qx '\* Build-Depends-Package: libt-dev' "$scratch/symbols"; then passed=$((passed + 1)); else
-    failed=$((failed + 1))
-    echo "FAILED: the symbols list:"
-    sed 's/^/    /' "$scratch/symbols"
-fi
+# The refreshed symbols list keeps the first version of what it listed and dates the rest now; a
+# new one (a new soname) starts with its header and every symbol at this version.
+bash "$abi" baseline "$scratch/libbase.so" "$scratch/base2.abi" "$scratch/new-symbols" libt2 2.0 >/dev/null
+for row in "symbols| api_count@Base 0.9| api_get@Base 1.0|* Build-Depends-Package: libt-dev" \
+    "new-symbols|libt.so.1 libt2 #MINVER#|* Build-Depends-Package: libt-dev| api_count@Base 2.0| api_get@Base 2.0"; do
+    IFS='|' read -ra lines <<<"$row"
+    for line in "${lines[@]:1}"; do
+        if grep -qxF "$line" "$scratch/${lines[0]}"; then passed=$((passed + 1)); else
+            failed=$((failed + 1))
+            echo "FAILED: the list ${lines[0]} has no line '$line':"
+            sed 's/^/    /' "$scratch/${lines[0]}"
+        fi
+    done
+done
 
 echo "$passed passed, $failed failed"
 ((failed == 0))
