@@ -7,11 +7,18 @@
 #   make demo-runtime            the library's example hosts: the runtime tour and the CM client
 #                                against an in-process OLT manager
 #   make bench                   build optimised and run the benchmarks
-#   make install PREFIX=/opt/x   install headers, library, capsheet, cmctl, pkg-config and CMake files
+#   make install PREFIX=/opt/x   install headers, library, capsheet, cmctl, pkg-config and CMake files,
+#                                the manual pages and cmctl's bash completion
 #   make fuzz                    build the libFuzzer targets with clang (build-fuzz/)
 #   make fuzz-run SECONDS=30     run each fuzz target that long over a copy of its seed corpus,
 #                                one per core at a time
-#   make package / package-test  build build-package/relaykit_<version>_amd64.deb (CPack); -test checks it
+#   make package / package-test  build the four Debian packages in build-package/ (CPack): librelaykit1,
+#                                librelaykit-dev, relaykit-tools, relaykit-wireshark; -test installs
+#                                them into a throw-away root, uses them, removes them and checks it all
+#   make abi-check               compare the library's ABI with the kept baseline (relaykit/abi/);
+#                                fails on an incompatible change, naming the symbols
+#   make abi-baseline            write the baseline and packaging/librelaykit1.symbols anew from the
+#                                built library (after a compatible addition or a soname bump)
 #   make dissector-names         regenerate the Wireshark dissector's name tables from the C headers
 #   make coverage                gcov build (build-coverage/), every test, line and branch coverage of
 #                                the library and capsheet; fails below tools/coverage-threshold
@@ -34,14 +41,14 @@ SECONDS ?= 30
 DEMO_TARGETS := oltmgr-sim cmctl capsheet gen-capture
 DEMO_RUNTIME_TARGETS := relaykit_demo relaykit_cm_demo
 # The targets that carry install rules.
-INSTALL_TARGETS := relayKit capsheet cmctl
+INSTALL_TARGETS := relayKit capsheet cmctl relaykit_manual_pages
 
 # Developer and CI builds treat every warning as an error; a plain cmake build does not.
 CMAKE_FLAGS := -G Ninja -DRELAYKIT_WERROR=ON
 # What the bootstrap checks for: "all" (build, tests, benchmarks) or "build".
 BOOTSTRAP_SCOPE := all
 
-.PHONY: all build test demo demo-runtime bench install clean bootstrap fuzz fuzz-run package package-test dissector-names coverage faults
+.PHONY: all build test demo demo-runtime bench install clean bootstrap fuzz fuzz-run package package-test dissector-names coverage faults abi-check abi-baseline
 
 all: build
 
@@ -119,6 +126,13 @@ package: $(PACKAGE_DIR)/build.ninja
 
 package-test: package
 	bash tests/package/package_test.sh $(PACKAGE_DIR)
+
+# The ABI of the library in the developer build (which carries the debug information abidw reads).
+abi-check: $(BUILD_DIR)/build.ninja
+	cmake --build $(BUILD_DIR) -j $(JOBS) --target relaykit_abi_check
+
+abi-baseline: $(BUILD_DIR)/build.ninja
+	cmake --build $(BUILD_DIR) -j $(JOBS) --target relaykit_abi_baseline
 
 # The enumerator tables of tools/wireshark/relaykit-cm.lua, from the C headers (needs only a C++
 # compiler; the dissector test fails while they are stale).

@@ -2,8 +2,9 @@
 #include <cstdio>
 
 #include "relaykit.h"
+#include "relaykit_version.h"
 
 extern "C" void relayKitVersion(void) {
-    fputs("relayKitVersion 1.0\n", stdout);
+    fputs("relayKitVersion " RELAYKIT_VERSION_MAJOR_MINOR "\n", stdout);
     fflush(stdout);
 }

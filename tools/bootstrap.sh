@@ -9,7 +9,7 @@ set -uo pipefail
 
 # One line per requirement: what proves it is there, the Debian package that brings it, and who
 # needs it ("build" or "test"; test includes the benchmarks, the fuzzers, coverage, the packet
-# dissector's check and the Debian package's checks). A probe is "command NAME" (found on
+# dissector's check, the Debian packages' checks and the ABI check). A probe is "command NAME" (found on
 # PATH) or "file PATH" (an absolute path, looked up under RELAYKIT_BOOTSTRAP_SYSROOT when set).
 REQUIREMENTS=(
     "command g++                        g++               build"
@@ -27,6 +27,8 @@ REQUIREMENTS=(
     "command tshark                     tshark            test"
     "command dpkg-shlibdeps             dpkg-dev          test"
     "command lintian                    lintian           test"
+    "command abidiff                    abigail-tools     test"
+    "command man                        man-db            test"
 )
 
 scope=${1:-all}

@@ -24,7 +24,8 @@
 extern "C" {
 #endif
 
-/* Writes "relayKitVersion 1.0" and a newline to standard output. */
+/* Writes "relayKitVersion 1.0" (the major and minor version, RELAYKIT_VERSION_MAJOR_MINOR of
+ * relaykit_version.h) and a newline to standard output. */
 RELAYKIT_API void relayKitVersion(void);
 
 #ifdef __cplusplus

@@ -1,8 +1,10 @@
-/* package_host.c - a C11 host built against the installed Debian package through pkg-config: it
- * includes the headers by their installed path, supplies the two host hooks, and checks that a
- * block really travels through a wrapper queue and that 64-bit arithmetic and memory accounting
- * answer as documented. It prints one line per check; any wrong answer ends it with status 1. */
+/* package_host.c - a C11 host built against the installed Debian packages through pkg-config: it
+ * includes the headers by their installed path (the version header too), supplies the two host
+ * hooks, and checks that a block really travels through a wrapper queue and that 64-bit arithmetic
+ * and memory accounting answer as documented. It prints one line per check; any wrong answer ends
+ * it with status 1. */
 #include <relaykit/relaykit.h>
+#include <relaykit/relaykit_version.h>
 #include <stdio.h>
 #include <string.h>
 
@@ -25,6 +27,7 @@ static void check(int ok, const char *what) {
 
 int main(void) {
     relayKitVersion();
+    printf("RELAYKIT_VERSION %s\n", RELAYKIT_VERSION);
     check(OsWrap__Init(NULL) == eOS_RET_SUCCESS, "OsWrap__Init");
 
     tOsQueueId queue = 0;

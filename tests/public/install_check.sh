@@ -1,16 +1,24 @@
 #!/usr/bin/env bash
-# Installs the built tree into a scratch prefix, then builds the C11 host against it twice:
+# Installs the built tree into a scratch prefix (with the programs' manual pages, cmctl's bash
+# completion and the version header), then builds the C11 host against it twice:
 # through find_package(relaykit) and through pkg-config. Both must link and print the version.
 # A host built from the pkg-config line with -fvisibility=hidden must link and reach its hooks.
 set -euo pipefail
 build_dir=$1
 consumer_dir=$2
+version=$(sed -n 's/^CMAKE_PROJECT_VERSION:STATIC=//p' "$build_dir/CMakeCache.txt")
 scratch=$(mktemp -d)
 trap 'rm -rf "$scratch"' EXIT
 
 cmake --install "$build_dir" --prefix "$scratch/prefix" >/dev/null
 test -f "$scratch/prefix/include/relaykit/relaykit.h"
 test -f "$scratch/prefix/include/relaykit/oswrap.h"
+test -f "$scratch/prefix/include/relaykit/relaykit_version.h"
+for page in capsheet cmctl oltmgr-sim; do
+    # The page's header names this version.
+    grep -qx ".TH .* \"relayKit $version\" .*" <<<"$(zcat "$scratch/prefix/share/man/man1/$page.1.gz")"
+done
+grep -q "complete -F _cmctl cmctl" "$scratch/prefix/share/bash-completion/completions/cmctl"
 
 # Both hosts find the library at run time without LD_LIBRARY_PATH: the CMake host through the run-time
 # path CMake records, the pkg-config hosts through the -Wl,-rpath of the README's line.
