@@ -9,8 +9,9 @@ set -uo pipefail
 
 # One line per requirement: what proves it is there, the Debian package that brings it, and who
 # needs it ("build" or "test"; test includes the benchmarks, the fuzzers, coverage, the packet
-# dissector's check and the Debian package's checks). A probe is "command NAME" (found on
-# PATH) or "file PATH" (an absolute path, looked up under RELAYKIT_BOOTSTRAP_SYSROOT when set).
+# dissector's check, the Debian package's checks and the check of cmctl's JSON against its
+# schema). A probe is "command NAME" (found on PATH) or "file PATH" (an absolute path, looked up
+# under RELAYKIT_BOOTSTRAP_SYSROOT when set).
 REQUIREMENTS=(
     "command g++                        g++               build"
     "command cmake                      cmake             build"
@@ -26,6 +27,7 @@ REQUIREMENTS=(
     "command tshark                     tshark            test"
     "command dpkg-shlibdeps             dpkg-dev          test"
     "command lintian                    lintian           test"
+    "file    /usr/lib/python3/dist-packages/jsonschema/__init__.py  python3-jsonschema  test"
 )
 
 scope=${1:-all}
