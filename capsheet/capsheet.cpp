@@ -154,6 +154,10 @@ int capsheet::Run(int argc, char **argv) {
         PrintUsage(program);
         return Exit(kExitConverted);
     }
+    if (argc >= 2 && std::strcmp(argv[1], "--version") == 0) {
+        std::printf("capsheet (relayKit) %s\n", RELAYKIT_VERSION_TEXT);
+        return Exit(kExitConverted);
+    }
     if (argc != 3) {
         std::printf("Error: the number of input parameters is %d, not 2.\n", argc > 0 ? argc - 1 : 0);
         PrintUsage(program);
