@@ -77,7 +77,7 @@ check "the library's SONAME is librelayKit.so.1" \
 for file in usr/include/relaykit/relaykit.h usr/include/relaykit/zqcmapi.h \
     "usr/lib/$multiarch/pkgconfig/relaykit.pc" "usr/lib/$multiarch/cmake/relaykit/relaykitConfig.cmake" \
     "usr/lib/$multiarch/cmake/relaykit/relaykitConfigVersion.cmake" usr/share/doc/relaykit/README.md \
-    usr/share/doc/relaykit/copyright usr/bin/capsheet usr/bin/cmctl usr/bin/oltmgr-sim \
+    usr/share/doc/relaykit/copyright usr/bin/capsheet usr/bin/cmctl usr/bin/oltmgr-sim usr/share/relaykit/cmctl.schema.json \
     usr/share/man/man1/capsheet.1.gz usr/share/man/man1/cmctl.1.gz usr/share/man/man1/oltmgr-sim.1.gz; do
     check "installs /$file" test -f "$root/$file"
 done

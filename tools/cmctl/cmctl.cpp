@@ -113,7 +113,7 @@ constexpr std::string_view kUsage =
     "  --alarm-port N     local alarm port (a free one)\n"
     "  --timeout SECONDS  longest wait for one answer (3; fractions allowed)\n"
     "  --json             one JSON object per result on standard output, nothing else there\n"
-    "                     (failures too); tools/cmctl/cmctl.schema.json describes them\n"
+    "                     (failures too), as share/relaykit/cmctl.schema.json describes\n"
     "  --verbose          the library's own lines on standard error\n"
     "  --version          cmctl's and relayKit's version\n"
     "Exit status: 0 done; 1 the manager refused (its ret is named) or could not save; 2 bad\n"
