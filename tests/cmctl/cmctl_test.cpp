@@ -483,7 +483,9 @@ TEST_F(CmctlTest, AlarmWaitsEndQuietlyOnASignalAndExitThreeOnlyWhenTheWaitRunsOu
         std::vector<std::string> err = Lines(r.err);
         ASSERT_FALSE(err.empty()) << c.last;
         EXPECT_EQ(err.back(), c.last);
-        if (c.signal != 0) EXPECT_EQ(r.err.find("no alarm"), std::string::npos) << r.err;
+        if (c.signal != 0) {
+            EXPECT_EQ(r.err.find("no alarm"), std::string::npos) << r.err;
+        }
         EXPECT_EQ(Lines(r.out).size(), c.alarms) << r.out;
         ASSERT_TRUE(WaitForSubscribers(0)) << "unregistered before it ended";
         manager_.ClearRequests();

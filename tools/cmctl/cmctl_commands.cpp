@@ -2,6 +2,7 @@
 // synchronously over the channel and prints the answers as text or JSON.
 #include "cmctl_commands.h"
 
+#include <atomic>
 #include <csignal>
 #include <chrono>
 #include <condition_variable>
@@ -244,6 +245,20 @@ int Start(const Invocation &run) {
     return error.empty() ? kExitOk : Fail(run, kExitLocal, "cmctl", error);
 }
 
+// One get of the system configuration (resource 1, or 80 as the readiness poll) asking for the
+// fields of mask; the answer in *recordP, the manager's ret in *retP.
+Outcome GetSystemConfig(const Invocation &run, uint32_t resId, uint32_t mask, uZqCmRes *recordP, eOsRet *retP) {
+    uZqCmKey key;
+    std::memset(&key, 0, sizeof key);
+    key.resType = eZQ_CMAPI_RES_TYPE_SYSTEM;
+    std::memset(recordP, 0, sizeof *recordP);
+    recordP->gponSysConfig.bitMask = mask;
+    Counters before;
+    *retP = ZqCmApi__GetReq(NextTransactionId(), eZQ_CMAPI_RES_TYPE_SYSTEM, static_cast<eZqCmApiResId>(resId), key,
+                            recordP);
+    return Judge(run, *retP, before);
+}
+
 // ---- commands ---------------------------------------------------------------------------------------
 
 // The manager's start-up state; --wait polls until it is ready or the time is up.
@@ -258,18 +273,11 @@ int Status(const Invocation &run) {
     if (int started = Start(run)) return started;
     Clock::time_point deadline = Clock::now() + std::chrono::duration_cast<Clock::duration>(
                                                     std::chrono::duration<double>(waitSeconds));
-    Target target;
-    std::memset(&target.key, 0, sizeof target.key);
-    target.resId = eZQ_CMAPI_RES_ID_EQPT_OLT_INIT_STATUS;
-    target.resType = target.key.resType = eZQ_CMAPI_RES_TYPE_SYSTEM;
     for (;;) {
         uZqCmRes record;
-        std::memset(&record, 0, sizeof record);
-        record.gponSysConfig.bitMask = fCMAPI_GPON_SYS_CONFIG_MASK_INIT_STATUS;
-        Counters before;
-        eOsRet ret = ZqCmApi__GetReq(NextTransactionId(), eZQ_CMAPI_RES_TYPE_SYSTEM,
-                                     eZQ_CMAPI_RES_ID_EQPT_OLT_INIT_STATUS, target.key, &record);
-        Outcome outcome = Judge(run, ret, before);
+        eOsRet ret;
+        Outcome outcome = GetSystemConfig(run, eZQ_CMAPI_RES_ID_EQPT_OLT_INIT_STATUS,
+                                          fCMAPI_GPON_SYS_CONFIG_MASK_INIT_STATUS, &record, &ret);
         uint32_t state = record.gponSysConfig.oltInitStatus;
         bool ready = outcome.exit == kExitOk && state == eZQ_CM_OLT_STATUS_READY;
         if (!ready && Clock::now() < deadline) {
@@ -419,17 +427,11 @@ bool AsksForDbSave(const Invocation &run, const Target &target, const uZqCmRes &
 // IN_PROGRESS, within one --timeout in all. *statusP is the last status read.
 Outcome AwaitDbSave(const Invocation &run, uint32_t *statusP) {
     Clock::time_point deadline = Clock::now() + std::chrono::milliseconds(run.endpoints.timeoutMs);
-    uZqCmKey key;
-    std::memset(&key, 0, sizeof key);
-    key.resType = eZQ_CMAPI_RES_TYPE_SYSTEM;
     for (;;) {
         uZqCmRes record;
-        std::memset(&record, 0, sizeof record);
-        record.gponSysConfig.bitMask = fCMAPI_GPON_SYS_CONFIG_MASK_DB_SAVE_STATU;
-        Counters before;
-        eOsRet ret = ZqCmApi__GetReq(NextTransactionId(), eZQ_CMAPI_RES_TYPE_SYSTEM,
-                                     eZQ_CMAPI_RES_ID_EQPT_GPON_SYS_CONFIG, key, &record);
-        Outcome outcome = Judge(run, ret, before);
+        eOsRet ret;
+        Outcome outcome = GetSystemConfig(run, eZQ_CMAPI_RES_ID_EQPT_GPON_SYS_CONFIG,
+                                          fCMAPI_GPON_SYS_CONFIG_MASK_DB_SAVE_STATU, &record, &ret);
         if (outcome.exit != kExitOk) return {outcome.exit, "asking how the database save went: " + outcome.error};
         *statusP = record.gponSysConfig.dbSaveStatus;
         std::string status = "dbSaveStatus " + NamedValue(kProgressNames, *statusP);
@@ -488,7 +490,10 @@ std::mutex alarmMutex;
 std::condition_variable alarmArrived;
 std::deque<uZqCmMsg> alarmBacklog;
 size_t alarmsDropped = 0;
-volatile std::sig_atomic_t stopRequested = 0;
+// The signal that asked to stop, 0 until one did; the handler may run in any of the library's
+// threads, and a lock-free atomic is safe to set there.
+std::atomic<int> stopRequested{0};
+static_assert(std::atomic<int>::is_always_lock_free);
 
 // Runs in the alarm task: the message is only valid during the call, so it is copied.
 eOsRet KeepAlarm(uZqCmMsg *msgP) {
@@ -621,18 +626,12 @@ int Alarms(const Invocation &run) {
 
     // A registration waits three receive time-outs for its answer: a first request tells a
     // silent manager within one.
-    Counters before;
-    uZqCmKey key;
-    std::memset(&key, 0, sizeof key);
-    key.resType = eZQ_CMAPI_RES_TYPE_SYSTEM;
     uZqCmRes probe;
-    std::memset(&probe, 0, sizeof probe);
-    probe.gponSysConfig.bitMask = fCMAPI_GPON_SYS_CONFIG_MASK_INIT_STATUS;
-    eOsRet ret = ZqCmApi__GetReq(NextTransactionId(), eZQ_CMAPI_RES_TYPE_SYSTEM,
-                                 eZQ_CMAPI_RES_ID_EQPT_OLT_INIT_STATUS, key, &probe);
+    eOsRet ret;
+    Outcome outcome = GetSystemConfig(run, eZQ_CMAPI_RES_ID_EQPT_OLT_INIT_STATUS,
+                                      fCMAPI_GPON_SYS_CONFIG_MASK_INIT_STATUS, &probe, &ret);
     JsonObject json;
     json.Str("operation", "alarms").Str("manager", run.manager);
-    Outcome outcome = Judge(run, ret, before);
     if (outcome.exit == kExitNoAnswer) return Report(run, "alarms", json, ret, outcome);
 
     itCmApi__RegisterAlarmHandler(KeepAlarm);
