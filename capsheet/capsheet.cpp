@@ -240,6 +240,10 @@ int capsheet::Run(int argc, char **argv) {
         PrintUsage(program);
         return Exit(kExitConverted);
     }
+    if (argc >= 2 && std::strcmp(argv[1], "--version") == 0) {
+        std::printf("capsheet (relayKit) %s\n", RELAYKIT_VERSION_TEXT);
+        return Exit(kExitConverted);
+    }
     Options opt;
     if (!ParseArguments(argc, argv, opt)) {
         PrintUsage(program);

@@ -9,8 +9,9 @@ set -uo pipefail
 
 # One line per requirement: what proves it is there, the Debian package that brings it, and who
 # needs it ("build" or "test"; test includes the benchmarks, the fuzzers, coverage, the packet
-# dissector's check, the Debian packages' checks and the ABI check). A probe is "command NAME" (found on
-# PATH) or "file PATH" (an absolute path, looked up under RELAYKIT_BOOTSTRAP_SYSROOT when set).
+# dissector's check, the Debian packages' checks, the ABI check and the check of cmctl's JSON
+# against its schema). A probe is "command NAME" (found on PATH) or "file PATH" (an absolute path,
+# looked up under RELAYKIT_BOOTSTRAP_SYSROOT when set).
 REQUIREMENTS=(
     "command g++                        g++               build"
     "command cmake                      cmake             build"
@@ -29,6 +30,7 @@ REQUIREMENTS=(
     "command lintian                    lintian           test"
     "command abidiff                    abigail-tools     test"
     "command man                        man-db            test"
+    "file    /usr/lib/python3/dist-packages/jsonschema/__init__.py  python3-jsonschema  test"
 )
 
 scope=${1:-all}

@@ -72,6 +72,16 @@ TEST_F(CapsheetCommandLineTest, HelpPrintsTheUsageUnderTheNameTheProgramWasInvok
     EXPECT_EQ(scratch.Entries(), 0u);
 }
 
+TEST_F(CapsheetCommandLineTest, VersionAsTheFirstArgumentPrintsItAndConvertsNothing) {
+    const std::string version = std::string("capsheet (relayKit) ") + RELAYKIT_VERSION_TEXT + "\n";
+    for (const std::vector<std::string> &args : std::vector<std::vector<std::string>>{{"--version"}, {"--version", capture, csv}}) {
+        const Result r = Capsheet(args, InvokedAs("omci2csv"));
+        EXPECT_EQ(r.status, 0);
+        EXPECT_EQ(r.out, version);
+    }
+    EXPECT_EQ(scratch.Entries(), 0u);
+}
+
 // Messages that never reached standard output make a successful run a failed one.
 TEST_F(CapsheetCommandLineTest, StandardOutputThatCannotBeWrittenFailsTheRun) {
     OneRecordCapture().Save(capture);

@@ -27,7 +27,8 @@ struct Result {
 // A running cmctl. Whatever happens to the test, the destructor kills and reaps it.
 class Child {
   public:
-    explicit Child(const std::vector<std::string> &args) {
+    // Runs program (cmctl unless told) with args.
+    explicit Child(const std::vector<std::string> &args, const char *program = CMCTL_BIN) {
         int out[2], err[2];
         if (pipe(out) != 0 || pipe(err) != 0) std::abort();
         pid_ = fork();
@@ -35,10 +36,10 @@ class Child {
             dup2(out[1], STDOUT_FILENO);
             dup2(err[1], STDERR_FILENO);
             for (int fd : {out[0], out[1], err[0], err[1]}) close(fd);
-            std::vector<char *> argv{const_cast<char *>(CMCTL_BIN)};
+            std::vector<char *> argv{const_cast<char *>(program)};
             for (const std::string &a : args) argv.push_back(const_cast<char *>(a.c_str()));
             argv.push_back(nullptr);
-            execv(CMCTL_BIN, argv.data());
+            execv(program, argv.data());
             _exit(127);
         }
         close(out[1]);

@@ -3,6 +3,8 @@
 #include <arpa/inet.h>
 #include <gtest/gtest.h>
 
+#include <sys/socket.h>
+
 #include <cstdio>
 #include <cstring>
 #include <fstream>
@@ -57,8 +59,22 @@ class CmctlTest : public ::testing::Test {
         return false;
     }
 
+    // Sends one message to every subscriber's alarm socket.
+    void SendToSubscribers(const oltmgr::Bytes &message) {
+        for (const oltmgr::Subscriber &subscriber : manager_.GetStore().Subscribers())
+            manager_.SendTo(subscriber.address, message.data(), message.size());
+    }
+
     oltmgr::Peer manager_;
 };
+
+// Lines of a run's standard output.
+std::vector<std::string> Lines(const std::string &text) {
+    std::vector<std::string> lines;
+    for (size_t at = 0, next; (next = text.find('\n', at)) != std::string::npos; at = next + 1)
+        lines.push_back(text.substr(at, next - at));
+    return lines;
+}
 
 TEST_F(CmctlTest, StatusTellsNotReadyFromReadyByExitStatus) {
     manager_.GetStore().SetInitStatusSequence({eZQ_CM_OLT_STATUS_NOT_INIT, eZQ_CM_OLT_STATUS_BUSY,
@@ -71,7 +87,7 @@ TEST_F(CmctlTest, StatusTellsNotReadyFromReadyByExitStatus) {
     auto json = Json::Object(waited.out);
     ASSERT_TRUE(json) << waited.out;
     EXPECT_EQ((*json)["ready"], "true");
-    EXPECT_EQ((*json)["initStatus"], "READY");
+    EXPECT_EQ((*json)["initStatus"], R"({"value":3,"name":"READY"})");
     // The poll is the library's own: resource 80 with the system key and the init-status mask.
     oltmgr::Bytes poll = LastRequest(eZQ_CM_OPER_TYPE_GET);
     EXPECT_EQ(oltmgr::ReadAt<uint32_t>(poll, oltmgr::kResIdAt), 80u);
@@ -124,8 +140,7 @@ TEST_F(CmctlTest, RefusalsNameTheManagersRetAndExitOne) {
     auto fields = Json::Object(json.out);
     ASSERT_TRUE(fields) << json.out;
     EXPECT_EQ((*fields)["ok"], "false");
-    EXPECT_EQ((*fields)["ret"], "23");
-    EXPECT_EQ((*fields)["retName"], "eOS_RET_OLT_INSTANCE_EXISTS");
+    EXPECT_EQ((*fields)["ret"], R"({"value":23,"name":"eOS_RET_OLT_INSTANCE_EXISTS"})");
 }
 
 TEST_F(CmctlTest, WalkStopsWhenTheManagerAnswersTheSameKeyAgain) {
@@ -179,8 +194,9 @@ TEST_F(CmctlTest, SystemConfigurationFieldsAreSetByNameAndMergedByMask) {
     auto fields = Json::Object(got.out);
     ASSERT_TRUE(fields) << got.out;
     std::string record = (*fields)["record"];
-    for (const char *expected : {"\"fdbAgingTimer\":300", "\"dbSave\":\"TRUE\"", "\"systemMode\":\"XGPON\"",
-                                 "\"autoUpgradeServerAddr\":\"tftp://a\\\"b\"", "\"oltInitStatus\":\"READY\""})
+    for (const char *expected : {R"("fdbAgingTimer":300)", R"("dbSave":{"value":1,"name":"TRUE"})",
+                                 R"("systemMode":{"value":2,"name":"XGPON"})", R"("autoUpgradeServerAddr":"tftp://a\"b")",
+                                 R"("oltInitStatus":{"value":3,"name":"READY"})"})
         EXPECT_NE(record.find(expected), std::string::npos) << expected << " in " << record;
     Result text = Cmctl({"get", "1", "--mask", "fdbAgingTimer"});
     EXPECT_NE(text.out.find("  fdbAgingTimer: 300\n"), std::string::npos) << text.out;
@@ -259,7 +275,7 @@ TEST_F(CmctlTest, AlarmFilterReachesTheManagerAndFollowEndsOnTerm) {
     for (size_t at = 0, next; (next = r.out.find('\n', at)) != std::string::npos; at = next + 1, ++lines) {
         auto fields = Json::Object(r.out.substr(at, next - at));
         ASSERT_TRUE(fields) << r.out;
-        EXPECT_EQ((*fields)["severity"], "CRITICAL");
+        EXPECT_EQ((*fields)["severity"], R"({"value":5,"name":"CRITICAL"})");
         EXPECT_EQ((*fields)["seqNo"], std::to_string(lines + 2));
     }
     EXPECT_EQ(lines, 2u) << r.out;
@@ -377,6 +393,241 @@ TEST_F(CmctlTest, TraceSwitchesTheLibrarysTracesForTheRunOnly) {
     EXPECT_EQ(report.status, 0);
     EXPECT_NE(report.out.find("cm EXT_COMMUNICATION: 0x5 API+MESSAGE\n"), std::string::npos) << report.out;
     EXPECT_NE(report.out.find("trace level DEBUG"), std::string::npos) << report.out;
+}
+
+TEST_F(CmctlTest, KeyedResourcesWithoutAKeyAreRefusedAndNothingIsSent) {
+    struct Case {
+        std::vector<std::string> args;
+        std::string message;
+    } cases[] = {
+        {{"create", "EQPT_ONU_CONFIG"}, "create EQPT_ONU_CONFIG needs --key onu=S/D/L/O"},
+        {{"delete", "6"}, "delete EQPT_ONU_CONFIG needs --key onu=S/D/L/O"},
+        {{"set", "6", "--record", "01"}, "set EQPT_ONU_CONFIG needs --key onu=S/D/L/O"},
+        {{"get", "6"}, "get EQPT_ONU_CONFIG needs --key onu=S/D/L/O"},
+        {{"get", "EQPT_OLT_PON_LINK_CONFIG"}, "get EQPT_OLT_PON_LINK_CONFIG needs --key link=S/D/L"},
+        {{"delete", "SERV_ONU_BANDWIDTH_PROF"}, "delete SERV_ONU_BANDWIDTH_PROF needs --key profile=I[/I2]"},
+        {{"create", "36", "onuUpgradeOption=1"}, "create SERV_ONU_UPGRADE_TASK_AND_RESULT needs --key KEY"},
+        {{"get", "1", "--type", "ONU"}, "get EQPT_GPON_SYS_CONFIG needs --key onu=S/D/L/O"},
+    };
+    for (const Case &c : cases) {
+        Result r = Cmctl(c.args);
+        EXPECT_EQ(r.status, 2) << c.message;
+        EXPECT_EQ(r.out, "") << c.message;
+        EXPECT_NE(r.err.find(c.message), std::string::npos) << r.err;
+    }
+    EXPECT_TRUE(manager_.Requests().empty());
+    // The system's resources are addressed by their type and need no key; a walk starts at the first.
+    EXPECT_EQ(Cmctl({"get", "EQPT_GPON_SYS_CONFIG"}).status, 0);
+    EXPECT_EQ(Cmctl({"walk", "6"}).status, 0);
+}
+
+TEST_F(CmctlTest, MaskNarrowsWhatGetShowsAndAllAsksForEverything) {
+    ASSERT_EQ(Cmctl({"create", "6", "--key", "onu=1/1/3/17", "--record", "0102"}).status, 0);
+    struct Case {
+        std::vector<std::string> args;
+        uint32_t sentMask;
+        size_t lines; // of standard output
+        std::string shown;
+    } cases[] = {
+        {{"get", "1", "--mask", "fdbAgingTimer,dbSave"}, 0x41, 3, "  fdbAgingTimer: 0\n  dbSave: FALSE (0)\n"},
+        {{"get", "1", "--mask", "0x400"}, 0x400, 2, "  oltInitStatus: READY (3)\n"},
+        {{"get", "1", "--mask", "ALL"}, 0x1FFFFFF, 27, "  bitMask: 0x00000000\n"},
+        {{"get", "1"}, 0x1FFFFFF, 27, "  xgsAuthenticationMethod: 0\n"},
+        {{"get", "6", "--key", "onu=1/1/3/17", "--mask", "all"}, 0xFFFFFFFF, 3, "  0000: 01 02\n"},
+        {{"get", "6", "--key", "onu=1/1/3/17"}, 0, 3, "  0000: 01 02\n"},
+    };
+    for (const Case &c : cases) {
+        Result r = Cmctl(c.args);
+        EXPECT_EQ(r.status, 0) << c.args.back() << r.err;
+        EXPECT_EQ(Lines(r.out).size(), c.lines) << r.out;
+        EXPECT_NE(r.out.find(c.shown), std::string::npos) << r.out;
+        EXPECT_EQ(oltmgr::ReadAt<uint32_t>(LastRequest(eZQ_CM_OPER_TYPE_GET), oltmgr::kResAt), c.sentMask)
+            << c.args.back();
+    }
+    // JSON narrows the fields too, and still carries every byte.
+    auto json = Json::Object(Cmctl({"--json", "get", "1", "--mask", "dbSave"}).out);
+    ASSERT_TRUE(json);
+    std::string record = (*json)["record"];
+    EXPECT_NE(record.find(R"("dbSave":{"value":0,"name":"FALSE"})"), std::string::npos) << record;
+    EXPECT_EQ(record.find("fdbAgingTimer"), std::string::npos) << record;
+    EXPECT_NE(record.find("\"hex\":\"" + std::string(2 * sizeof(uZqCmRes) - 2 * 45, '0').substr(0, 80)),
+              std::string::npos);
+    EXPECT_NE(record.find("\"length\":1072"), std::string::npos);
+}
+
+TEST_F(CmctlTest, AlarmWaitsEndQuietlyOnASignalAndExitThreeOnlyWhenTheWaitRunsOut) {
+    struct Case {
+        std::vector<std::string> args;
+        size_t alarms;  // sent once registered
+        int signal;     // sent after them; 0: none
+        int status;
+        std::string last; // the last line of standard error
+    } cases[] = {
+        {{"alarms", "--wait", "1"}, 0, 0, 3, "cmctl: no alarm within 1 s"},
+        {{"alarms", "--count", "2", "--wait", "1"}, 1, 0, 3, "cmctl: only 1 of 2 alarms and events within 1 s"},
+        {{"alarms", "--follow"}, 0, SIGINT, 0, "cmctl: ended by SIGINT: 0 alarms and events shown"},
+        {{"alarms", "--count", "5", "--wait", "30"}, 2, SIGTERM, 0, "cmctl: ended by SIGTERM: 2 alarms and events shown"},
+        {{"--json", "alarms", "--follow"}, 1, SIGTERM, 0, "cmctl: ended by SIGTERM: 1 alarms and events shown"},
+    };
+    for (const Case &c : cases) {
+        cmtest::Child child(Args(c.args));
+        ASSERT_TRUE(WaitForSubscribers(1)) << c.last;
+        for (size_t i = 0; i < c.alarms; ++i) EXPECT_EQ(manager_.SendAlarm(DyingGasp(17, static_cast<uint32_t>(i))), 1u);
+        if (c.signal != 0) {
+            // Time for the alarms to be printed before the signal, so the count is exact.
+            std::this_thread::sleep_for(std::chrono::milliseconds(300));
+            child.Signal(c.signal);
+        }
+        Result r = child.Finish(std::chrono::seconds(20));
+        EXPECT_EQ(r.status, c.status) << c.last << r.err;
+        std::vector<std::string> err = Lines(r.err);
+        ASSERT_FALSE(err.empty()) << c.last;
+        EXPECT_EQ(err.back(), c.last);
+        if (c.signal != 0) {
+            EXPECT_EQ(r.err.find("no alarm"), std::string::npos) << r.err;
+        }
+        EXPECT_EQ(Lines(r.out).size(), c.alarms) << r.out;
+        ASSERT_TRUE(WaitForSubscribers(0)) << "unregistered before it ended";
+        manager_.ClearRequests();
+    }
+}
+
+TEST_F(CmctlTest, SetWithDbSaveWaitsForTheSaveAndFailsWhenItFailed) {
+    struct Case {
+        std::vector<uint32_t> statuses; // what successive gets of dbSaveStatus answer; the last repeats
+        int status;
+        std::string said;
+    } cases[] = {
+        {{eZQ_CMAPI_DB_SAVE_STATUS_IN_PROGRESS, eZQ_CMAPI_DB_SAVE_STATUS_IN_PROGRESS,
+          eZQ_CMAPI_DB_SAVE_STATUS_COMPLETED_SUCCESS}, 0, "database save: dbSaveStatus COMPLETED_SUCCESS (3)"},
+        {{eZQ_CMAPI_DB_SAVE_STATUS_IN_PROGRESS, eZQ_CMAPI_DB_SAVE_STATUS_COMPLETED_FAILURE}, 1,
+         "the OLT manager could not save its database: dbSaveStatus COMPLETED_FAILURE (4)"},
+        {{eZQ_CMAPI_DB_SAVE_STATUS_COMPLETED_FAILURE}, 1, "COMPLETED_FAILURE"},
+        {{eZQ_CMAPI_DB_SAVE_STATUS_IN_PROGRESS}, 3, "the database save did not end within the time-out"},
+    };
+    for (const Case &c : cases) {
+        auto gets = std::make_shared<std::atomic<size_t>>(0);
+        manager_.SetResponder([c, gets](const oltmgr::Datagram &request, oltmgr::Store &store) {
+            std::vector<oltmgr::Reply> replies = oltmgr::DefaultReplies(request, store);
+            if (oltmgr::ReadAt<uint32_t>(request.bytes, oltmgr::kOperTypeAt) == eZQ_CM_OPER_TYPE_GET) {
+                size_t n = std::min((*gets)++, c.statuses.size() - 1);
+                oltmgr::WriteAt<uint32_t>(replies.front().bytes,
+                                          oltmgr::kResAt + offsetof(tZqCmGponSysConfig, dbSaveStatus), c.statuses[n]);
+            }
+            return replies;
+        });
+        Result r = Cmctl({"--timeout", "0.5", "set", "EQPT_GPON_SYS_CONFIG", "dbSave=TRUE"});
+        EXPECT_EQ(r.status, c.status) << c.said << r.err;
+        EXPECT_NE((r.out + r.err).find(c.said), std::string::npos) << r.out << r.err;
+        EXPECT_GE(gets->load(), std::min<size_t>(c.statuses.size(), 2)) << c.said;
+    }
+    // A set that asks for no save does not wait for one.
+    manager_.ClearRequests();
+    EXPECT_EQ(Cmctl({"set", "1", "fdbAgingTimer=5"}).status, 0);
+    EXPECT_EQ(LastRequest(eZQ_CM_OPER_TYPE_GET).size(), 0u);
+}
+
+TEST_F(CmctlTest, LocalPortInUseIsNamedWithTheSystemsReason) {
+    int holder = socket(AF_INET, SOCK_DGRAM, 0);
+    ASSERT_GE(holder, 0);
+    sockaddr_in address{};
+    address.sin_family = AF_INET;
+    socklen_t length = sizeof address;
+    ASSERT_EQ(bind(holder, reinterpret_cast<sockaddr *>(&address), sizeof address), 0);
+    ASSERT_EQ(getsockname(holder, reinterpret_cast<sockaddr *>(&address), &length), 0);
+    std::string port = std::to_string(ntohs(address.sin_port));
+    for (const char *option : {"--port", "--alarm-port"}) {
+        Result r = Cmctl({option, port, "count", "6"});
+        EXPECT_EQ(r.status, 5) << option;
+        EXPECT_NE(r.err.find("port " + port + ": Address already in use"), std::string::npos) << r.err;
+    }
+    close(holder);
+    EXPECT_TRUE(manager_.Requests().empty());
+}
+
+TEST_F(CmctlTest, VersionIsPrintedAndAGlobalMistakeNamesTheProgramOnce) {
+    Result version = cmtest::Run({"--version"});
+    EXPECT_EQ(version.status, 0);
+    EXPECT_EQ(version.out, std::string("cmctl (relayKit) ") + RELAYKIT_VERSION_TEXT + "\n");
+    Result bogus = cmtest::Run({"--bogus"});
+    EXPECT_EQ(bogus.status, 2);
+    EXPECT_EQ(bogus.err, "cmctl: unknown option --bogus (see cmctl --help)\n");
+}
+
+// Every command's --json output, answered, refused, unanswered and mistaken, against the schema
+// in the repository, by Debian's python3-jsonschema.
+TEST_F(CmctlTest, EveryJsonLineFollowsTheSchema) {
+    oltmgr::Peer silent;
+    ASSERT_TRUE(silent.Ok());
+    silent.SetResponder([](const oltmgr::Datagram &, oltmgr::Store &) { return std::vector<oltmgr::Reply>{}; });
+    std::string output;
+    auto json = [&](std::vector<std::string> args, const std::string &manager = "") {
+        args.insert(args.begin(), "--json");
+        if (!manager.empty()) args.insert(args.begin(), {"--mgr", manager, "--timeout", "0.2"});
+        Result r = manager.empty() ? Cmctl(args) : cmtest::Run(args);
+        EXPECT_FALSE(r.out.empty()) << args[args.size() > 4 ? 4 : 1] << r.err;
+        output += r.out;
+    };
+    json({"create", "6", "--key", "onu=1/1/3/17", "--record", "01"});
+    json({"create", "6", "--key", "onu=1/1/3/17"});
+    json({"create", "6"});
+    json({"set", "1", "systemMode=99", "oltGVendorId=ABCD"});
+    json({"set", "6", "--key", "onu=1/1/3/17", "--record", "02"});
+    json({"set", "1", "dbSave=TRUE"});
+    json({"create", "TOD_REQ_MSG", "--key", "link=1/1/3", "linkKey=1/1/3", "enable=TRUE", "onuTodEnableList.oper=TRUE"});
+    json({"get", "6", "--key", "onu=1/1/3/17"});
+    json({"get", "1"});
+    json({"get", "1", "--mask", "systemMode"});
+    json({"get", "104", "--key", "link=1/1/3"});
+    json({"get", "36", "--key", "hex:01"});
+    json({"get", "200", "--key", "hex:01"});
+    json({"walk", "6"});
+    json({"walk", "104"});
+    json({"count", "6"});
+    json({"status"});
+    json({"delete", "6", "--key", "onu=1/1/3/17"});
+    json({"delete", "1"});
+    json({"bogus"});
+    json({"--bogus"});
+    json({"get", "6", "--key", "onu=1"});
+    json({"--port", "0x10000", "status"});
+    json({"alarms", "--wait", "0"});
+    for (const std::vector<std::string> &args : std::vector<std::vector<std::string>>{
+             {"status"}, {"get", "1"}, {"walk", "6"}, {"count", "6"}, {"delete", "6", "--key", "onu=1/1/3/1"}, {"alarms"}})
+        json(args, "127.0.0.1:" + std::to_string(silent.Port()));
+    {
+        cmtest::Child child(Args({"--json", "alarms", "--follow"}));
+        ASSERT_TRUE(WaitForSubscribers(1));
+        tZqCmAlarmInfo unnamed = DyingGasp(17, 1);
+        unnamed.alarmSeverity = static_cast<eZqCmAlarmSeverity>(77);
+        manager_.SendAlarm(DyingGasp(17, 1));
+        manager_.SendAlarm(unnamed);
+        oltmgr::EventFields event;
+        event.eventId = eZQ_CMAPI_EVENT_ONU_ACTIVATED;
+        event.resType = eZQ_CMAPI_RES_TYPE_ONU;
+        event.key.onuKey.onuId = 17;
+        SendToSubscribers(oltmgr::BuildEventMessage(event, 0));
+        oltmgr::Bytes other = oltmgr::BuildAlarmMessage(DyingGasp(17, 2), 0);
+        oltmgr::WriteAt<uint32_t>(other, oltmgr::kMsgTypeAt, 99);
+        SendToSubscribers(other);
+        std::this_thread::sleep_for(std::chrono::milliseconds(300));
+        child.Signal(SIGINT);
+        Result r = child.Finish();
+        EXPECT_EQ(Lines(r.out).size(), 4u) << r.out;
+        output += r.out;
+    }
+    char path[] = "/tmp/cmctl-json-XXXXXX";
+    int fd = mkstemp(path);
+    ASSERT_GE(fd, 0);
+    ASSERT_EQ(write(fd, output.data(), output.size()), static_cast<ssize_t>(output.size()));
+    close(fd);
+    cmtest::Result check = cmtest::Child({CMCTL_VALIDATE, CMCTL_SCHEMA, path}, "/usr/bin/python3").Finish(std::chrono::seconds(60));
+    unlink(path);
+    EXPECT_EQ(check.status, 0) << check.out << check.err;
+    EXPECT_NE(check.out.find(std::to_string(Lines(output).size()) + " lines, 0 refused"), std::string::npos) << check.out;
+    // Names the manager does not know travel as null, beside the number.
+    EXPECT_NE(output.find(R"("systemMode":{"value":99,"name":null})"), std::string::npos);
+    EXPECT_NE(output.find(R"("severity":{"value":77,"name":null})"), std::string::npos);
 }
 
 } // namespace

@@ -128,6 +128,9 @@ TEST(SimCommandLineTest, BadArgumentsEndWithStatus2AMessageAndTheUsage) {
     EXPECT_EQ(help.Wait(kExitDeadline), 0);
     ASSERT_TRUE(first);
     EXPECT_EQ(first->rfind("usage: oltmgr-sim", 0), 0u);
+    SimProcess version({"--version"});
+    EXPECT_EQ(version.ReadLine(kDeadline), std::string("oltmgr-sim (relayKit) ") + RELAYKIT_VERSION_TEXT);
+    EXPECT_EQ(version.Wait(kExitDeadline), 0);
 }
 
 TEST(SimCommandLineTest, APortInUseEndsWithStatus1) {
@@ -222,9 +225,11 @@ TEST(SimStartUpTest, InitDelayReportsNotInitThenBusyThenReadyOnTheClock) {
 
 // A subscriber: its own socket, registered with a filter.
 struct Subscriber {
-    Subscriber(uint16_t port, tZqCmAlarmFilterInfo filter) {
+    Subscriber(uint16_t port, tZqCmAlarmFilterInfo filter) { Register(port, filter); }
+    void Register(uint16_t port, tZqCmAlarmFilterInfo filter) {
         Bytes answer = socket.Exchange(port, oltmgr::BuildAlarmRegistration(1, eZQ_CMAPI_ALARM_REG_TYPE_REG, filter));
-        EXPECT_EQ(Ret(answer), eOS_RET_SUCCESS);
+        registered = Ret(answer) == eOS_RET_SUCCESS;
+        EXPECT_TRUE(registered);
     }
     // The next notification's message type and alarm (zero for an event), or nothing.
     std::optional<std::pair<uint32_t, tZqCmAlarmInfo>> Next(std::chrono::milliseconds deadline = kDeadline) {
@@ -243,6 +248,7 @@ struct Subscriber {
         return std::pair{msgType, alarm};
     }
     Client socket;
+    bool registered = false;
     uint32_t lastEvent = 0;
     int lastEventOnu = -1;
 };
@@ -255,6 +261,40 @@ tZqCmAlarmFilterInfo OnuFilter(uint32_t onuMin, uint32_t onuMax) {
     filter.onuIdMax = onuMax;
     filter.alarmFilterType = eZQ_CMAPI_ALARM_FILTER_ONU;
     return filter;
+}
+
+TEST(SimStartUpTest, UntilReadyOnlyTheReadinessPollIsAnsweredUnlessAcceptEarly) {
+    Sim starting({"--init-delay", "60"});
+    Sim early({"--init-delay", "60", "--accept-early"});
+    ASSERT_NE(starting.port, 0);
+    ASSERT_NE(early.port, 0);
+    Client client;
+    tZqCmGponSysConfig fields{};
+    fields.bitMask = fCMAPI_GPON_SYS_CONFIG_MASK_FDB_AGING_TIMER;
+    const struct {
+        Bytes request;
+        uint32_t whileStarting; // the same request with --accept-early succeeds
+    } cases[] = {
+        {Request(eZQ_CM_OPER_TYPE_GET, eZQ_CMAPI_RES_ID_EQPT_OLT_INIT_STATUS, SystemKey(), {}, 1), eOS_RET_SUCCESS},
+        {Request(eZQ_CM_OPER_TYPE_GET, eZQ_CMAPI_RES_ID_EQPT_GPON_SYS_CONFIG, SystemKey(), {}, 2), eOS_RET_SUCCESS},
+        {Request(eZQ_CM_OPER_TYPE_CREATE, 6, OnuKey(1), OnuRecord(1), 3), eOS_RET_INVALID_STATE},
+        {Request(eZQ_CM_OPER_TYPE_SET, 1, SystemKey(), BytesOf(fields), 4), eOS_RET_INVALID_STATE},
+        {Request(eZQ_CM_OPER_TYPE_GETFIRST, 6, uZqCmKey{}, {}, 5), eOS_RET_INVALID_STATE},
+        {Request(eZQ_CM_OPER_TYPE_GET_INSTANCE_NUM, 6, uZqCmKey{}, {}, 6), eOS_RET_INVALID_STATE},
+        {Request(eZQ_CM_OPER_TYPE_DELETE, 6, OnuKey(1), {}, 7), eOS_RET_INVALID_STATE},
+    };
+    for (const auto &c : cases) {
+        uint16_t tid = ReadAt<uint16_t>(c.request, oltmgr::kTransactionIdAt);
+        SCOPED_TRACE(tid);
+        Bytes refused = client.Exchange(starting.port, c.request);
+        EXPECT_EQ(Ret(refused), c.whileStarting);
+        EXPECT_EQ(ReadAt<uint16_t>(refused, oltmgr::kTransactionIdAt), tid);
+        EXPECT_EQ(Ret(client.Exchange(early.port, c.request)), eOS_RET_SUCCESS);
+    }
+    EXPECT_EQ(InitStatus(client, starting.port), eZQ_CM_OLT_STATUS_NOT_INIT);
+    EXPECT_TRUE(starting.process.WaitForLine("CREATE EQPT_ONU_CONFIG(6) onu 1/0/3/1 -> eOS_RET_INVALID_STATE (not ready: NOT_INIT)",
+                                             kDeadline));
+    EXPECT_TRUE(Subscriber(starting.port, tZqCmAlarmFilterInfo{}).registered) << "registrations are not requests";
 }
 
 TEST(SimAlarmTest, OnuCreateAndDeleteRaiseAndClearAnAlarmForMatchingSubscribersOnly) {
@@ -344,32 +384,93 @@ TEST(SimAlarmTest, ScheduledAlarmsReachSubscribersByFilterUntilTheyUnregister) {
     EXPECT_FALSE(thresholds.Next(200ms)) << "nothing after unregistering";
 }
 
-TEST(SimRobustnessTest, GarbageShortAndOversizedDatagramsAreLoggedAndIgnored) {
+TEST(SimAlarmTest, ARegistrationReplacesItsOwnEntryAndAFullTableGivesTheOldestsPlaceAway) {
+    Sim sim({});
+    ASSERT_NE(sim.port, 0);
+    std::vector<std::unique_ptr<Subscriber>> table;
+    for (size_t i = 0; i < oltmgr::kMaxSubscribers; ++i) {
+        table.push_back(std::make_unique<Subscriber>(sim.port, tZqCmAlarmFilterInfo{}));
+    }
+    // Registering again replaces the entry and makes it the newest: the table is still full, and
+    // the oldest is now the first one.
+    table[1]->Register(sim.port, tZqCmAlarmFilterInfo{});
+    Subscriber late(sim.port, tZqCmAlarmFilterInfo{});
+    ASSERT_TRUE(late.registered) << "a full table takes a new subscriber";
+    EXPECT_TRUE(sim.process.WaitForLine("alarm subscriber 127.0.0.1:" + std::to_string(table[0]->socket.Port()) +
+                                            " gave way to 127.0.0.1:" + std::to_string(late.socket.Port()),
+                                        kDeadline));
+
+    Client client;
+    ASSERT_EQ(Ret(client.Exchange(sim.port, Request(eZQ_CM_OPER_TYPE_CREATE, 6, OnuKey(3), OnuRecord(3), 1))),
+              eOS_RET_SUCCESS);
+    EXPECT_TRUE(sim.process.WaitForLine("raised onu 1/0/3/3 seq 1 -> 64 subscribers", kDeadline));
+    EXPECT_FALSE(table[0]->Next(200ms)) << "the oldest gave its place away";
+    for (Subscriber *kept : {table[1].get(), table[2].get(), table.back().get(), &late}) {
+        auto alarm = kept->Next();
+        ASSERT_TRUE(alarm);
+        EXPECT_EQ(alarm->first, eZQ_CM_MSG_TYPE_ALM);
+        auto event = kept->Next();
+        ASSERT_TRUE(event);
+        EXPECT_EQ(event->first, eZQ_CM_MSG_TYPE_EVT);
+    }
+    EXPECT_FALSE(table[1]->Next(100ms)) << "registered twice, notified once";
+}
+
+// Reads the summaries of ignored datagrams until they account for count datagrams; their text
+// and how many lines it took, or nothing at the deadline.
+std::optional<std::pair<std::string, size_t>> IgnoredSummaries(SimProcess &process, size_t count) {
+    std::string text;
+    size_t lines = 0;
+    for (size_t seen = 0; seen < count; ++lines) {
+        auto line = process.WaitForLine("ignored ", 5s);
+        if (!line) {
+            return std::nullopt;
+        }
+        seen += std::stoul(line->substr(line->find("ignored ") + 8));
+        text += *line + "\n";
+    }
+    return std::pair{text, lines};
+}
+
+TEST(SimRobustnessTest, IgnoredDatagramsAreSummarisedByReasonAtMostOnceASecond) {
     Sim sim({});
     ASSERT_NE(sim.port, 0);
     Client client;
     Bytes valid = Request(eZQ_CM_OPER_TYPE_GET_INSTANCE_NUM, 6, uZqCmKey{}, {}, 7);
     Bytes notAnswered = valid;
     oltmgr::WriteAt<uint32_t>(notAnswered, oltmgr::kMsgTypeAt, eZQ_CM_MSG_TYPE_ALM);
-    const struct {
-        Bytes datagram;
-        const char *logged;
-    } cases[] = {
-        {{}, "ignored 0-byte datagram"},
-        {Bytes(5, 0xFF), "shorter than a message header"},
-        {oltmgr::Resized(valid, oltmgr::kMsgLen - 1), "a request shorter than 1640 bytes"},
-        {oltmgr::Resized(oltmgr::BuildAlarmRegistration(1, eZQ_CMAPI_ALARM_REG_TYPE_REG, {}), 40),
-         "a registration shorter than 80 bytes"},
-        {notAnswered, "message type 3 is not answered"},
-        {Bytes(oltmgr::kApiMsgLen, 0xA5), "is not answered"},
+    const Bytes garbage[] = {
+        {},
+        Bytes(5, 0xFF),
+        oltmgr::Resized(valid, oltmgr::kMsgLen - 1),
+        oltmgr::Resized(oltmgr::BuildAlarmRegistration(1, eZQ_CMAPI_ALARM_REG_TYPE_REG, {}), 40),
+        notAnswered,
+        Bytes(oltmgr::kApiMsgLen, 0xA5),
     };
-    for (const auto &c : cases) {
-        SCOPED_TRACE(c.logged);
-        client.Send(sim.port, c.datagram);
-        auto line = sim.process.WaitForLine("ignored", kDeadline);
-        ASSERT_TRUE(line);
-        EXPECT_NE(line->find(c.logged), std::string::npos) << *line;
+    for (const Bytes &datagram : garbage) {
+        client.Send(sim.port, datagram);
     }
+    auto summary = IgnoredSummaries(sim.process, std::size(garbage));
+    ASSERT_TRUE(summary);
+    for (const char *reason : {"shorter than a message header", "1 requests shorter than 1640 bytes",
+                               "1 registrations shorter than 80 bytes", "of a message type that is not answered (latest ",
+                               "bytes from 127.0.0.1:" }) {
+        EXPECT_NE(summary->first.find(reason), std::string::npos) << reason << " in " << summary->first;
+    }
+    // A flood takes a line for the first datagram and then at most one a second, not one each.
+    constexpr size_t kFlood = 1000;
+    auto started = SimProcess::Clock::now();
+    for (size_t i = 0; i < kFlood; ++i) {
+        client.Send(sim.port, Bytes(5, static_cast<uint8_t>(i)));
+        if (i % 5 == 4) {
+            std::this_thread::sleep_for(1ms); // the receiving socket's buffer keeps up
+        }
+    }
+    auto sent = std::chrono::duration_cast<std::chrono::seconds>(SimProcess::Clock::now() - started).count();
+    auto flood = IgnoredSummaries(sim.process, kFlood);
+    ASSERT_TRUE(flood) << "every ignored datagram is counted";
+    EXPECT_LE(flood->second, static_cast<size_t>(sent) + 3) << flood->first;
+
     // Oversized requests are read up to their known length and answered.
     for (size_t length : {size_t{3000}, size_t{65507}}) {
         Bytes answer = client.Exchange(sim.port, oltmgr::Resized(valid, length));
@@ -392,7 +493,39 @@ TEST(SimLifeTest, SigintAndSigtermEndTheProgramWithStatus0) {
     }
 }
 
-TEST(SimDbTest, TheStoreSurvivesRestartsSavedOnDbSaveAndAtSigterm) {
+TEST(SimLifeTest, QuietKeepsOnlyStartUpShutdownSavesAndErrors) {
+    const struct {
+        std::vector<std::string> args;
+        bool traffic; // request, registration, notification and ignored-datagram lines
+    } cases[] = {{{}, true}, {{"--quiet"}, false}};
+    for (const auto &c : cases) {
+        SCOPED_TRACE(c.traffic);
+        Sim sim(c.args);
+        ASSERT_NE(sim.port, 0);
+        Client client;
+        Subscriber subscriber(sim.port, tZqCmAlarmFilterInfo{});
+        ASSERT_EQ(Ret(client.Exchange(sim.port, Request(eZQ_CM_OPER_TYPE_CREATE, 6, OnuKey(2), OnuRecord(2), 1))),
+                  eOS_RET_SUCCESS);
+        client.Send(sim.port, Bytes(3, 0));
+        ASSERT_EQ(Ret(client.Exchange(sim.port, SetSystem(1, true))), eOS_RET_SUCCESS);
+        sim.process.Signal(SIGTERM);
+        ASSERT_EQ(sim.process.Wait(kExitDeadline), 0);
+        while (sim.process.ReadLine(100ms)) {
+        }
+        std::string log;
+        for (const std::string &line : sim.process.Lines()) {
+            log += line + "\n";
+        }
+        for (const char *kept : {"listening on", "db: save asked for", "shutting down on SIGTERM"}) {
+            EXPECT_NE(log.find(kept), std::string::npos) << kept << " in " << log;
+        }
+        for (const char *traffic : {"request tid", "alarm register", "alarm ONU_ALARM", "event ONU_ACTIVATED", "ignored 1 datagram"}) {
+            EXPECT_EQ(log.find(traffic) != std::string::npos, c.traffic) << traffic << " in " << log;
+        }
+    }
+}
+
+TEST(SimDbTest, TheStoreSurvivesRestartsSavedOnDbSaveAndAtSigtermAndIsNoOtherProgramsMeanwhile) {
     ScratchDir dir;
     ASSERT_FALSE(dir.path.empty());
     std::string db = dir.File("store.db");
@@ -409,6 +542,15 @@ TEST(SimDbTest, TheStoreSurvivesRestartsSavedOnDbSaveAndAtSigterm) {
         tZqCmGponSysConfig config = SystemConfig(client, sim.port);
         EXPECT_EQ(config.dbSave, eOS_BOOL_FALSE) << "the save is done";
         EXPECT_EQ(config.dbSaveStatus, eZQ_CMAPI_DB_SAVE_STATUS_COMPLETED_SUCCESS);
+        // A second program on the same file, also by another name, would save over these saves.
+        std::filesystem::create_symlink(db, dir.File("alias.db"));
+        for (const std::string &path : {db, dir.File("alias.db")}) {
+            SimProcess second({"--listen", "127.0.0.1:0", "--db", path});
+            EXPECT_EQ(second.Wait(1s), 1) << path;
+            EXPECT_NE(second.Errors().find("oltmgr-sim: database " + path +
+                                           " is unusable: the file is in use by another process"),
+                      std::string::npos);
+        }
         // Killed: nothing but the requested save reaches the file.
         ASSERT_EQ(Ret(client.Exchange(sim.port, Request(eZQ_CM_OPER_TYPE_CREATE, 6, OnuKey(9), OnuRecord(9), 1))),
                   eOS_RET_SUCCESS);
@@ -417,7 +559,7 @@ TEST(SimDbTest, TheStoreSurvivesRestartsSavedOnDbSaveAndAtSigterm) {
     }
     {
         Sim sim({"--db", db});
-        ASSERT_NE(sim.port, 0);
+        ASSERT_NE(sim.port, 0) << "the lock ends with the process that held it";
         EXPECT_EQ(WalkOnuIds(client, sim.port), (std::vector<int>{1, 5}));
         Bytes got = client.Exchange(sim.port, Request(eZQ_CM_OPER_TYPE_GET, 6, OnuKey(5), {}, 1));
         EXPECT_EQ(Bytes(got.begin() + oltmgr::kResAt, got.begin() + oltmgr::kRetAt), OnuRecord(5));

@@ -56,7 +56,9 @@ const CommandSpec kCommands[] = {
     {"get", kGetOptions,
      "cmctl get RES [--key KEY] [--mask MASK] [--type TYPE]\n"
      "Reads one instance. MASK is the record's bitMask: a number, 'all' or field names joined by\n"
-     "commas; records shown field by field ask for all fields unless told, the others send 0.\n"},
+     "commas; only the fields it names are shown (--json still carries the whole record in hex).\n"
+     "Records shown field by field ask for all fields unless told, the others send 0 ('all' sends\n"
+     "every bit). A resource that is not of the system needs --key.\n"},
     {"walk", kWalkOptions,
      "cmctl walk RES [--key KEY] [--limit N] [--type TYPE]\n"
      "Reads every instance in the manager's order (from KEY on when given), then the count.\n"},
@@ -65,22 +67,28 @@ const CommandSpec kCommands[] = {
      "Prints the number of instances.\n"},
     {"create", kChangeOptions,
      "cmctl create RES --key KEY [--record HEX|@FILE|FIELD=VALUE] [FIELD=VALUE...] [--type TYPE]\n"
-     "Creates an instance. The record starts as zeros; HEX or the bytes of FILE fill it from its\n"
-     "start; FIELD=VALUE sets one field of a record cmctl knows (system configuration, resources\n"
-     "36, 38, 104) and adds the field's bit to bitMask.\n"},
+     "Creates an instance (--key is needed unless the resource is of the system). The record\n"
+     "starts as zeros; HEX or the bytes of FILE fill it from its start; FIELD=VALUE sets one\n"
+     "field of a record cmctl knows (system configuration, resources 36, 38, 104) and adds the\n"
+     "field's bit to bitMask.\n"},
     {"set", kChangeOptions,
      "cmctl set RES --key KEY --record HEX|@FILE|FIELD=VALUE [FIELD=VALUE...] [--type TYPE]\n"
-     "Changes an instance; the record as for create.\n"},
+     "Changes an instance; the key and the record as for create. A set of the system\n"
+     "configuration with dbSave=TRUE then asks for dbSaveStatus until it leaves IN_PROGRESS\n"
+     "(within --timeout): COMPLETED_FAILURE exits 1, a save still running at the end exits 3.\n"},
     {"delete", kDeleteOptions,
      "cmctl delete RES --key KEY [--type TYPE]\n"
-     "Deletes an instance.\n"},
+     "Deletes an instance (--key is needed unless the resource is of the system).\n"},
     {"alarms", kAlarmOptions,
      "cmctl alarms [--follow] [--count N] [--wait SECONDS] [--filter TYPE] [--slot A[-B]]\n"
      "             [--link A[-B]] [--onu A[-B]] [--alarm-type A[-B]]\n"
-     "Registers for alarms and prints each one as it arrives, one line each. Without --follow it\n"
-     "ends after N alarms (1) or SECONDS (5); with --follow when interrupted (Ctrl-C, SIGTERM).\n"
-     "It unregisters before it ends. The filter type (NONE, ONU, LINK, SLOT, ALARM_TYPE, PM_TCA,\n"
-     "AVC) follows from the ranges given unless --filter names it.\n"},
+     "Registers for alarms and prints each message as it arrives, one line each: alarms and the\n"
+     "manager's events. Without --follow it ends once N messages are printed, alarms and events\n"
+     "alike (--count, 1), or when SECONDS are up (--wait, 5): then it exits 3 with \"no alarm\n"
+     "within SECONDS s\" (or how many of N came). With --follow it runs until interrupted.\n"
+     "Ctrl-C or SIGTERM ends either quietly with exit 0 and one line on standard error that\n"
+     "counts what was shown. It unregisters before it ends. The filter type (NONE, ONU, LINK,\n"
+     "SLOT, ALARM_TYPE, PM_TCA, AVC) follows from the ranges given unless --filter names it.\n"},
 };
 
 constexpr std::string_view kTraceHelp =
@@ -96,6 +104,7 @@ constexpr std::string_view kTraceHelp =
 constexpr std::string_view kUsage =
     "usage: cmctl [--mgr ADDR:PORT] [--port N] [--alarm-port N] [--timeout SECONDS] [--json]\n"
     "             [--verbose] COMMAND ...\n"
+    "       cmctl --version\n"
     "Talks to the OLT manager over the CM protocol.\n"
     "Commands: status, get, walk, count, create, set, delete, alarms, trace; 'cmctl COMMAND\n"
     "--help' tells more.\n"
@@ -104,13 +113,34 @@ constexpr std::string_view kUsage =
     "  --alarm-port N     local alarm port (a free one)\n"
     "  --timeout SECONDS  longest wait for one answer (3; fractions allowed)\n"
     "  --json             one JSON object per result on standard output, nothing else there\n"
+    "                     (failures too), as share/relaykit/cmctl.schema.json describes\n"
     "  --verbose          the library's own lines on standard error\n"
-    "Exit status: 0 done; 1 the manager refused (its ret is named); 2 bad arguments; 3 no answer\n"
-    "within the time-out; 4 status: not ready; 5 a local failure (ports, channel).\n";
+    "  --version          cmctl's and relayKit's version\n"
+    "Exit status: 0 done; 1 the manager refused (its ret is named) or could not save; 2 bad\n"
+    "arguments; 3 no answer within the time-out (alarms: too few within --wait); 4 status: not\n"
+    "ready; 5 a local failure (ports, channel).\n";
 
-int Usage(const std::string &message, std::string_view help = "cmctl --help") {
-    std::fprintf(stderr, "cmctl: %s (see %s)\n", message.c_str(), std::string(help).c_str());
+// Set before the options are read, so that even a bad global option is reported as JSON.
+bool jsonErrors = false;
+
+int Usage(const std::string &message, std::string_view help = "cmctl --help",
+          std::string_view command = {}) {
+    std::string text = message + " (see " + std::string(help) + ")";
+    std::fprintf(stderr, "cmctl: %s\n", text.c_str());
+    if (jsonErrors) std::printf("%s\n", cmctl::ErrorJson(command, text, cmctl::kExitUsage).c_str());
     return cmctl::kExitUsage;
+}
+
+// Whether --json is among the global options, found before they are read one by one.
+bool AsksForJson(std::span<char *> words, std::span<const OptionSpec> globals) {
+    for (size_t i = 0; i < words.size(); ++i) {
+        std::string_view word = words[i];
+        if (!word.starts_with("--") || word == "--") return false;
+        if (word == "--json") return true;
+        for (const OptionSpec &spec : globals)
+            if (spec.takesValue && word.substr(2) == spec.name) ++i; // its value follows
+    }
+    return false;
 }
 
 // Options of the form --name VALUE or --name=VALUE, and positional words, until the end or, when
@@ -130,17 +160,21 @@ int ReadOptions(std::span<char *> words, std::span<const OptionSpec> specs, std:
         const OptionSpec *spec = nullptr;
         for (const OptionSpec &candidate : specs)
             if (candidate.name == name) spec = &candidate;
-        std::string help = what == "cmctl" ? "cmctl --help" : "cmctl " + std::string(what) + " --help";
-        if (spec == nullptr) return Usage(std::string(what) + ": unknown option --" + std::string(name), help), -1;
+        bool global = what == "cmctl";
+        std::string help = global ? "cmctl --help" : "cmctl " + std::string(what) + " --help";
+        std::string where = global ? "" : std::string(what) + ": ";
+        std::string_view command = global ? std::string_view() : what;
+        if (spec == nullptr) return Usage(where + "unknown option --" + std::string(name), help, command), -1;
         std::string value;
         if (!spec->takesValue) {
-            if (equals != std::string_view::npos) return Usage("--" + std::string(name) + " takes no value"), -1;
+            if (equals != std::string_view::npos)
+                return Usage(where + "--" + std::string(name) + " takes no value", help, command), -1;
         } else if (equals != std::string_view::npos) {
             value = word.substr(equals + 1);
         } else if (i + 1 < words.size()) {
             value = words[++i];
         } else {
-            return Usage(std::string(what) + ": --" + std::string(name) + " needs a value", help), -1;
+            return Usage(where + "--" + std::string(name) + " needs a value", help, command), -1;
         }
         runP->options[std::string(name)].push_back(value);
     }
@@ -245,13 +279,18 @@ std::string ReadGlobals(Invocation *runP) {
 } // namespace
 
 int main(int argc, char **argv) {
-    constexpr OptionSpec kGlobalOptions[] = {{"help", false},  {"mgr", true},     {"port", true},
+    constexpr OptionSpec kGlobalOptions[] = {{"help", false},     {"mgr", true},     {"port", true},
                                              {"alarm-port", true}, {"timeout", true}, {"json", false},
-                                             {"verbose", false}};
+                                             {"verbose", false},   {"version", false}};
     std::span<char *> words(argv + 1, static_cast<size_t>(argc > 0 ? argc - 1 : 0));
+    jsonErrors = AsksForJson(words, kGlobalOptions);
     Invocation run;
     int used = ReadOptions(words, kGlobalOptions, "cmctl", true, &run);
     if (used < 0) return cmctl::kExitUsage;
+    if (run.Has("version")) {
+        std::printf("cmctl (relayKit) %s\n", RELAYKIT_VERSION_TEXT);
+        return cmctl::kExitOk;
+    }
     if (run.Has("help") || (static_cast<size_t>(used) < words.size() && std::string_view(words[used]) == "help")) {
         std::fputs(kUsage.data(), stdout);
         return cmctl::kExitOk;

@@ -24,6 +24,24 @@ void LibraryLine(char *textP) {
     if (textP != nullptr && showLibraryLines.load()) std::fputs(textP, stderr);
 }
 
+// The channel reports a socket it could not bind only as a failure; binding the port here as
+// the channel does (any address, address reuse) tells why. Empty when that bind works.
+std::string BindFailure(uint16_t port) {
+    int fd = socket(AF_INET, SOCK_DGRAM | SOCK_CLOEXEC, 0);
+    if (fd < 0) return std::strerror(errno);
+    int reuse = 1;
+    sockaddr_in address{};
+    address.sin_family = AF_INET;
+    address.sin_addr.s_addr = htonl(INADDR_ANY);
+    address.sin_port = htons(port);
+    std::string reason;
+    if (setsockopt(fd, SOL_SOCKET, SO_REUSEADDR, &reuse, sizeof reuse) != 0 ||
+        bind(fd, reinterpret_cast<sockaddr *>(&address), sizeof address) != 0)
+        reason = std::strerror(errno);
+    close(fd);
+    return reason;
+}
+
 std::string MaskNames(uint32_t mask) {
     std::string names;
     for (const cmctl::EnumName &bit : cmctl::kTraceMaskNames)
@@ -112,10 +130,14 @@ std::string OpenChannel(Endpoints *endpointsP) {
     eOsRet started = ZqCmApi__InitCommunicationChannelWithOptions(&options);
     endpointsP->requestPort = extEntityReqRspUdpPort;
     endpointsP->alarmPort = extEntityAlarmUdpPort;
-    if (started != eOS_RET_SUCCESS)
-        return "cannot open the CM channel on local ports " + std::to_string(endpointsP->requestPort) +
-               " and " + std::to_string(endpointsP->alarmPort) + ": " + RetText(started);
-    return {};
+    if (started == eOS_RET_SUCCESS) return {};
+    std::string error = "cannot open the CM channel on local ports " + std::to_string(endpointsP->requestPort) +
+                        " and " + std::to_string(endpointsP->alarmPort) + ": " + RetText(started);
+    for (uint16_t port : {endpointsP->requestPort, endpointsP->alarmPort}) {
+        std::string reason = port != 0 ? BindFailure(port) : std::string();
+        if (!reason.empty()) error += "; port " + std::to_string(port) + ": " + reason;
+    }
+    return error;
 }
 
 } // namespace cmctl

@@ -2,6 +2,7 @@
 // synchronously over the channel and prints the answers as text or JSON.
 #include "cmctl_commands.h"
 
+#include <atomic>
 #include <csignal>
 #include <chrono>
 #include <condition_variable>
@@ -21,6 +22,11 @@ namespace cmctl {
 const std::string *Invocation::Option(std::string_view name) const {
     auto found = options.find(name);
     return found == options.end() || found->second.empty() ? nullptr : &found->second.back();
+}
+
+std::string ErrorJson(std::string_view operation, const std::string &message, int exit) {
+    return std::string("{\"operation\":") + (operation.empty() ? "null" : JsonString(operation)) +
+           ",\"ok\":false,\"exit\":" + std::to_string(exit) + ",\"error\":" + JsonString(message) + "}";
 }
 
 namespace {
@@ -59,22 +65,31 @@ void PrintLine(const std::string &line) {
     std::fflush(stdout);
 }
 
-std::string RecordJson(uint32_t resId, std::span<const uint8_t> record) {
-    const Layout *layout = LayoutOf(resId);
+// Which fields of a record are shown: all of them, or those whose bit a --mask named.
+struct FieldSelection {
+    bool every = true;
+    uint32_t mask = 0;
+
+    bool Has(const Field &field) const { return every || (mask & field.maskBit) != 0; }
+};
+
+// A record in JSON: its length and all its bytes, then the selected fields where cmctl knows
+// its layout.
+std::string RecordJson(uint32_t resId, std::span<const uint8_t> record, FieldSelection selection = {}) {
     JsonObject object;
-    if (layout == nullptr)
-        return object.Num("length", static_cast<int64_t>(record.size()))
-            .Str("hex", HexText(record.first(UsedLength(record))))
-            .Text();
-    for (const Field &field : layout->fields) object.Raw(field.name, FieldJson(field, record));
+    object.Num("length", static_cast<int64_t>(record.size())).Str("hex", HexText(record));
+    if (const Layout *layout = LayoutOf(resId))
+        for (const Field &field : layout->fields)
+            if (selection.Has(field)) object.Raw(field.name, FieldJson(field, record));
     return object.Text();
 }
 
 // Field by field where the layout is known, else a dump of 16 bytes a line up to the last non-zero.
-void PrintRecordText(uint32_t resId, std::span<const uint8_t> record) {
+void PrintRecordText(uint32_t resId, std::span<const uint8_t> record, FieldSelection selection = {}) {
     if (const Layout *layout = LayoutOf(resId)) {
         for (const Field &field : layout->fields)
-            std::printf("  %s: %s\n", std::string(field.name).c_str(), FieldText(field, record).c_str());
+            if (selection.Has(field))
+                std::printf("  %s: %s\n", std::string(field.name).c_str(), FieldText(field, record).c_str());
         return;
     }
     size_t used = UsedLength(record);
@@ -87,6 +102,13 @@ void PrintRecordText(uint32_t resId, std::span<const uint8_t> record) {
         std::printf("  (all %zu bytes zero)\n", record.size());
     else if (used < record.size())
         std::printf("  (zero from 0x%04zx to the end, %zu bytes)\n", (used + 15) / 16 * 16, record.size());
+}
+
+std::string RetJson(int32_t ret) { return EnumJson(static_cast<uint32_t>(ret), RetName(ret)); }
+
+std::string ResIdJson(uint32_t resId) {
+    const ResourceName *known = FindResource(resId);
+    return EnumJson(resId, known != nullptr ? known->name : std::string_view());
 }
 
 // ---- what a command addresses --------------------------------------------------------------------
@@ -121,6 +143,13 @@ std::string ParseTarget(const Invocation &run, Target *targetP) {
         targetP->key.resType = eZQ_CMAPI_RES_TYPE_SYSTEM; // as the library's own readiness poll
     }
     return {};
+}
+
+// A request about one instance of a keyed resource without --key would address the all-zero
+// key, which a manager takes for instance 0 of the resource.
+std::string MissingKey(const Invocation &run, const Target &target) {
+    if (target.keyGiven || target.resType == eZQ_CMAPI_RES_TYPE_SYSTEM) return {};
+    return run.command + " " + ResourceLabel(target.resId) + " needs --key " + std::string(KeyForm(target.resType));
 }
 
 // The record a create or set sends: --record HEX, @FILE or FIELD=VALUE, then FIELD=VALUE words.
@@ -180,9 +209,8 @@ Outcome Judge(const Invocation &run, int32_t ret, const Counters &before) {
 JsonObject Head(std::string_view operation, const Target &target) {
     JsonObject head;
     head.Str("operation", operation)
-        .Str("resource", ResourceLabel(target.resId))
-        .Num("resId", target.resId)
-        .Num("resType", target.resType)
+        .Raw("resId", ResIdJson(target.resId))
+        .Raw("resType", EnumJson(kResTypeNames, target.resType))
         .Str("key", KeyText(target.key, target.resType));
     return head;
 }
@@ -191,26 +219,44 @@ int Report(const Invocation &run, const std::string &what, JsonObject json, int3
            const Outcome &outcome) {
     if (outcome.exit != kExitOk) std::fprintf(stderr, "cmctl: %s: %s\n", what.c_str(), outcome.error.c_str());
     if (run.json) {
-        json.Bool("ok", outcome.exit == kExitOk).Num("ret", ret).Str("retName", RetName(ret));
+        json.Bool("ok", outcome.exit == kExitOk).Raw("ret", RetJson(ret));
         if (outcome.exit != kExitOk) json.Str("error", outcome.error);
         PrintLine(json.Text());
     }
     return outcome.exit;
 }
 
+// A failure that has no answer of the manager to show (bad arguments, a local failure): the
+// message on standard error, and under --json an object that says the same.
+int Fail(const Invocation &run, int exit, const std::string &where, const std::string &message) {
+    std::fprintf(stderr, "%s: %s\n", where.c_str(), message.c_str());
+    if (run.json) PrintLine(ErrorJson(run.command, message, exit));
+    return exit;
+}
+
 int UsageError(const Invocation &run, const std::string &message) {
-    std::fprintf(stderr, "cmctl %s: %s (see cmctl %s --help)\n", run.command.c_str(),
-                 message.c_str(), run.command.c_str());
-    return kExitUsage;
+    return Fail(run, kExitUsage, "cmctl " + run.command, message + " (see cmctl " + run.command + " --help)");
 }
 
 int Start(const Invocation &run) {
     StartLibrary(run.verbose, run.trace);
     Endpoints endpoints = run.endpoints;
     std::string error = OpenChannel(&endpoints);
-    if (error.empty()) return kExitOk;
-    std::fprintf(stderr, "cmctl: %s\n", error.c_str());
-    return kExitLocal;
+    return error.empty() ? kExitOk : Fail(run, kExitLocal, "cmctl", error);
+}
+
+// One get of the system configuration (resource 1, or 80 as the readiness poll) asking for the
+// fields of mask; the answer in *recordP, the manager's ret in *retP.
+Outcome GetSystemConfig(const Invocation &run, uint32_t resId, uint32_t mask, uZqCmRes *recordP, eOsRet *retP) {
+    uZqCmKey key;
+    std::memset(&key, 0, sizeof key);
+    key.resType = eZQ_CMAPI_RES_TYPE_SYSTEM;
+    std::memset(recordP, 0, sizeof *recordP);
+    recordP->gponSysConfig.bitMask = mask;
+    Counters before;
+    *retP = ZqCmApi__GetReq(NextTransactionId(), eZQ_CMAPI_RES_TYPE_SYSTEM, static_cast<eZqCmApiResId>(resId), key,
+                            recordP);
+    return Judge(run, *retP, before);
 }
 
 // ---- commands ---------------------------------------------------------------------------------------
@@ -227,18 +273,11 @@ int Status(const Invocation &run) {
     if (int started = Start(run)) return started;
     Clock::time_point deadline = Clock::now() + std::chrono::duration_cast<Clock::duration>(
                                                     std::chrono::duration<double>(waitSeconds));
-    Target target;
-    std::memset(&target.key, 0, sizeof target.key);
-    target.resId = eZQ_CMAPI_RES_ID_EQPT_OLT_INIT_STATUS;
-    target.resType = target.key.resType = eZQ_CMAPI_RES_TYPE_SYSTEM;
     for (;;) {
         uZqCmRes record;
-        std::memset(&record, 0, sizeof record);
-        record.gponSysConfig.bitMask = fCMAPI_GPON_SYS_CONFIG_MASK_INIT_STATUS;
-        Counters before;
-        eOsRet ret = ZqCmApi__GetReq(NextTransactionId(), eZQ_CMAPI_RES_TYPE_SYSTEM,
-                                     eZQ_CMAPI_RES_ID_EQPT_OLT_INIT_STATUS, target.key, &record);
-        Outcome outcome = Judge(run, ret, before);
+        eOsRet ret;
+        Outcome outcome = GetSystemConfig(run, eZQ_CMAPI_RES_ID_EQPT_OLT_INIT_STATUS,
+                                          fCMAPI_GPON_SYS_CONFIG_MASK_INIT_STATUS, &record, &ret);
         uint32_t state = record.gponSysConfig.oltInitStatus;
         bool ready = outcome.exit == kExitOk && state == eZQ_CM_OLT_STATUS_READY;
         if (!ready && Clock::now() < deadline) {
@@ -248,14 +287,11 @@ int Status(const Invocation &run) {
         JsonObject json;
         json.Str("operation", "status").Str("manager", run.manager);
         if (outcome.exit != kExitOk) return Report(run, "status", json, ret, outcome);
-        std::string_view name = NameOf(kInitStatusNames, state);
-        std::string stateText = name.empty() ? std::to_string(state) : std::string(name);
         if (run.json)
-            PrintLine(json.Bool("ok", true).Bool("ready", ready).Str("initStatus", stateText)
-                          .Num("initStatusValue", state).Num("ret", ret).Str("retName", RetName(ret))
-                          .Text());
+            PrintLine(json.Bool("ok", true).Bool("ready", ready).Raw("initStatus", EnumJson(kInitStatusNames, state))
+                          .Raw("ret", RetJson(ret)).Text());
         else
-            std::printf("OLT manager %s: %s (%u)\n", run.manager.c_str(), stateText.c_str(), state);
+            std::printf("OLT manager %s: %s\n", run.manager.c_str(), NamedValue(kInitStatusNames, state).c_str());
         return ready ? kExitOk : kExitNotReady;
     }
 }
@@ -264,19 +300,23 @@ int Get(const Invocation &run) {
     Target target;
     std::string error = ParseTarget(run, &target);
     if (error.empty() && run.args.size() > 1) error = "unexpected '" + run.args[1] + "'";
+    if (error.empty()) error = MissingKey(run, target);
     uZqCmRes record;
     std::memset(&record, 0, sizeof record);
     std::span<uint8_t> bytes(reinterpret_cast<uint8_t *>(&record), RecordSize(target.resId));
     const Layout *layout = LayoutOf(target.resId);
-    uint32_t mask = 0;
-    if (error.empty()) {
-        if (const std::string *given = run.Option("mask"))
-            error = ParseMask(layout, *given, &mask);
-        else if (layout != nullptr)
-            ParseMask(layout, "all", &mask);
+    // Without --mask every field is asked for and shown (a record shown as bytes sends 0); with
+    // it, only the fields it names.
+    FieldSelection selection;
+    const std::string *given = run.Option("mask");
+    if (error.empty() && given != nullptr) {
+        error = ParseMask(layout, *given, &selection.mask);
+        selection.every = SameText(*given, "all");
+    } else if (layout != nullptr) {
+        ParseMask(layout, "all", &selection.mask);
     }
     if (!error.empty()) return UsageError(run, error);
-    std::memcpy(bytes.data(), &mask, sizeof mask);
+    std::memcpy(bytes.data(), &selection.mask, sizeof selection.mask);
     if (int started = Start(run)) return started;
 
     Counters before;
@@ -286,10 +326,10 @@ int Get(const Invocation &run) {
     JsonObject json = Head("get", target);
     if (outcome.exit != kExitOk) return Report(run, "get " + target.Label(), json, ret, outcome);
     if (run.json) {
-        json.Raw("record", RecordJson(target.resId, bytes));
+        json.Raw("record", RecordJson(target.resId, bytes, selection));
     } else {
         std::printf("%s\n", target.Label().c_str());
-        PrintRecordText(target.resId, bytes);
+        PrintRecordText(target.resId, bytes, selection);
     }
     return Report(run, "get", json, ret, outcome);
 }
@@ -374,7 +414,38 @@ int Count(const Invocation &run) {
     return Report(run, "count " + ResourceLabel(target.resId), json, ret, outcome);
 }
 
-// create, set and delete: one request, no record shown.
+// Whether a set of the system configuration asks the manager to save its database.
+bool AsksForDbSave(const Invocation &run, const Target &target, const uZqCmRes &record) {
+    bool system = target.resId == eZQ_CMAPI_RES_ID_EQPT_GPON_SYS_CONFIG ||
+                  target.resId == eZQ_CMAPI_RES_ID_EQPT_OLT_INIT_STATUS;
+    return run.command == "set" && system &&
+           (record.gponSysConfig.bitMask & fCMAPI_GPON_SYS_CONFIG_MASK_DB_SAVE) != 0 &&
+           record.gponSysConfig.dbSave == eOS_BOOL_TRUE;
+}
+
+// The manager saves after it has answered the set: its dbSaveStatus is asked for until it leaves
+// IN_PROGRESS, within one --timeout in all. *statusP is the last status read.
+Outcome AwaitDbSave(const Invocation &run, uint32_t *statusP) {
+    Clock::time_point deadline = Clock::now() + std::chrono::milliseconds(run.endpoints.timeoutMs);
+    for (;;) {
+        uZqCmRes record;
+        eOsRet ret;
+        Outcome outcome = GetSystemConfig(run, eZQ_CMAPI_RES_ID_EQPT_GPON_SYS_CONFIG,
+                                          fCMAPI_GPON_SYS_CONFIG_MASK_DB_SAVE_STATU, &record, &ret);
+        if (outcome.exit != kExitOk) return {outcome.exit, "asking how the database save went: " + outcome.error};
+        *statusP = record.gponSysConfig.dbSaveStatus;
+        std::string status = "dbSaveStatus " + NamedValue(kProgressNames, *statusP);
+        if (*statusP == eZQ_CMAPI_DB_SAVE_STATUS_COMPLETED_FAILURE)
+            return {kExitRefused, "the OLT manager could not save its database: " + status};
+        if (*statusP != eZQ_CMAPI_DB_SAVE_STATUS_IN_PROGRESS) return {};
+        if (Clock::now() >= deadline)
+            return {kExitNoAnswer, "the database save did not end within the time-out: " + status};
+        std::this_thread::sleep_for(std::chrono::milliseconds(20));
+    }
+}
+
+// create, set and delete: one request, no record shown; a set that asks for a database save
+// waits for the save's outcome.
 int Change(const Invocation &run) {
     Target target;
     std::string error = ParseTarget(run, &target);
@@ -383,10 +454,12 @@ int Change(const Invocation &run) {
     std::span<uint8_t> bytes(reinterpret_cast<uint8_t *>(&record), RecordSize(target.resId));
     bool isDelete = run.command == "delete";
     if (error.empty() && isDelete && run.args.size() > 1) error = "unexpected '" + run.args[1] + "'";
+    if (error.empty()) error = MissingKey(run, target);
     if (error.empty() && !isDelete) error = BuildRecord(run, target, bytes);
     if (error.empty() && run.command == "set" && !run.Has("record") && run.args.size() < 2)
         error = "set needs a record: --record HEX, --record @FILE or FIELD=VALUE";
     if (!error.empty()) return UsageError(run, error);
+    bool savesDb = AsksForDbSave(run, target, record);
     if (int started = Start(run)) return started;
 
     auto type = static_cast<eZqCmApiResType>(target.resType);
@@ -397,11 +470,18 @@ int Change(const Invocation &run) {
                  : run.command == "set"  ? ZqCmApi__SetReq(tid, type, id, target.key, &record)
                                          : ZqCmApi__DeleteReq(tid, type, id, target.key);
     Outcome outcome = Judge(run, ret, before);
+    JsonObject json = Head(run.command, target);
+    uint32_t saveStatus = 0;
+    if (outcome.exit == kExitOk && savesDb) {
+        outcome = AwaitDbSave(run, &saveStatus);
+        json.Raw("dbSaveStatus", EnumJson(kProgressNames, saveStatus));
+    }
     if (outcome.exit == kExitOk && !run.json) {
         const char *done = run.command == "create" ? "created" : run.command == "set" ? "set" : "deleted";
         std::printf("%s %s\n", done, target.Label().c_str());
+        if (savesDb) std::printf("database save: dbSaveStatus %s\n", NamedValue(kProgressNames, saveStatus).c_str());
     }
-    return Report(run, run.command + " " + target.Label(), Head(run.command, target), ret, outcome);
+    return Report(run, run.command + " " + target.Label(), json, ret, outcome);
 }
 
 // ---- alarms -------------------------------------------------------------------------------------------
@@ -410,7 +490,10 @@ std::mutex alarmMutex;
 std::condition_variable alarmArrived;
 std::deque<uZqCmMsg> alarmBacklog;
 size_t alarmsDropped = 0;
-volatile std::sig_atomic_t stopRequested = 0;
+// The signal that asked to stop, 0 until one did; the handler may run in any of the library's
+// threads, and a lock-free atomic is safe to set there.
+std::atomic<int> stopRequested{0};
+static_assert(std::atomic<int>::is_always_lock_free);
 
 // Runs in the alarm task: the message is only valid during the call, so it is copied.
 eOsRet KeepAlarm(uZqCmMsg *msgP) {
@@ -423,7 +506,7 @@ eOsRet KeepAlarm(uZqCmMsg *msgP) {
     return eOS_RET_SUCCESS;
 }
 
-void RequestStop(int) { stopRequested = 1; }
+void RequestStop(int signal) { stopRequested = signal; }
 
 std::string AlarmText(const uZqCmMsg &msg, bool json) {
     char text[256];
@@ -433,7 +516,7 @@ std::string AlarmText(const uZqCmMsg &msg, bool json) {
         std::string key = KeyText(event.dbKey, event.resType);
         if (json)
             return JsonObject().Str("message", "event").Num("eventId", event.eventId)
-                .Num("resType", event.resType).Str("key", key).Text();
+                .Raw("resType", EnumJson(kResTypeNames, event.resType)).Str("key", key).Text();
         std::snprintf(text, sizeof text, "EVENT id=%u resType=%u key=%s", event.eventId,
                       event.resType, key.c_str());
         return text;
@@ -448,17 +531,18 @@ std::string AlarmText(const uZqCmMsg &msg, bool json) {
     char resource[48];
     std::snprintf(resource, sizeof resource, "%u/%u/%u/%u", onu.slotId, onu.deviceId, onu.linkId, onu.onuId);
     uint64_t time = static_cast<uint64_t>(alarm.alarmOccurrenceTime.high) << 32 | alarm.alarmOccurrenceTime.low;
+    if (json)
+        return JsonObject().Str("message", "alarm").Num("alarmType", alarm.alarmType)
+            .Str("class", AlarmClass(alarm.alarmType))
+            .Raw("severity", EnumJson(kSeverityNames, alarm.alarmSeverity))
+            .Raw("condition", EnumJson(kConditionNames, alarm.alarmCondition)).Str("resource", resource)
+            .Num("seqNo", alarm.alarmSeqNo).Num("time", static_cast<int64_t>(time)).Text();
     auto named = [](std::span<const EnumName> names, uint32_t value) {
         std::string_view name = NameOf(names, value);
         return name.empty() ? std::to_string(value) : std::string(name);
     };
     std::string severity = named(kSeverityNames, alarm.alarmSeverity);
     std::string condition = named(kConditionNames, alarm.alarmCondition);
-    if (json)
-        return JsonObject().Str("message", "alarm").Num("alarmType", alarm.alarmType)
-            .Str("class", AlarmClass(alarm.alarmType)).Str("severity", severity)
-            .Str("condition", condition).Str("resource", resource).Num("seqNo", alarm.alarmSeqNo)
-            .Num("time", static_cast<int64_t>(time)).Text();
     std::snprintf(text, sizeof text, "ALARM type=%u (%s) severity=%s condition=%s resource=%s seq=%u time=%llu",
                   alarm.alarmType, std::string(AlarmClass(alarm.alarmType)).c_str(), severity.c_str(),
                   condition.c_str(), resource, alarm.alarmSeqNo, static_cast<unsigned long long>(time));
@@ -512,6 +596,9 @@ std::string ParseFilter(const Invocation &run, tZqCmAlarmFilterInfo *filterP) {
     return {};
 }
 
+// Registers, prints what arrives, unregisters. Without --follow it ends after --count messages
+// (alarms and events alike) or, short of them, when --wait runs out (exit 3); SIGINT and SIGTERM
+// end it at any time, quietly and with exit 0.
 int Alarms(const Invocation &run) {
     tZqCmAlarmFilterInfo filter;
     std::string error = ParseFilter(run, &filter);
@@ -530,28 +617,23 @@ int Alarms(const Invocation &run) {
     if (error.empty() && !run.args.empty()) error = "unexpected '" + run.args[0] + "'";
     if (!error.empty()) return UsageError(run, error);
     bool follow = run.Has("follow");
-    if (int started = Start(run)) return started;
-
-    // A registration waits three receive time-outs for its answer: a first request tells a
-    // silent manager within one.
-    Counters before;
-    uZqCmKey key;
-    std::memset(&key, 0, sizeof key);
-    key.resType = eZQ_CMAPI_RES_TYPE_SYSTEM;
-    uZqCmRes probe;
-    std::memset(&probe, 0, sizeof probe);
-    probe.gponSysConfig.bitMask = fCMAPI_GPON_SYS_CONFIG_MASK_INIT_STATUS;
-    eOsRet ret = ZqCmApi__GetReq(NextTransactionId(), eZQ_CMAPI_RES_TYPE_SYSTEM,
-                                 eZQ_CMAPI_RES_ID_EQPT_OLT_INIT_STATUS, key, &probe);
-    JsonObject json;
-    json.Str("operation", "alarms").Str("manager", run.manager);
-    Outcome outcome = Judge(run, ret, before);
-    if (outcome.exit == kExitNoAnswer) return Report(run, "alarms", json, ret, outcome);
-
+    // From here on an interruption is an ordinary end, however early it comes.
     struct sigaction action {};
     action.sa_handler = RequestStop;
     sigaction(SIGINT, &action, nullptr);
     sigaction(SIGTERM, &action, nullptr);
+    if (int started = Start(run)) return started;
+
+    // A registration waits three receive time-outs for its answer: a first request tells a
+    // silent manager within one.
+    uZqCmRes probe;
+    eOsRet ret;
+    Outcome outcome = GetSystemConfig(run, eZQ_CMAPI_RES_ID_EQPT_OLT_INIT_STATUS,
+                                      fCMAPI_GPON_SYS_CONFIG_MASK_INIT_STATUS, &probe, &ret);
+    JsonObject json;
+    json.Str("operation", "alarms").Str("manager", run.manager);
+    if (outcome.exit == kExitNoAnswer) return Report(run, "alarms", json, ret, outcome);
+
     itCmApi__RegisterAlarmHandler(KeepAlarm);
     tZqCmAlarmRegInfo registration;
     std::memset(&registration, 0, sizeof registration);
@@ -582,16 +664,28 @@ int Alarms(const Invocation &run) {
             lock.lock();
         }
     }
-    if (alarmsDropped != 0)
-        std::fprintf(stderr, "cmctl: %zu alarms came faster than they could be shown and were dropped\n",
-                     alarmsDropped);
-    if (shown == 0 && !run.json)
-        std::fprintf(stderr, "cmctl: no alarm within %llu s\n", static_cast<unsigned long long>(waitSeconds));
     eOsRet unregistered = ZqCmApi__AlarmUnRegister(NextTransactionId(), registration);
     if (unregistered != eOS_RET_SUCCESS)
         std::fprintf(stderr, "cmctl: alarm unregistration: not answered or refused: %s\n",
                      RetText(unregistered).c_str());
-    return kExitOk;
+    std::string dropped;
+    {
+        std::lock_guard<std::mutex> lock(alarmMutex);
+        if (alarmsDropped != 0)
+            dropped = "; " + std::to_string(alarmsDropped) + " more came faster than they could be shown and were dropped";
+    }
+    if (stopRequested != 0) {
+        std::fprintf(stderr, "cmctl: ended by %s: %zu alarms and events shown%s\n",
+                     stopRequested == SIGINT ? "SIGINT" : "SIGTERM", shown, dropped.c_str());
+        return kExitOk;
+    }
+    if (!dropped.empty()) std::fprintf(stderr, "cmctl: %zu alarms and events shown%s\n", shown, dropped.c_str());
+    if (shown == wanted) return kExitOk;
+    std::string seconds = std::to_string(waitSeconds) + " s";
+    return Fail(run, kExitNoAnswer, "cmctl",
+                shown == 0 ? "no alarm within " + seconds
+                           : "only " + std::to_string(shown) + " of " + std::to_string(wanted) +
+                                 " alarms and events within " + seconds);
 }
 
 } // namespace

@@ -38,6 +38,11 @@ struct Invocation {
 // Runs a parsed command; the channel is opened first where the command needs it.
 int RunCommand(const Invocation &run);
 
+// The object --json prints for a failure that has no answer of the manager to show (bad
+// arguments, a local failure, an alarm wait run out): the command (null before one is known),
+// "ok": false, the exit status and the message.
+std::string ErrorJson(std::string_view operation, const std::string &message, int exit);
+
 } // namespace cmctl
 
 #endif // RELAYKIT_CMCTL_COMMANDS_H

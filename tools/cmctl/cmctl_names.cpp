@@ -263,6 +263,11 @@ std::string_view NameOf(std::span<const EnumName> names, uint32_t value) {
     return {};
 }
 
+std::string NamedValue(std::span<const EnumName> names, uint32_t value) {
+    std::string_view name = NameOf(names, value);
+    return name.empty() ? std::to_string(value) : std::string(name) + " (" + std::to_string(value) + ")";
+}
+
 std::optional<uint32_t> ValueOf(std::span<const EnumName> names, std::string_view text,
                                 uint32_t max) {
     for (const EnumName &entry : names)

@@ -43,6 +43,8 @@ bool SameText(std::string_view a, std::string_view b); // ASCII case-insensitive
 // An unsigned number in decimal or 0x hexadecimal, no larger than max.
 std::optional<uint64_t> ParseNumber(std::string_view text, uint64_t max);
 std::string_view NameOf(std::span<const EnumName> names, uint32_t value); // empty when unknown
+// "READY (3)", or the number alone when it has no name.
+std::string NamedValue(std::span<const EnumName> names, uint32_t value);
 // A value by name (case-insensitive) or by number up to max.
 std::optional<uint32_t> ValueOf(std::span<const EnumName> names, std::string_view text,
                                 uint32_t max = UINT32_MAX);

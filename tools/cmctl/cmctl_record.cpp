@@ -157,6 +157,14 @@ std::string JsonString(std::string_view text) {
     return out + "\"";
 }
 
+std::string EnumJson(uint32_t value, std::string_view name) {
+    return "{\"value\":" + std::to_string(value) + ",\"name\":" + (name.empty() ? "null" : JsonString(name)) + "}";
+}
+
+std::string EnumJson(std::span<const EnumName> names, uint32_t value) {
+    return EnumJson(value, NameOf(names, value));
+}
+
 std::string HexText(std::span<const uint8_t> bytes) {
     std::string out;
     char two[3];
@@ -227,6 +235,17 @@ std::string ParseKey(std::string_view text, uZqCmKey *keyP) {
     return {};
 }
 
+std::string_view KeyForm(uint32_t resType) {
+    switch (resType) {
+    case eZQ_CMAPI_RES_TYPE_ONU: return "onu=S/D/L/O";
+    case eZQ_CMAPI_RES_TYPE_LINK:
+    case eZQ_CMAPI_RES_TYPE_LINK_SET:
+    case eZQ_CMAPI_RES_TYPE_TOD: return "link=S/D/L";
+    case eZQ_CMAPI_RES_TYPE_PROFILE: return "profile=I[/I2]";
+    default: return "KEY";
+    }
+}
+
 std::string KeyText(const uZqCmKey &key, uint32_t resType) {
     std::span<const uint8_t> bytes(reinterpret_cast<const uint8_t *>(&key), sizeof key);
     if (ZeroFrom(bytes, 0)) return "none";
@@ -295,11 +314,13 @@ std::string ParseMask(const Layout *layout, std::string_view text, uint32_t *mas
         *maskP = static_cast<uint32_t>(*number);
         return {};
     }
-    if (layout == nullptr) return "bad mask '" + std::string(text) + "': give a number";
     if (SameText(text, "all")) {
-        for (const Field &field : layout->fields) *maskP |= field.maskBit;
+        if (layout == nullptr) *maskP = UINT32_MAX;
+        else
+            for (const Field &field : layout->fields) *maskP |= field.maskBit;
         return {};
     }
+    if (layout == nullptr) return "bad mask '" + std::string(text) + "': give a number or 'all'";
     while (!text.empty()) {
         size_t comma = text.find(',');
         std::string_view name = text.substr(0, comma);
@@ -411,12 +432,7 @@ std::string FieldText(const Field &field, std::span<const uint8_t> record) {
         std::snprintf(text, sizeof text, field.maskBit == 0 ? "0x%08x" : "%u",
                       ReadNumber(record, field));
         return text;
-    case FieldKind::kEnum: {
-        uint32_t value = ReadNumber(record, field);
-        std::string_view name = NameOf(field.names, value);
-        if (name.empty()) return std::to_string(value);
-        return std::string(name) + " (" + std::to_string(value) + ")";
-    }
+    case FieldKind::kEnum: return NamedValue(field.names, ReadNumber(record, field));
     case FieldKind::kText:
     case FieldKind::kChars: return "\"" + PrintableText(bytes, false) + "\"";
     case FieldKind::kBytes: {
@@ -434,11 +450,7 @@ std::string FieldJson(const Field &field, std::span<const uint8_t> record) {
     std::span<const uint8_t> bytes = record.subspan(field.offset, field.size);
     switch (field.kind) {
     case FieldKind::kNumber: return std::to_string(ReadNumber(record, field));
-    case FieldKind::kEnum: {
-        uint32_t value = ReadNumber(record, field);
-        std::string_view name = NameOf(field.names, value);
-        return name.empty() ? std::to_string(value) : JsonString(name);
-    }
+    case FieldKind::kEnum: return EnumJson(field.names, ReadNumber(record, field));
     case FieldKind::kText:
     case FieldKind::kChars: return "\"" + PrintableText(bytes, true) + "\"";
     case FieldKind::kBytes: return JsonString(HexText(bytes.first(UsedLength(bytes))));

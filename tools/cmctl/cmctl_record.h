@@ -24,6 +24,9 @@ using Bytes = std::vector<uint8_t>;
 // device=S/D, slot=S, profile=I[/I2], type=N (the first word), hex:BYTES (at most 52). Returns an
 // empty string on success, else what is wrong.
 std::string ParseKey(std::string_view text, uZqCmKey *keyP);
+// The key form a resource type is addressed with, for messages: "onu=S/D/L/O", "link=S/D/L",
+// "profile=I[/I2]", or "KEY" where no one form fits.
+std::string_view KeyForm(uint32_t resType);
 // The key in the form that suits the resource type: type=N for the system, onu=... for ONUs,
 // link=... for links and time of day, profile=... for profiles, hex:... otherwise or when bytes
 // lie outside the form. A key of zeros is "none".
@@ -56,7 +59,8 @@ size_t RecordSize(uint32_t resId);
 const Layout *LayoutOf(uint32_t resId);
 
 // Field names are matched without regard to case. Each returns an empty string on success.
-// A mask: a number, "all", or field names joined by commas.
+// A mask: a number, "all" (every field's bit; every bit of a record shown as bytes), or field
+// names joined by commas.
 std::string ParseMask(const Layout *layout, std::string_view text, uint32_t *maskP);
 // Hexadecimal bytes ("0x" and separators ':' '-' '.' '_' allowed), at most record.size() of them,
 // into the start of record.
@@ -72,6 +76,10 @@ std::string FieldText(const Field &field, std::span<const uint8_t> record);
 std::string FieldJson(const Field &field, std::span<const uint8_t> record);
 
 std::string JsonString(std::string_view text);
+// An enumerated value, always of one shape: {"value": N, "name": "NAME"}, the name null when
+// the value has none.
+std::string EnumJson(std::span<const EnumName> names, uint32_t value);
+std::string EnumJson(uint32_t value, std::string_view name);
 std::string HexText(std::span<const uint8_t> bytes); // lower case, no separators
 size_t UsedLength(std::span<const uint8_t> bytes);   // without trailing zero bytes
 

@@ -21,7 +21,9 @@ using namespace oltmgr;
 using namespace oltmgr::sim;
 using Clock = std::chrono::steady_clock;
 
-constexpr auto kIdleWait = std::chrono::seconds(1); // the longest the main thread sleeps at once
+// The longest the main thread sleeps at once: the summary of ignored datagrams is due a second
+// after the last one, and is written this late at most.
+constexpr auto kIdleWait = std::chrono::milliseconds(200);
 
 int Fail(const std::string &message) {
     std::fprintf(stderr, "oltmgr-sim: %s\n", message.c_str());
@@ -52,6 +54,11 @@ int main(int argc, char **argv) {
         std::fputs(Usage(), stdout);
         return 0;
     }
+    if (options.version) {
+        std::printf("oltmgr-sim (relayKit) %s\n", RELAYKIT_VERSION_TEXT);
+        return 0;
+    }
+    SetQuiet(options.quiet);
 
     // The signals are taken by the main thread only, at its own pace: block them before the peer's
     // thread starts, so that thread inherits the mask. A reader that goes away must not end us.
@@ -71,7 +78,7 @@ int main(int argc, char **argv) {
         }
     }
 
-    Emulator emulator(database.get());
+    Emulator emulator(database.get(), options.acceptEarly);
     auto peer = std::make_unique<Peer>(PeerOptions{options.address, options.port, "", 0});
     if (!peer->Ok()) {
         return Fail(peer->Error());
@@ -93,6 +100,7 @@ int main(int argc, char **argv) {
     while (!caught) {
         Clock::time_point wake = Clock::now() + kIdleWait;
         caught = WaitForSignal(signals, scheduled ? std::min(wake, nextAlarm) : wake);
+        emulator.FlushIgnored();
         if (!caught && scheduled && Clock::now() >= nextAlarm) {
             emulator.ScheduledAlarm(*peer);
             nextAlarm += options.alarmEvery;
@@ -102,7 +110,8 @@ int main(int argc, char **argv) {
         }
     }
 
-    LogLine(std::string("shutting down on ") + (*caught == SIGINT ? "SIGINT" : "SIGTERM"));
     peer->Stop(); // no request changes the store while it is saved for the last time
+    emulator.FlushIgnored(true);
+    LogLine(std::string("shutting down on ") + (*caught == SIGINT ? "SIGINT" : "SIGTERM"));
     return emulator.Save(peer->GetStore()) ? 0 : 1;
 }

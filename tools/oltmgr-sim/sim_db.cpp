@@ -1,8 +1,12 @@
 // sim_db.cpp - the store's SQLite file: layout check, load and save.
 #include "sim_db.h"
 
+#include <fcntl.h>
 #include <sqlite3.h>
+#include <sys/file.h>
+#include <unistd.h>
 
+#include <cerrno>
 #include <cstring>
 
 namespace oltmgr::sim {
@@ -43,16 +47,39 @@ bool QueryText(sqlite3 *db, const char *sql, std::string *text, std::string *err
     return true;
 }
 
+// Takes the file for this process alone: an exclusive lock on a descriptor of its own, held until
+// the process ends, so a second emulator on the same file cannot load it and later save over
+// the first one's saves. -1 when the file is in use (*error says so) or cannot be opened here
+// (*error empty: SQLite then names the reason).
+int LockFile(const std::string &path, std::string *error) {
+    int fd = open(path.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0666);
+    if (fd < 0) fd = open(path.c_str(), O_RDONLY | O_CLOEXEC);
+    if (fd < 0) return -1;
+    if (flock(fd, LOCK_EX | LOCK_NB) == 0) return fd;
+    *error = errno == EWOULDBLOCK ? "the file is in use by another process"
+                                  : std::string("cannot lock the file: ") + std::strerror(errno);
+    close(fd);
+    return -1;
+}
+
 } // namespace
 
 std::unique_ptr<Database> Database::Open(const std::string &path, std::string *error) {
+    error->clear();
+    int lock = LockFile(path, error);
+    if (!error->empty()) {
+        return nullptr;
+    }
     sqlite3 *db = nullptr;
     if (sqlite3_open_v2(path.c_str(), &db, SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE, nullptr) != SQLITE_OK) {
         *error = db != nullptr ? sqlite3_errmsg(db) : "out of memory";
         sqlite3_close(db);
+        if (lock >= 0) {
+            close(lock);
+        }
         return nullptr;
     }
-    std::unique_ptr<Database> database(new Database(path, db));
+    std::unique_ptr<Database> database(new Database(path, db, lock));
     if (sqlite3_db_readonly(db, "main") == 1) {
         *error = "the file is read-only, so the store could not be saved";
         return nullptr;
@@ -84,7 +111,14 @@ std::unique_ptr<Database> Database::Open(const std::string &path, std::string *e
     return database;
 }
 
-Database::~Database() { sqlite3_close(db_); }
+Database::~Database() {
+    sqlite3_close(db_);
+    // Closing any descriptor of the file drops the POSIX locks SQLite holds on it, so the lock's
+    // own descriptor goes last.
+    if (lockFd_ >= 0) {
+        close(lockFd_);
+    }
+}
 
 bool Database::Exec(const char *sql, std::string *error) {
     char *message = nullptr;

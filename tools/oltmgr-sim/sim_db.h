@@ -4,7 +4,9 @@
 // A file that SQLite cannot open, that fails its integrity check, that has another layout, or
 // whose rows do not make instances of the store (a key that is not 52 bytes, a record that is
 // not its resource's size, a repeated instance, too many) is refused with the reason; nothing of
-// it is loaded. Every call may be made from any thread; one lock serialises them.
+// it is loaded. A file that another process has open as its store (a second emulator) is refused
+// at once: Open locks the file for this process until it ends. Every call may be made from any
+// thread; one lock serialises them.
 #ifndef OLTMGR_SIM_DB_H
 #define OLTMGR_SIM_DB_H
 
@@ -37,11 +39,12 @@ class Database {
     const std::string &Path() const { return path_; }
 
   private:
-    Database(std::string path, sqlite3 *db) : path_(std::move(path)), db_(db) {}
+    Database(std::string path, sqlite3 *db, int lockFd) : path_(std::move(path)), db_(db), lockFd_(lockFd) {}
     bool Exec(const char *sql, std::string *error);
 
     std::string path_;
     sqlite3 *db_;
+    int lockFd_; // holds the file's exclusive lock; -1 when the file could not be opened for it
     std::mutex mutex_;
 };
 

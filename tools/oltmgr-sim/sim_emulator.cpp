@@ -47,21 +47,16 @@ std::string Subscribers(size_t count) {
     return std::to_string(count) + (count == 1 ? " subscriber" : " subscribers");
 }
 
-// Why the peer gave no answer to a datagram.
-std::string IgnoredLine(const Datagram &datagram) {
-    std::string line = "ignored " + std::to_string(datagram.bytes.size()) + "-byte datagram from " +
-                       EndpointText(datagram.from) + ": ";
-    if (datagram.bytes.size() < sizeof(tZqOltMsgHdr)) {
-        return line + "shorter than a message header";
-    }
-    uint32_t msgType = ReadAt<uint32_t>(datagram.bytes, kMsgTypeAt);
-    if (msgType == eZQ_CM_MSG_TYPE_REQ) {
-        return line + "a request shorter than " + std::to_string(kMsgLen) + " bytes";
-    }
-    if (msgType == eZQ_CM_MSG_TYPE_ALM_REG) {
-        return line + "a registration shorter than " + std::to_string(sizeof(tZqCmAlarmRegInfo)) + " bytes";
-    }
-    return line + "message type " + std::to_string(msgType) + " is not answered";
+bool IsSystemConfig(uint32_t resId) {
+    return resId == eZQ_CMAPI_RES_ID_EQPT_GPON_SYS_CONFIG || resId == eZQ_CMAPI_RES_ID_EQPT_OLT_INIT_STATUS;
+}
+
+// A request a manager that is still starting refuses: any but the get of the system
+// configuration, which is how a host asks whether the manager is ready.
+bool RefusedBeforeReady(const Bytes &request) {
+    return request.size() >= kMsgLen && ReadAt<uint32_t>(request, kMsgTypeAt) == eZQ_CM_MSG_TYPE_REQ &&
+           !(ReadAt<uint32_t>(request, kOperTypeAt) == eZQ_CM_OPER_TYPE_GET &&
+             IsSystemConfig(ReadAt<uint32_t>(request, kResIdAt)));
 }
 
 // Applies a change to the system configuration as a set request of the manager itself would.
@@ -88,17 +83,22 @@ std::vector<Reply> Emulator::Respond(const Datagram &datagram, Store &store) {
         return {};
     }
     const Bytes &request = datagram.bytes;
+    if (request.size() >= sizeof(tZqOltMsgHdr) && ReadAt<uint32_t>(request, kMsgTypeAt) == eZQ_CM_MSG_TYPE_ALM_REG) {
+        return Register(datagram, store);
+    }
+    eZqCmOltMgrInitStatus state = acceptEarly_ ? eZQ_CM_OLT_STATUS_READY : store.CurrentInitStatus();
+    if (state != eZQ_CM_OLT_STATUS_READY && RefusedBeforeReady(request)) {
+        Bytes refusal = EchoResponse(request.data(), request.size(), eOS_RET_INVALID_STATE);
+        TrafficLine(RequestLine(request, refusal) + " (not ready: " + InitStatusName(state) + ")");
+        return {Reply{std::move(refusal)}};
+    }
     std::vector<Reply> replies = DefaultReplies(datagram, store);
     if (replies.empty()) {
-        LogLine(IgnoredLine(datagram));
+        ignored_.Count(datagram, IgnoredDatagrams::Clock::now());
         return replies;
     }
     const Bytes &answer = replies.front().bytes;
-    if (ReadAt<uint32_t>(request, kMsgTypeAt) == eZQ_CM_MSG_TYPE_ALM_REG) {
-        LogLine(RegistrationLine(request, answer, datagram.from));
-        return replies;
-    }
-    LogLine(RequestLine(request, answer));
+    TrafficLine(RequestLine(request, answer));
     if (ReadAt<uint32_t>(answer, kRetAt) != eOS_RET_SUCCESS) {
         return replies;
     }
@@ -109,13 +109,29 @@ std::vector<Reply> Emulator::Respond(const Datagram &datagram, Store &store) {
         auto notifications = OnuChanged(store, request, operType == eZQ_CM_OPER_TYPE_CREATE);
         std::move(notifications.begin(), notifications.end(), std::back_inserter(replies));
     }
-    bool system = resId == eZQ_CMAPI_RES_ID_EQPT_GPON_SYS_CONFIG || resId == eZQ_CMAPI_RES_ID_EQPT_OLT_INIT_STATUS;
-    if (system && operType == eZQ_CM_OPER_TYPE_SET &&
+    if (IsSystemConfig(resId) && operType == eZQ_CM_OPER_TYPE_SET &&
         (ReadAt<uint32_t>(request, kResAt) & fCMAPI_GPON_SYS_CONFIG_MASK_DB_SAVE) != 0 &&
         ReadAt<uint32_t>(request, kDbSaveAt) == eOS_BOOL_TRUE) {
         SaveOnRequest(store);
     }
     return replies;
+}
+
+// Answers a registration; a subscriber that gave way to it is logged.
+std::vector<Reply> Emulator::Register(const Datagram &datagram, Store &store) {
+    std::optional<Subscriber> evicted;
+    Bytes answer = store.HandleAlarmRegistration(datagram.bytes.data(), datagram.bytes.size(), datagram.from, &evicted);
+    if (answer.empty()) {
+        ignored_.Count(datagram, IgnoredDatagrams::Clock::now());
+        return {};
+    }
+    TrafficLine(RegistrationLine(datagram.bytes, answer, datagram.from));
+    if (evicted) {
+        TrafficLine("alarm subscriber " + EndpointText(evicted->address) + " gave way to " +
+                    EndpointText(datagram.from) + ": " + std::to_string(kMaxSubscribers) +
+                    " subscribers at most, the oldest goes");
+    }
+    return {Reply{std::move(answer)}};
 }
 
 tZqCmAlarmInfo Emulator::NewAlarm(eZqCmAlarmType type, eZqCmAlarmSeverity severity, eZqCmAlarmCondition condition,
@@ -149,10 +165,10 @@ std::vector<Reply> Emulator::OnuChanged(Store &store, const Bytes &request, bool
         event.info.assign(serial, serial + kSerialLen);
     }
     std::vector<Reply> replies = AlarmReplies(store, alarm);
-    LogLine(std::string("alarm ") + AlarmName(kOnuAlarm) + (created ? " raised" : " cleared") + " onu " +
+    TrafficLine(std::string("alarm ") + AlarmName(kOnuAlarm) + (created ? " raised" : " cleared") + " onu " +
             PortText(where) + " seq " + std::to_string(alarm.alarmSeqNo) + " -> " + Subscribers(replies.size()));
     std::vector<Reply> events = EventReplies(store, event, where);
-    LogLine(std::string("event ") + (created ? "ONU_ACTIVATED" : "ONU_DEACTIVATED") + " onu " + PortText(where) +
+    TrafficLine(std::string("event ") + (created ? "ONU_ACTIVATED" : "ONU_DEACTIVATED") + " onu " + PortText(where) +
             " -> " + Subscribers(events.size()));
     std::move(events.begin(), events.end(), std::back_inserter(replies));
     return replies;
@@ -214,7 +230,7 @@ void Emulator::ScheduledAlarm(Peer &peer) {
         place = "link 1/0/1";
     }
     size_t sent = peer.SendAlarm(alarm);
-    LogLine(std::string("alarm ") + AlarmName(alarm.alarmType) + " scheduled " + place + " seq " +
+    TrafficLine(std::string("alarm ") + AlarmName(alarm.alarmType) + " scheduled " + place + " seq " +
             std::to_string(alarm.alarmSeqNo) + " -> " + Subscribers(sent));
 }
 

@@ -3,9 +3,14 @@
 // when its configuration is created or deleted, saves the store when the system configuration
 // asks for it, and raises the scheduled alarms.
 //
-// Respond runs on the peer's thread, ScheduledAlarm on the main thread; the alarm sequence number
-// is shared. Until Open is called every datagram is dropped unanswered, so no answer comes from a
-// store that is still being loaded.
+// Until the start-up state reaches READY, every request except a get of the system configuration
+// (the readiness poll) is answered with INVALID_STATE, as a manager that is still starting does;
+// acceptEarly answers them from the store at once.
+//
+// Respond runs on the peer's thread, ScheduledAlarm and FlushIgnored on the main thread; the
+// alarm sequence number and the ignored datagrams' summary are shared. Until Open is called
+// every datagram is dropped unanswered, so no answer comes from a store that is still being
+// loaded.
 #ifndef OLTMGR_SIM_EMULATOR_H
 #define OLTMGR_SIM_EMULATOR_H
 
@@ -15,6 +20,7 @@
 
 #include "oltmgr_peer.h"
 #include "sim_db.h"
+#include "sim_log.h"
 
 namespace oltmgr::sim {
 
@@ -28,13 +34,16 @@ inline constexpr eZqCmAlarmType kScheduledLinkAlarm = eZQ_CMAPI_OLT_ALARM_LOS;
 
 class Emulator {
   public:
-    explicit Emulator(Database *database) : database_(database) {}
+    Emulator(Database *database, bool acceptEarly) : database_(database), acceptEarly_(acceptEarly) {}
 
     void Open() { open_ = true; }
 
     // The peer's responder: the answer to the datagram and the notifications it causes, in that
-    // order; each request, registration and ignored datagram is logged on one line.
+    // order; each request and registration is logged on one line, ignored datagrams in summary.
     std::vector<Reply> Respond(const Datagram &datagram, Store &store);
+
+    // Logs the summary of the ignored datagrams when one is due (final: at once).
+    void FlushIgnored(bool final = false) { ignored_.Flush(IgnoredDatagrams::Clock::now(), final); }
 
     // Raises the next scheduled alarm through the peer and logs it.
     void ScheduledAlarm(Peer &peer);
@@ -47,10 +56,13 @@ class Emulator {
     tZqCmAlarmInfo NewAlarm(eZqCmAlarmType type, eZqCmAlarmSeverity severity, eZqCmAlarmCondition condition,
                             const tZqCmOnuPortKey &where);
     std::vector<Reply> OnuChanged(Store &store, const Bytes &request, bool created);
+    std::vector<Reply> Register(const Datagram &datagram, Store &store);
     void SaveOnRequest(Store &store);
 
     Database *database_;
+    bool acceptEarly_;
     std::atomic<bool> open_{false};
+    IgnoredDatagrams ignored_;
     std::atomic<uint32_t> alarmSeqNo_{0};
     Key lastScheduledOnu_{}; // main thread only: the ONU the latest scheduled alarm was about
 };

@@ -4,6 +4,7 @@
 #include <arpa/inet.h>
 
 #include <algorithm>
+#include <atomic>
 #include <cstdio>
 #include <mutex>
 
@@ -14,10 +15,24 @@ namespace oltmgr::sim {
 namespace {
 
 std::mutex logMutex;
+std::atomic<bool> quietLog{false};
+
+constexpr auto kSummaryPeriod = std::chrono::seconds(1);
 
 std::string Named(const char *name, uint32_t value) {
     return name != nullptr ? std::string(name) : std::to_string(value);
 }
+
+const char *FilterName(uint32_t filterType) {
+    constexpr const char *kNames[] = {"NONE", "ONU", "LINK", "SLOT", "ALARM_TYPE", "PM_TCA", "AVC"};
+    return filterType < std::size(kNames) ? kNames[filterType] : "?";
+}
+
+bool IsSystem(uint32_t resId) {
+    return resId == eZQ_CMAPI_RES_ID_EQPT_GPON_SYS_CONFIG || resId == eZQ_CMAPI_RES_ID_EQPT_OLT_INIT_STATUS;
+}
+
+} // namespace
 
 const char *InitStatusName(uint32_t status) {
     switch (status) {
@@ -32,22 +47,84 @@ const char *InitStatusName(uint32_t status) {
     }
 }
 
-const char *FilterName(uint32_t filterType) {
-    constexpr const char *kNames[] = {"NONE", "ONU", "LINK", "SLOT", "ALARM_TYPE", "PM_TCA", "AVC"};
-    return filterType < std::size(kNames) ? kNames[filterType] : "?";
-}
-
-bool IsSystem(uint32_t resId) {
-    return resId == eZQ_CMAPI_RES_ID_EQPT_GPON_SYS_CONFIG || resId == eZQ_CMAPI_RES_ID_EQPT_OLT_INIT_STATUS;
-}
-
-} // namespace
-
 void LogLine(const std::string &text) {
     std::lock_guard lock(logMutex);
     std::string line = text + "\n";
     std::fwrite(line.data(), 1, line.size(), stdout);
     std::fflush(stdout);
+}
+
+void TrafficLine(const std::string &text) {
+    if (!quietLog.load()) {
+        LogLine(text);
+    }
+}
+
+void SetQuiet(bool quiet) { quietLog.store(quiet); }
+
+void IgnoredDatagrams::Count(const Datagram &datagram, Clock::time_point now) {
+    size_t reason = 3;
+    uint32_t msgType = ReadAt<uint32_t>(datagram.bytes, kMsgTypeAt);
+    if (datagram.bytes.size() < sizeof(tZqOltMsgHdr)) {
+        reason = 0;
+    } else if (msgType == eZQ_CM_MSG_TYPE_REQ) {
+        reason = 1;
+    } else if (msgType == eZQ_CM_MSG_TYPE_ALM_REG) {
+        reason = 2;
+    }
+    std::string line;
+    {
+        std::lock_guard lock(mutex_);
+        ++byReason_[reason];
+        ++count_;
+        if (reason == 3) {
+            lastMsgType_ = msgType;
+        }
+        lastFrom_ = EndpointText(datagram.from);
+        lastLength_ = datagram.bytes.size();
+        line = TakeSummary(now, false);
+    }
+    if (!line.empty()) {
+        TrafficLine(line);
+    }
+}
+
+void IgnoredDatagrams::Flush(Clock::time_point now, bool final) {
+    std::string line;
+    {
+        std::lock_guard lock(mutex_);
+        line = TakeSummary(now, final);
+    }
+    if (!line.empty()) {
+        TrafficLine(line);
+    }
+}
+
+// "ignored 3 datagrams: 1 shorter than a message header, 2 requests shorter than 1640 bytes;
+// latest 5 bytes from 127.0.0.1:40001"
+std::string IgnoredDatagrams::TakeSummary(Clock::time_point now, bool final) {
+    if (count_ == 0 || (!final && now - lastLine_ < kSummaryPeriod)) {
+        return {};
+    }
+    const std::string reasons[] = {
+        "shorter than a message header",
+        "requests shorter than " + std::to_string(kMsgLen) + " bytes",
+        "registrations shorter than " + std::to_string(sizeof(tZqCmAlarmRegInfo)) + " bytes",
+        "of a message type that is not answered (latest " + std::to_string(lastMsgType_) + ")",
+    };
+    std::string line = "ignored " + std::to_string(count_) + (count_ == 1 ? " datagram:" : " datagrams:");
+    const char *separator = " ";
+    for (size_t i = 0; i < byReason_.size(); ++i) {
+        if (byReason_[i] != 0) {
+            line += separator + std::to_string(byReason_[i]) + " " + reasons[i];
+            separator = ", ";
+        }
+    }
+    line += "; latest " + std::to_string(lastLength_) + " bytes from " + lastFrom_;
+    byReason_ = {};
+    count_ = 0;
+    lastLine_ = now;
+    return line;
 }
 
 std::string EndpointText(const sockaddr_in &address) {

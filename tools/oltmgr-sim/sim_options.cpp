@@ -3,7 +3,9 @@
 
 #include <arpa/inet.h>
 
+#include <algorithm>
 #include <cerrno>
+#include <iterator>
 #include <cmath>
 #include <cstdlib>
 #include <optional>
@@ -52,8 +54,16 @@ bool ParseListen(const std::string &text, Options *options) {
 bool ParseOptions(int argc, const char *const *argv, Options *options, std::string *error) {
     for (int i = 0; i < argc; ++i) {
         std::string arg = argv[i];
-        if (arg == "--help" || arg == "-h") {
-            options->help = true;
+        struct Flag {
+            const char *name;
+            bool Options::*member;
+        };
+        constexpr Flag kFlags[] = {{"--help", &Options::help},       {"-h", &Options::help},
+                                   {"--version", &Options::version}, {"--quiet", &Options::quiet},
+                                   {"--accept-early", &Options::acceptEarly}};
+        auto flag = std::find_if(std::begin(kFlags), std::end(kFlags), [&](const Flag &f) { return arg == f.name; });
+        if (flag != std::end(kFlags)) {
+            options->*(flag->member) = true;
             continue;
         }
         std::string name = arg;
@@ -103,8 +113,8 @@ bool ParseOptions(int argc, const char *const *argv, Options *options, std::stri
 }
 
 const char *Synopsis() {
-    return "usage: oltmgr-sim [--listen ADDR:PORT] [--init-delay SECONDS] [--alarm-every SECONDS]\n"
-           "                  [--db FILE] [--help]\n";
+    return "usage: oltmgr-sim [--listen ADDR:PORT] [--init-delay SECONDS] [--accept-early]\n"
+           "                  [--alarm-every SECONDS] [--db FILE] [--quiet] [--help] [--version]\n";
 }
 
 const char *Usage() {
@@ -113,13 +123,22 @@ const char *Usage() {
            "takes alarm registrations and sends alarms and events to the subscribers.\n"
            "  --listen ADDR:PORT     where requests arrive (default 127.0.0.1:47000; port 0: any)\n"
            "  --init-delay SECONDS   start-up: NOT_INIT for half of it, then BUSY, then READY\n"
-           "                         (default 0: READY at once)\n"
+           "                         (default 0: READY at once); until READY every request but\n"
+           "                         the get of the system configuration (the readiness poll)\n"
+           "                         is answered with eOS_RET_INVALID_STATE\n"
+           "  --accept-early         answer every request from the store before READY too\n"
            "  --alarm-every SECONDS  raise an alarm on this period (default 0: only on changes)\n"
            "  --db FILE              keep the store in this SQLite file: loaded at start, saved\n"
            "                         when a set of the system configuration asks for dbSave and\n"
-           "                         at exit (default: in memory only)\n"
+           "                         at exit (default: in memory only); the file is locked while\n"
+           "                         the program runs, so a second one on it exits 1 at once\n"
+           "  --quiet                log only start-up, shutdown, saves and errors\n"
            "  --help                 this text\n"
-           "Each request is logged on one line to standard output. SIGINT or SIGTERM: save, exit 0.\n";
+           "  --version              the program's and relayKit's version\n"
+           "Each request, registration and notification is logged on one line to standard output;\n"
+           "datagrams that get no answer are summarised, at most one line a second. Alarm\n"
+           "subscribers: 64 at most; a registration from a subscribed address and port replaces\n"
+           "its entry, and when all are taken the oldest gives way. SIGINT or SIGTERM: save, exit 0.\n";
     return text.c_str();
 }
 

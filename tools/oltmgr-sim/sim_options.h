@@ -1,5 +1,6 @@
-// sim_options.h - the emulator's command line: where it listens, how long its start-up takes, how
-// often it raises scheduled alarms and where it keeps its store.
+// sim_options.h - the emulator's command line: where it listens, how long its start-up takes and
+// whether it answers before it, how often it raises scheduled alarms, where it keeps its store
+// and how much it logs.
 #ifndef OLTMGR_SIM_OPTIONS_H
 #define OLTMGR_SIM_OPTIONS_H
 
@@ -17,7 +18,10 @@ struct Options {
     std::chrono::milliseconds initDelay{0};   // NOT_INIT for half of it, then BUSY, then READY
     std::chrono::milliseconds alarmEvery{0};  // 0: no scheduled alarms
     std::string dbPath;                       // empty: the store lives in memory only
+    bool acceptEarly = false;                 // answer every request before READY too
+    bool quiet = false;                       // log only start-up, shutdown, saves and errors
     bool help = false;
+    bool version = false;
 };
 
 // Reads the arguments after the program name. False, with the reason in *error, for an unknown

@@ -269,6 +269,11 @@ eZqCmOltMgrInitStatus Store::InitStatus(bool isPoll) {
     return initStatuses_[std::min(polls_ == 0 ? 0 : polls_ - 1, last)];
 }
 
+eZqCmOltMgrInitStatus Store::CurrentInitStatus() {
+    std::lock_guard lock(mutex_);
+    return InitStatus(false);
+}
+
 void Store::SetInitStatusSequence(std::vector<eZqCmOltMgrInitStatus> statuses) {
     std::lock_guard lock(mutex_);
     initStatuses_ = statuses.empty() ? std::vector{eZQ_CM_OLT_STATUS_READY} : std::move(statuses);
@@ -325,7 +330,8 @@ size_t Store::CountOf(uint32_t resId) const {
     return count;
 }
 
-Bytes Store::HandleAlarmRegistration(const uint8_t *request, size_t length, const sockaddr_in &from) {
+Bytes Store::HandleAlarmRegistration(const uint8_t *request, size_t length, const sockaddr_in &from,
+                                     std::optional<Subscriber> *evictedP) {
     if (request == nullptr || length < sizeof(tZqCmAlarmRegInfo)) {
         return {};
     }
@@ -345,14 +351,16 @@ Bytes Store::HandleAlarmRegistration(const uint8_t *request, size_t length, cons
     eOsRet ret = eOS_RET_SUCCESS;
     uint32_t regType = WireValue(info.regType);
     if (regType == eZQ_CMAPI_ALARM_REG_TYPE_REG) {
-        Subscriber subscriber{from, info.managerId, info.alarmFilterInfo};
+        // Registration order is age: a subscriber that registers again is the newest.
         if (known != subscribers_.end()) {
-            *known = subscriber;
-        } else if (subscribers_.size() < kMaxSubscribers) {
-            subscribers_.push_back(subscriber);
-        } else {
-            ret = eOS_RET_NO_RESOURCE;
+            subscribers_.erase(known);
+        } else if (subscribers_.size() >= kMaxSubscribers) {
+            if (evictedP != nullptr) {
+                *evictedP = subscribers_.front();
+            }
+            subscribers_.erase(subscribers_.begin());
         }
+        subscribers_.push_back({from, info.managerId, info.alarmFilterInfo});
     } else if (regType == eZQ_CMAPI_ALARM_REG_TYPE_UNREG) {
         if (known != subscribers_.end()) {
             subscribers_.erase(known);

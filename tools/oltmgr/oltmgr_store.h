@@ -26,6 +26,7 @@
 #include <cstdint>
 #include <map>
 #include <mutex>
+#include <optional>
 #include <vector>
 
 #include "oltmgr_wire.h"
@@ -35,7 +36,7 @@ namespace oltmgr {
 inline constexpr size_t kSerialAt = 12;          // serial number in an ONU configuration record
 inline constexpr size_t kSerialLen = 17;
 inline constexpr size_t kMaxInstances = 65536;   // all resources together; more: NO_RESOURCE
-inline constexpr size_t kMaxSubscribers = 64;    // alarm subscribers; more: NO_RESOURCE
+inline constexpr size_t kMaxSubscribers = 64;    // alarm subscribers; more: the oldest gives way
 
 using Key = std::array<uint8_t, kKeyLen>;
 
@@ -92,14 +93,20 @@ class Store {
 
     // Answers an alarm registration datagram (msgType ALM_REG, at least 80 bytes) with a 1640-byte
     // response (msgType RSP, same transaction id) whose res holds the received registration record
-    // and whose ret is the result: regType 1 adds or updates the subscriber at from (0, or
-    // NO_RESOURCE when 64 are registered), 2 removes it (0, or NO_INSTANCE_EXISTS when it was not
-    // registered), any other INVALID_OPER. Empty for anything else.
-    Bytes HandleAlarmRegistration(const uint8_t *request, size_t length, const sockaddr_in &from);
+    // and whose ret is the result: regType 1 registers the subscriber at from (0), replacing its
+    // earlier registration, which makes it the newest; with kMaxSubscribers registered already,
+    // the oldest gives way and lands in *evictedP when that is given. regType 2 removes it (0, or
+    // NO_INSTANCE_EXISTS when it was not registered), any other INVALID_OPER. Empty for anything
+    // else. Subscribers that went away without unregistering so never keep newer ones out.
+    Bytes HandleAlarmRegistration(const uint8_t *request, size_t length, const sockaddr_in &from,
+                                  std::optional<Subscriber> *evictedP = nullptr);
 
     // The start-up states that successive readiness polls report; empty means {READY}. Restarts
     // the sequence.
     void SetInitStatusSequence(std::vector<eZqCmOltMgrInitStatus> statuses);
+
+    // The start-up state that answers report now, without taking a poll's turn.
+    eZqCmOltMgrInitStatus CurrentInitStatus();
 
     // Switches the start-up state to the clock, counted from now: NOT_INIT until half the delay
     // has passed, BUSY until all of it has, then READY (a zero delay: READY at once).
