@@ -12,6 +12,7 @@
 
 #include "oswrap.h"
 #include "svc.h"
+#include "svcsyslog.h"
 #include "zqcmtrace.h"
 #include "zqcmtrace_hooks.h"
 #include "zqcmtrace_internal.h"
@@ -193,7 +194,6 @@ bool RecordQueue(const tRecord &rec) {
 }
 
 std::atomic<tLogObserver> logObserver{nullptr};
-std::atomic<tSyslogObserver> syslogObserver{nullptr};
 
 const char *OrEmpty(const char *textP) { return textP != nullptr ? textP : ""; }
 
@@ -272,13 +272,6 @@ eOsRet TraceTaskStart() {
 } // namespace
 
 void LogSetTestObserver(tLogObserver observer) { logObserver.store(observer); }
-void TraceSetSyslogObserver(tSyslogObserver observer) { syslogObserver.store(observer); }
-
-void TraceWriteSyslog(const char *lineP) {
-    syslog(LOG_USER | LOG_ERR, "%s: %s", "DEDURO", lineP);
-    if (tSyslogObserver observer = syslogObserver.load(); observer != nullptr) observer(lineP);
-}
-
 bool TraceInterfaceExtV(const char *fileNameP, uint32 lineNum, const char *funcNameP,
                         eSvcModuleId moduleId, eZqCmTraceMask mask, eZqTraceLevel traceLevel,
                         uint32 bitMask, const void *linkKeyP, uint32 onuId, const char *formatP,
@@ -599,7 +592,7 @@ void TraceTask(void) {
         if (OsWrap__QueueRcv(queueId, &msg, OS_WAIT_FOREVER) != eOS_RET_SUCCESS) continue;
         if (msg == nullptr) continue;
         char *recordP = static_cast<char *>(msg);
-        TraceWriteSyslog(recordP);
+        SvcWriteSyslog(recordP);
         OsWrap__TextOut(recordP);
         OsWrap__Free(msg);
     }
