@@ -11,10 +11,11 @@
 #include <thread>
 
 #include "capture.h"
+#include "probes.h"
 #include "oswrap.h"
 #include "svc.h"
+#include "svcsyslog.h"
 #include "zqcmtrace.h"
-#include "zqcmtrace_hooks.h"
 
 namespace rktest {
 
@@ -26,7 +27,7 @@ inline TextCapture &SyslogLines() {
 }
 
 inline void CaptureSyslog() {
-    TraceSetSyslogObserver([](const char *lineP) { SyslogLines().Add(lineP); });
+    SvcSetSyslogObserver([](const char *lineP) { SyslogLines().Add(lineP); });
 }
 
 // The start-up of a host: wrapper, information handler, trace task; then every text is also fed to
@@ -69,16 +70,6 @@ inline void QuiesceTrace() {
     SetCliShowOltLog(eOS_BOOL_FALSE);
     TraceSetLevel(eZQ_TL_DEBUG);
     DrainTraceQueue();
-}
-
-// Waits until every accounted block is back (the trace task frees each record after writing it).
-inline bool WaitForNoLiveBlocks() {
-    auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(10);
-    while (__atomic_load_n(&MemAllocCnt, __ATOMIC_RELAXED) != 0) {
-        if (std::chrono::steady_clock::now() > deadline) return false;
-        std::this_thread::sleep_for(std::chrono::milliseconds(1));
-    }
-    return true;
 }
 
 } // namespace rktest
