@@ -145,7 +145,7 @@ void MemRecordDump(void) {
         pass.more = next < OS_MAX_MEM_RECORDS;
         return pass;
     };
-    DumpTable<Row>(nullptr, &MemRecordMutex, copy, [](const Row &row) {
+    DumpTable<Row>(nullptr, &MemRecordMutex, nullptr, 0, copy, [](const Row &row) {
         const tMemRecord &record = row.record;
         SvcPrintf("%08d, %s, %s:%d, %d, 0x%x\n", row.index, record.timeStamp, record.fileName,
                   static_cast<int>(record.lineNo), static_cast<int>(record.size), Addr32(record.memP));

@@ -325,11 +325,9 @@ void ShowQueueCtrlBlock(void) {
     // under its list lock.
     auto copy = [](int &next, Row *rows) {
         tDumpPass pass;
-        pass.total = OWData.numOfQueues;
-        pass.broken = pass.total > OS_MAX_QUEUES;
         int end = OS_MAX_QUEUES;
         while (end > 0 && OWData.qcbArray[end - 1].busy != eOS_BOOL_TRUE) --end;
-        for (; !pass.broken && next < end && pass.rows < kDumpChunk; ++next) {
+        for (; next < end && pass.rows < kDumpChunk; ++next) {
             tQcb &qcb = OWData.qcbArray[next];
             Row &row = rows[pass.rows++];
             row.queueId = static_cast<uint32>(next + 1);
@@ -346,7 +344,7 @@ void ShowQueueCtrlBlock(void) {
         pass.more = next < end;
         return pass;
     };
-    DumpTable<Row>("Queue", &OWData.gqMutex, copy, [](const Row &row) {
+    DumpTable<Row>("Queue", &OWData.gqMutex, &OWData.numOfQueues, OS_MAX_QUEUES, copy, [](const Row &row) {
         SvcPrintf("queueId 0x%08x\tQueueName '%-12s' busy %-2d semId 0x%08x count %d firstP %p lastP %p\n",
                   row.queueId, row.name, static_cast<int>(row.busy), row.semId, row.count,
                   static_cast<void *>(row.firstP), static_cast<void *>(row.lastP));

@@ -265,9 +265,7 @@ void ShowSemCtrlBlock(void) {
     // gsMutex keeps every listed semaphore alive while its row is copied. Position n is id n + 1.
     auto copy = [](int &next, Row *rows) {
         tDumpPass pass;
-        pass.total = OWData.numOfSems;
-        pass.broken = pass.total > OS_MAX_SEMAPHORES;
-        for (; !pass.broken && next < OS_MAX_SEMAPHORES && pass.rows < kDumpChunk; ++next) {
+        for (; next < OS_MAX_SEMAPHORES && pass.rows < kDumpChunk; ++next) {
             tScb &scb = OWData.scbArray[next + 1];
             if (scb.busy != eOS_BOOL_TRUE) continue;
             Row &row = rows[pass.rows++];
@@ -280,7 +278,7 @@ void ShowSemCtrlBlock(void) {
         pass.more = next < OS_MAX_SEMAPHORES;
         return pass;
     };
-    DumpTable<Row>("Semaphore", &OWData.gsMutex, copy, [](const Row &row) {
+    DumpTable<Row>("Semaphore", &OWData.gsMutex, &OWData.numOfSems, OS_MAX_SEMAPHORES, copy, [](const Row &row) {
         SvcPrintf("\tSemName '%-12s' busy %-2d, semId 0x%08x semCount %d\n", row.name,
                   static_cast<int>(row.busy), row.semId, row.semCount);
     });

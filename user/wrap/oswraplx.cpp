@@ -313,19 +313,17 @@ void ShowTaskCtrlBlock(void) {
     };
     auto copy = [](int &next, Row *rows) {
         tDumpPass pass;
-        pass.total = OWData.numOfTasks;
-        pass.broken = pass.total > OS_MAX_TASKS;
-        for (; !pass.broken && next < pass.total && pass.rows < kDumpChunk; ++next) {
+        for (; next < OWData.numOfTasks && pass.rows < kDumpChunk; ++next) {
             const tTcb &tcb = OWData.tcbArray[next];
             Row &row = rows[pass.rows++];
             memcpy(row.name, tcb.name, sizeof row.name);
             row.busy = tcb.busy;
             row.taskId = LowId(tcb.taskId);
         }
-        pass.more = next < pass.total;
+        pass.more = next < OWData.numOfTasks;
         return pass;
     };
-    DumpTable<Row>("Taks", &OWData.gtMutex, copy, [](const Row &row) {
+    DumpTable<Row>("Taks", &OWData.gtMutex, &OWData.numOfTasks, OS_MAX_TASKS, copy, [](const Row &row) {
         SvcPrintf("\tTaskName '%-12s' busy %-2d, taskId 0x%08x\n", row.name, static_cast<int>(row.busy),
                   row.taskId);
     });

@@ -137,13 +137,10 @@ void OsCopyName(char *dstP, const char *srcP);
 
 // ---- table dumps ----------------------------------------------------------------------------------
 
-// What one locked pass of a dump read: rows copied, the table's count, and whether rows may follow.
-// A count out of range (a corrupted table) ends the dump before anything of the pass is printed.
+// What one locked pass of a dump copied: how many rows, and whether rows may follow.
 struct tDumpPass {
     int rows = 0;
-    int total = 0;
     bool more = false;
-    bool broken = false;
 };
 
 // The table dumps copy this many rows under the table's lock, print them after releasing it, and
@@ -152,22 +149,24 @@ constexpr int kDumpChunk = 32;
 
 // Dumps a table a chunk of rows at a time: copy(next, rows) runs under lockP, copies at most
 // kDumpChunk rows from position next on and moves next past what it read; print(row) runs after
-// the lock is released. A titled dump opens with "Show <title> Control Block" and the table's count
-// and closes with an empty line.
+// the lock is released. A titled dump opens with "Show <title> Control Block" and the table's
+// count (*countP, read under the lock) and closes with an empty line; a count above maxCount (a
+// corrupted table) ends the dump before anything of the pass is printed.
 template <typename Row, typename Copy, typename Print>
-void DumpTable(const char *titleP, pthread_mutex_t *lockP, Copy copy, Print print) {
+void DumpTable(const char *titleP, pthread_mutex_t *lockP, const sint32 *countP, sint32 maxCount, Copy copy,
+               Print print) {
     Row rows[kDumpChunk];
     int next = 0;
     for (bool first = true;; first = false) {
         tDumpPass pass;
+        sint32 count = 0;
         {
             MutexGuard guard(lockP);
+            if (countP != nullptr) count = *countP;
+            if (count > maxCount) return;
             pass = copy(next, rows);
         }
-        if (pass.broken) return;
-        if (first && titleP != nullptr) {
-            SvcPrintf("Show %s Control Block........Total number is %d\n", titleP, pass.total);
-        }
+        if (first && titleP != nullptr) SvcPrintf("Show %s Control Block........Total number is %d\n", titleP, count);
         for (int i = 0; i < pass.rows; ++i) print(rows[i]);
         if (!pass.more) break;
     }
