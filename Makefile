@@ -7,6 +7,8 @@
 #   make demo-runtime            the library's example hosts: the runtime tour and the CM client
 #                                against an in-process OLT manager
 #   make bench                   build optimised and run the benchmarks
+#   make bench-smoke             run every benchmark once with the smallest counts, in the test build
+#                                (fails when a benchmark stops or reports an error; no timing)
 #   make install PREFIX=/opt/x   install headers, library, capsheet, cmctl, pkg-config and CMake files,
 #                                the manual pages and cmctl's bash completion
 #   make fuzz                    build the libFuzzer targets with clang (build-fuzz/)
@@ -48,7 +50,7 @@ CMAKE_FLAGS := -G Ninja -DRELAYKIT_WERROR=ON
 # What the bootstrap checks for: "all" (build, tests, benchmarks) or "build".
 BOOTSTRAP_SCOPE := all
 
-.PHONY: all build test demo demo-runtime bench install clean bootstrap fuzz fuzz-run package package-test dissector-names coverage faults abi-check abi-baseline
+.PHONY: all build test demo demo-runtime bench bench-smoke install clean bootstrap fuzz fuzz-run package package-test dissector-names coverage faults abi-check abi-baseline
 
 all: build
 
@@ -85,6 +87,10 @@ demo-runtime: $(BUILD_DIR)/build.ninja
 bench: $(BENCH_DIR)/build.ninja
 	cmake --build $(BENCH_DIR) -j $(JOBS)
 	bash tools/run-benchmarks.sh $(BENCH_DIR)
+
+bench-smoke: $(BUILD_DIR)/build.ninja
+	cmake --build $(BUILD_DIR) -j $(JOBS)
+	bash tools/run-benchmarks.sh $(BUILD_DIR) --smoke
 
 install: BOOTSTRAP_SCOPE := build
 install: $(BUILD_DIR)/build.ninja

@@ -118,7 +118,7 @@ void BM_Stream_RelayKit(benchmark::State &state) {
     gStream = 0;
     state.SetItemsProcessed(state.iterations() * kMessages);
 }
-BENCHMARK(BM_Stream_RelayKit)->UseRealTime()->Unit(benchmark::kMillisecond)->Iterations(5);
+BENCHMARK(BM_Stream_RelayKit)->UseRealTime()->Unit(benchmark::kMillisecond)->Iterations(ratio::Count(5));
 
 void BM_Stream_Baseline(benchmark::State &state) {
     std::vector<void *> blocks(kMessages);
@@ -136,7 +136,7 @@ void BM_Stream_Baseline(benchmark::State &state) {
     for (void *block : blocks) free(block);
     state.SetItemsProcessed(state.iterations() * kMessages);
 }
-BENCHMARK(BM_Stream_Baseline)->UseRealTime()->Unit(benchmark::kMillisecond)->Iterations(5);
+BENCHMARK(BM_Stream_Baseline)->UseRealTime()->Unit(benchmark::kMillisecond)->Iterations(ratio::Count(5));
 
 // ---- semaphore creation: 44,000 live against none ----------------------------------------------------
 

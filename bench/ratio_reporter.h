@@ -1,5 +1,7 @@
 // ratio_reporter.h - runs a benchmark program and, after the usual console report, prints each
 // relayKit/baseline ratio of real time per iteration (the median over --benchmark_repetitions).
+// A program whose benchmark reported an error exits with 1. With RELAYKIT_BENCH_SMOKE set in the
+// environment every fixed count shrinks to one: a smoke run that proves each benchmark still runs.
 #ifndef RELAYKIT_BENCH_RATIO_REPORTER_H
 #define RELAYKIT_BENCH_RATIO_REPORTER_H
 
@@ -7,11 +9,15 @@
 
 #include <algorithm>
 #include <cstdio>
+#include <cstdlib>
 #include <map>
 #include <string>
 #include <vector>
 
 namespace ratio {
+
+// The fixed iteration or repetition count of a benchmark: one in a smoke run.
+inline int Count(int full) { return std::getenv("RELAYKIT_BENCH_SMOKE") != nullptr ? 1 : full; }
 
 struct Pair {
     // Benchmark function names without arguments or /real_time; a run on several threads is
@@ -27,6 +33,7 @@ class Reporter : public benchmark::ConsoleReporter {
     void ReportRuns(const std::vector<Run> &runs) override {
         ConsoleReporter::ReportRuns(runs);
         for (const Run &run : runs) {
+            if (run.error_occurred) failed_ = true;
             if (run.run_type != Run::RT_Iteration || run.iterations == 0) continue;
             std::string name = run.run_name.function_name;
             if (run.threads > 1) name += "/threads:" + std::to_string(run.threads);
@@ -44,6 +51,9 @@ class Reporter : public benchmark::ConsoleReporter {
         }
     }
 
+    // True when a benchmark stopped with an error (SkipWithError).
+    bool Failed() const { return failed_; }
+
   private:
     double Median(const std::string &name) {
         auto it = times_.find(name);
@@ -55,6 +65,7 @@ class Reporter : public benchmark::ConsoleReporter {
 
     std::vector<Pair> pairs_;
     std::map<std::string, std::vector<double>> times_;
+    bool failed_ = false;
 };
 
 // The main of a benchmark program that reports ratios.
@@ -64,7 +75,7 @@ inline int Main(int argc, char **argv, std::vector<Pair> pairs) {
     Reporter reporter(std::move(pairs));
     benchmark::RunSpecifiedBenchmarks(&reporter);
     benchmark::Shutdown();
-    return 0;
+    return reporter.Failed() ? 1 : 0;
 }
 
 } // namespace ratio

@@ -40,7 +40,7 @@ void NoOp(void *) {}
 
 // ---- start + stop of 1,000,000 timers ----------------------------------------------------------
 
-constexpr int kTimers = 1000000;
+const int kTimers = ratio::Count(1000000); // one in a smoke run
 constexpr uint32 kShortest = 100;
 constexpr uint32 kLongest = 10000; // the belts stretch it to 10550
 
@@ -76,7 +76,7 @@ void BM_TimerStartStop_RelayKit(benchmark::State &state) {
         for (int i : load.stopOrder) SvcTimerStop(eSVC_MODULE_ID_OMCI_ME, ids[i]);
     }
 }
-BENCHMARK(BM_TimerStartStop_RelayKit)->UseRealTime()->Unit(benchmark::kMillisecond)->Iterations(5);
+BENCHMARK(BM_TimerStartStop_RelayKit)->UseRealTime()->Unit(benchmark::kMillisecond)->Iterations(ratio::Count(5));
 
 void BM_TimerStartStop_Baseline(benchmark::State &state) {
     const Workload &load = Load();
@@ -90,7 +90,7 @@ void BM_TimerStartStop_Baseline(benchmark::State &state) {
         benchmark::DoNotOptimize(timers);
     }
 }
-BENCHMARK(BM_TimerStartStop_Baseline)->UseRealTime()->Unit(benchmark::kMillisecond)->Iterations(5);
+BENCHMARK(BM_TimerStartStop_Baseline)->UseRealTime()->Unit(benchmark::kMillisecond)->Iterations(ratio::Count(5));
 
 // ---- one tick with many live timers ------------------------------------------------------------
 
@@ -103,33 +103,67 @@ constexpr int kMeasuredTicks = 10000;
 constexpr int kRepetitions = 3;
 constexpr uint32 kParkedFrom = 32000 * 50; // beyond kMeasuredTicks x kRepetitions
 
+// What the set-up task loads onto one task's belts; it says whether it succeeded.
+struct BeltLoad {
+    eSvcTaskName task;
+    eSvcModuleId module;
+    int parked;
+    bool ok;
+    tOsSemId doneSem;
+};
+BeltLoad beltLoad;
+
+bool LoadBelts(const BeltLoad &load) {
+    if (SvcModuleReg(load.module, load.task, OS_QUEUE_ID_INVALID) != eOS_RET_SUCCESS ||
+        SvcTimerInit(load.task, 50, kShortest, kTickLongest) != eOS_RET_SUCCESS) {
+        return false;
+    }
+    const tTaskTimer &tt = TaskTimer[load.task];
+    void *taskArg = (void *)(uintptr_t)load.task;
+    const uint32 n = tt.hrcSlotCounts;
+    // The load: periodic timers of N - 2 ticks, recurring every N - 1 ticks, started kPerSlot at
+    // a time over N - 1 ticks so that every tick handles kPerSlot of them.
+    for (uint32 t = 0; t < n - 1; t++) {
+        for (int k = 0; k < kPerSlot; k++) SvcTimerStart(load.module, (n - 2) * 50, eOS_BOOL_TRUE, NoOp, nullptr);
+        SvcTimerTick(taskArg);
+    }
+    Lcg rng{7};
+    for (int i = 0; i < load.parked; i++) {
+        const uint32 msecs = kParkedFrom + rng.Next() % (tt.longestTimer - kParkedFrom + 1);
+        if (SvcTimerStart(load.module, msecs, eOS_BOOL_FALSE, NoOp, nullptr) == nullptr) return false;
+    }
+    return true;
+}
+
+void BeltLoadTask() {
+    beltLoad.ok = LoadBelts(beltLoad);
+    OsWrap__SemRelease(beltLoad.doneSem);
+}
+
+// A task's belts are set up by that task (SvcTimerInit arms the caller's own tick), so a wrapper
+// task loads them and ends, its tick with it; the benchmark then turns the belts itself.
+void SetUpBeltsInTheirTask(eSvcTaskName task, eSvcModuleId module, int parked) {
+    beltLoad = {task, module, parked, false, OS_SEM_ID_INVALID};
+    tOsTaskId loader = 0;
+    if (OsWrap__SemCreate(const_cast<char *>("beltLoadSem"), 0, &beltLoad.doneSem) != eOS_RET_SUCCESS ||
+        OsWrap__TaskCreate(const_cast<char *>("beltLoad"), BeltLoadTask, eOS_PRI_MEDIUM, 131072, &loader) !=
+            eOS_RET_SUCCESS ||
+        OsWrap__SemWait(beltLoad.doneSem, 600000) != eOS_RET_SUCCESS || !beltLoad.ok) {
+        abort();
+    }
+    OsWrap__SemDelete(beltLoad.doneSem);
+}
+
 void TickWithLiveTimers(benchmark::State &state, eSvcTaskName task, eSvcModuleId module) {
     EnsureInit();
     const int parked = (int)state.range(0);
     static bool setUp[SVC_TASK_TABLE_SIZE];
-    const tTaskTimer &tt = TaskTimer[task];
-    void *taskArg = (void *)(uintptr_t)task;
     if (!setUp[task]) {
         setUp[task] = true;
-        if (SvcModuleReg(module, task, OS_QUEUE_ID_INVALID) != eOS_RET_SUCCESS ||
-            SvcTimerInit(task, 50, kShortest, kTickLongest) != eOS_RET_SUCCESS) {
-            abort();
-        }
-        const uint32 n = tt.hrcSlotCounts;
-        // The load: periodic timers of N - 2 ticks, recurring every N - 1 ticks, started kPerSlot at
-        // a time over N - 1 ticks so that every tick handles kPerSlot of them.
-        for (uint32 t = 0; t < n - 1; t++) {
-            for (int k = 0; k < kPerSlot; k++) {
-                SvcTimerStart(module, (n - 2) * 50, eOS_BOOL_TRUE, NoOp, nullptr);
-            }
-            SvcTimerTick(taskArg);
-        }
-        Lcg rng{7};
-        for (int i = 0; i < parked; i++) {
-            const uint32 msecs = kParkedFrom + rng.Next() % (tt.longestTimer - kParkedFrom + 1);
-            if (SvcTimerStart(module, msecs, eOS_BOOL_FALSE, NoOp, nullptr) == nullptr) abort();
-        }
+        SetUpBeltsInTheirTask(task, module, parked);
     }
+    const tTaskTimer &tt = TaskTimer[task];
+    void *taskArg = (void *)(uintptr_t)task;
     for (auto _ : state) SvcTimerTick(taskArg);
     state.counters["live"] = parked + kPerSlot * (tt.hrcSlotCounts - 1);
     state.counters["N"] = tt.hrcSlotCounts;
@@ -139,12 +173,12 @@ void TickWithLiveTimers(benchmark::State &state, eSvcTaskName task, eSvcModuleId
 void BM_Tick_RelayKit_100000Live(benchmark::State &state) {
     TickWithLiveTimers(state, eSVC_TASK_NAME_OMCI_AGT_LOW, eSVC_MODULE_ID_OMCI_AGT_LOW);
 }
-BENCHMARK(BM_Tick_RelayKit_100000Live)->Arg(100000)->Iterations(kMeasuredTicks)->Repetitions(kRepetitions);
+BENCHMARK(BM_Tick_RelayKit_100000Live)->Arg(100000)->Iterations(ratio::Count(kMeasuredTicks))->Repetitions(ratio::Count(kRepetitions));
 
 void BM_Tick_RelayKit_1000Live(benchmark::State &state) {
     TickWithLiveTimers(state, eSVC_TASK_NAME_OMCI_AGT_HIGH, eSVC_MODULE_ID_OMCI_AGT_HIGH);
 }
-BENCHMARK(BM_Tick_RelayKit_1000Live)->Arg(1000)->Iterations(kMeasuredTicks)->Repetitions(kRepetitions);
+BENCHMARK(BM_Tick_RelayKit_1000Live)->Arg(1000)->Iterations(ratio::Count(kMeasuredTicks))->Repetitions(ratio::Count(kRepetitions));
 
 // ---- service message round trip ------------------------------------------------------------------
 

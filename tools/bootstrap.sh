@@ -21,6 +21,7 @@ REQUIREMENTS=(
     "file    /usr/include/gtest/gtest.h          libgtest-dev      test"
     "file    /usr/include/gmock/gmock.h          libgmock-dev      test"
     "file    /usr/include/benchmark/benchmark.h  libbenchmark-dev  test"
+    "file    /usr/include/spdlog/spdlog.h        libspdlog-dev     test"
     "file    /usr/include/sqlite3.h              libsqlite3-dev    test"
     "command clang                      clang             test"
     "file    /usr/lib/llvm-14/lib/clang/14.0.6/lib/linux/libclang_rt.fuzzer-x86_64.a  libclang-rt-14-dev  test"

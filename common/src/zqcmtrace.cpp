@@ -12,6 +12,7 @@
 
 #include "oswrap.h"
 #include "svc.h"
+#include "svcsyslog.h"
 #include "zqcmtrace.h"
 #include "zqcmtrace_hooks.h"
 #include "zqcmtrace_internal.h"
@@ -215,7 +216,6 @@ bool RecordQueue(const tRecord &rec) {
 }
 
 std::atomic<tLogObserver> logObserver{nullptr};
-std::atomic<tSyslogObserver> syslogObserver{nullptr};
 
 const char *OrEmpty(const char *textP) { return textP != nullptr ? textP : ""; }
 
@@ -256,7 +256,7 @@ void RecordComposeLog(tRecord &rec, const char *fileNameP, uint32 lineNum, const
 
 // Written by the trace task itself, to the same outputs as a queued record.
 void TraceTaskWrite(const char *recordP) {
-    TraceWriteSyslog(recordP);
+    SvcWriteSyslog(recordP);
     OsWrap__TextOut(const_cast<char *>(recordP));
 }
 
@@ -338,13 +338,6 @@ eOsRet TraceTaskStart() {
 } // namespace
 
 void LogSetTestObserver(tLogObserver observer) { logObserver.store(observer); }
-void TraceSetSyslogObserver(tSyslogObserver observer) { syslogObserver.store(observer); }
-
-void TraceWriteSyslog(const char *lineP) {
-    syslog(LOG_USER | LOG_ERR, "%s: %s", "DEDURO", lineP);
-    if (tSyslogObserver observer = syslogObserver.load(); observer != nullptr) observer(lineP);
-}
-
 bool TraceInterfaceExtV(const char *fileNameP, uint32 lineNum, const char *funcNameP,
                         eSvcModuleId moduleId, eZqCmTraceMask mask, eZqTraceLevel traceLevel,
                         uint32 bitMask, const void *linkKeyP, uint32 onuId, const char *formatP,

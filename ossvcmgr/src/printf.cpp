@@ -1,6 +1,7 @@
 // printf.cpp - the library's unconditional output: SvcPrintf to syslog and the information
 // handler, hex dumps, and the same straight to the system console.
 #include <fcntl.h>
+#include <syslog.h>
 #include <unistd.h>
 
 #include <atomic>
@@ -12,8 +13,9 @@
 #include "oscancel.h"
 #include "oswrap.h"
 #include "printf_hooks.h"
+#include "osshared.h"
 #include "svc.h"
-#include "zqcmtrace_internal.h"
+#include "svcsyslog.h"
 
 namespace {
 
@@ -29,6 +31,8 @@ static_assert(kHexChunkLen * 3 + kHexChunkLen / 16 + 2 < kLineBufLen, "a chunk f
 std::mutex consoleMutex;
 int consoleFd = -1;
 char consolePath[256] = "/dev/console";
+
+std::atomic<tSyslogObserver> syslogObserver{nullptr};
 
 // Formats into line (2080 bytes, zero-filled) with the "%t" directive, cut at 2048 characters.
 void ComposeLine(char *line, const char *formatP, va_list args) {
@@ -97,6 +101,13 @@ void HexDump(const char *bufferP, uint32 length, eOsBool dumpForm, void (*outP)(
 
 } // namespace
 
+void SvcWriteSyslog(const char *lineP) {
+    syslog(LOG_USER | LOG_ERR, "%s: %s", "DEDURO", lineP);
+    if (tSyslogObserver observer = syslogObserver.load(); observer != nullptr) observer(lineP);
+}
+
+void SvcSetSyslogObserver(tSyslogObserver observer) { syslogObserver.store(observer); }
+
 void SvcConsoleSetTestPath(const char *pathP) {
     NoCancelScope noCancel;
     std::lock_guard<std::mutex> lock(consoleMutex);
@@ -113,7 +124,7 @@ void(SvcPrintf)(const char *formatP, ...) {
     va_start(args, formatP);
     ComposeLine(line, formatP, args);
     va_end(args);
-    TraceWriteSyslog(line);
+    SvcWriteSyslog(line);
     InfoHandlerOut(line);
 }
 

@@ -8,6 +8,7 @@
 #include <mutex>
 
 #include "oscancel.h"
+#include "ostaskend.h"
 #include "oswrap.h"
 #include "svcinternal.h"
 #include "zqcmtrace.h"
@@ -153,6 +154,7 @@ tOsSemId TaskUpSemId;
 // A null handler is not stored: SvcPrintf calls the information handler unconditionally. Each
 // handler is stored whole, since tasks may be printing through it.
 eOsRet SvcInit(tOsSysErrorHandler sysErrorHandler, tOsSysErrorHandler sysInfoHandler) {
+    OsWrapSetTaskEndHook(SvcTaskEnded);
     if (sysErrorHandler != nullptr) std::atomic_ref(SvcSysErrorHandler).store(sysErrorHandler);
     if (sysInfoHandler != nullptr) std::atomic_ref(SvcSysInfoHandler).store(sysInfoHandler);
 

@@ -20,8 +20,8 @@ bool SvcModuleRouteRead(eSvcModuleId moduleId, const char *operationP, tSvcModul
 tOsQueueId SvcModuleRouteQueueId(eSvcModuleId moduleId, const tSvcModuleRoute &route);
 tOsSemId SvcModuleRouteSemId(eSvcModuleId moduleId, const tSvcModuleRoute &route);
 
-// Called in a wrapper task's thread as it ends (its entry function returned, or it was deleted):
-// gives back the task's tick and clears its task id from the registry, so that a later task that
+// The wrapper's task-end hook, registered by SvcInit: runs in a wrapper task's thread as it ends
+// (its entry function returned, or it was deleted), gives back the task's tick and clears its task id from the registry, so that a later task that
 // gets the same thread handle, and so the same task id, inherits neither.
 void SvcTaskEnded(void);
 // The tick part of it: frees the calling task's tick entry.
@@ -36,6 +36,10 @@ extern tTaskTimer TaskTimer[SVC_TMCB_TABLE_SIZE];
 using tSvcUpTimeClock = tOsTime (*)();
 void SvcSetTestUpTimeClock(tSvcUpTimeClock clock);
 tOsTime SvcUpTime();
+
+// Test hook: gives back every task's belts and the timers on them, as if no task had set up its
+// timer service. Only while no task turns its belts.
+void SvcTimerTestReset();
 
 // The boundary between the belts that keeps their slot count small (a heuristic search).
 uint32 FindIntermediateTimer(uint32 shortestTimer, uint32 longestTimer, uint16 tick);

@@ -3,6 +3,7 @@
 #include "timerdef.h"
 
 #include <cstdint>
+#include <utility>
 
 #include "oswrap.h"
 #include "svc.h"
@@ -137,6 +138,19 @@ eOsRet StartTimer(eSvcTaskName taskName, tTimerBlock *timerBlockP) {
 // The whole steps of length step from `from` that reach at least `to` (from < to).
 static uint64_t StepsToReach(uint64_t from, uint64_t to, uint64_t step) {
     return (to - from + step - 1) / step;
+}
+
+void SvcTimerTestReset() {
+    for (tTaskTimer &tt : TaskTimer) {
+        if (tt.msecsPerTick == 0) continue;
+        for (auto [beltP, slots] : {std::pair{tt.hrcsP, tt.hrcSlotCounts}, std::pair{tt.lrcsP, tt.lrcSlotCounts}}) {
+            for (uint32 i = 0; i < slots; i++) {
+                while (beltP[i].next != SlotHead(&beltP[i])) DeleteTimer(beltP[i].next);
+            }
+            OsWrap__FreeExt(beltP, (char *)__FILE__, __LINE__, 1);
+        }
+        tt = {};
+    }
 }
 
 extern "C" {

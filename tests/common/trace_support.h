@@ -11,10 +11,11 @@
 #include <thread>
 
 #include "capture.h"
+#include "probes.h"
 #include "oswrap.h"
 #include "svc.h"
+#include "svcsyslog.h"
 #include "zqcmtrace.h"
-#include "zqcmtrace_hooks.h"
 
 namespace rktest {
 
@@ -26,7 +27,7 @@ inline TextCapture &SyslogLines() {
 }
 
 inline void CaptureSyslog() {
-    TraceSetSyslogObserver([](const char *lineP) { SyslogLines().Add(lineP); });
+    SvcSetSyslogObserver([](const char *lineP) { SyslogLines().Add(lineP); });
 }
 
 // The start-up of a host: wrapper, information handler, trace task; then every text is also fed to
@@ -69,22 +70,6 @@ inline void QuiesceTrace() {
     SetCliShowOltLog(eOS_BOOL_FALSE);
     TraceSetLevel(eZQ_TL_DEBUG);
     DrainTraceQueue();
-}
-
-// True once done() holds, checked every millisecond; false when the deadline passes first.
-template <typename Done>
-bool Eventually(Done done, std::chrono::milliseconds deadline = std::chrono::seconds(10)) {
-    const auto end = std::chrono::steady_clock::now() + deadline;
-    while (!done()) {
-        if (std::chrono::steady_clock::now() > end) return false;
-        std::this_thread::sleep_for(std::chrono::milliseconds(1));
-    }
-    return true;
-}
-
-// Waits until every accounted block is back (the trace task frees each record after writing it).
-inline bool WaitForNoLiveBlocks() {
-    return Eventually([] { return __atomic_load_n(&MemAllocCnt, __ATOMIC_RELAXED) == 0; });
 }
 
 // The drops the trace task's summary records in capture add up to; each record reads

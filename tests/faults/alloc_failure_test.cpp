@@ -15,7 +15,7 @@
 namespace {
 
 using namespace cmtest;
-using wraptest::Eventually;
+using rktest::Eventually;
 
 // The host's allocator: while armed it refuses every Nth call; it counts the blocks it handed out
 // and has not yet taken back.
@@ -37,7 +37,7 @@ void CountingFree(void *p) {
     free(p);
 }
 
-long LiveBlocks() { return static_cast<long>(std::atomic_ref<uint32>(MemAllocCnt).load()); }
+using rktest::LiveBlocks;
 size_t Reported(const std::string &text) { return rktest::LogReports().Count(text); }
 
 // The host with its trace task and a loopback OLT manager; the hook goes in once nothing is live,

@@ -28,7 +28,7 @@ long ResidentBytes() {
     return resident * sysconf(_SC_PAGESIZE);
 }
 
-long LiveBlocks() { return static_cast<long>(std::atomic_ref<uint32>(MemAllocCnt).load()); }
+using rktest::LiveBlocks;
 
 // Sends garbage from a UDP socket bound to address (any port) to both CM sockets until stopped.
 // Datagrams from the manager's address carry, one in four, the transaction id of a request that may

@@ -16,7 +16,7 @@
 
 namespace {
 
-using wraptest::Eventually;
+using rktest::Eventually;
 using wraptest::Waiters;
 
 tOsSemId gate = OS_SEM_ID_INVALID;

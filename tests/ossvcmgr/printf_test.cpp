@@ -17,7 +17,7 @@
 #include "capture.h"
 #include "printf_hooks.h"
 #include "svc.h"
-#include "zqcmtrace_hooks.h"
+#include "svcsyslog.h"
 
 namespace {
 
@@ -31,7 +31,9 @@ class SvcPrintfTest : public ::testing::Test {
     void SetUp() override {
         ASSERT_EQ(OsWrap__Init(nullptr), eOS_RET_SUCCESS);
         SvcSysInfoHandler = rktest::CaptureInfoHandler;
-        TraceSetSyslogObserver([](const char *lineP) { SyslogLines().Add(lineP); });
+        SvcSetSyslogObserver([](const char *lineP) { SyslogLines().Add(lineP); });
+        SyslogLines().Clear();
+        rktest::HandlerTexts().Clear();
     }
     static std::vector<std::string> Texts() { return rktest::HandlerTexts().Texts(); }
 };
@@ -139,6 +141,7 @@ class ConsolePrintTest : public ::testing::Test {
         ASSERT_NE(mkdtemp(pattern), nullptr);
         dir_ = pattern;
         SvcSysInfoHandler = rktest::CaptureInfoHandler;
+        rktest::HandlerTexts().Clear();
     }
     void TearDown() override {
         SvcConsoleSetTestPath(nullptr);

@@ -1,5 +1,5 @@
 // svc_fixture.h - what the service-layer tests share: a started wrapper and service layer with the
-// reports captured, the live-block count at the start, and a waiting helper with a deadline.
+// reports captured, the live-block count at the start, and work run with a deadline.
 #ifndef RELAYKIT_TESTS_SVC_FIXTURE_H
 #define RELAYKIT_TESTS_SVC_FIXTURE_H
 
@@ -13,25 +13,39 @@
 #include <thread>
 
 #include "capture.h"
+#include "isolation.h"
+#include "probes.h"
 #include "oswrap.h"
 #include "svc.h"
+#include "svcinternal.h"
 
 namespace svctest {
 
+// A case starts with the wrapper and the service layer up and empty captures; at its end what it
+// made is ended and the test thread gives back what it held as a service task.
 class ServiceTest : public ::testing::Test {
   protected:
     void SetUp() override {
+        before_ = rktest::SnapshotTables();
         ASSERT_EQ(OsWrap__Init(nullptr), eOS_RET_SUCCESS);
         rktest::CaptureLogReports();
         ASSERT_EQ(SvcInit(nullptr, rktest::CaptureInfoHandler), eOS_RET_SUCCESS);
         rktest::LogReports().Clear();
         rktest::HandlerTexts().Clear();
-        liveBlocksAtStart_ = LiveBlocks();
+        liveBlocksAtStart_ = rktest::LiveBlocks();
+    }
+    void TearDown() override {
+        SvcTaskEnded(); // the test thread's tick and registrations
+        rktest::EndWhatWasMadeSince(before_);
+        // Plain threads of the case keep their ticks when they end; their handles come again.
+        for (tSvcTmcb &tmcb : SvcTmcb) tmcb = {};
+        SvcTimerTestReset();
+        rktest::ResetWrapperSettings();
+        EXPECT_EQ(rktest::TableChanges(before_, rktest::SnapshotTables()), "");
     }
 
     // Accounted blocks allocated since SetUp and not freed.
-    long LeakedBlocks() const { return (long)LiveBlocks() - (long)liveBlocksAtStart_; }
-    static uint32 LiveBlocks() { return std::atomic_ref<uint32>(MemAllocCnt).load(); }
+    long LeakedBlocks() const { return rktest::LiveBlocks() - liveBlocksAtStart_; }
 
     static size_t Reports(const std::string &text) { return rktest::LogReports().Count(text); }
 
@@ -47,17 +61,6 @@ class ServiceTest : public ::testing::Test {
         return id;
     }
 
-    // True once done() holds; false when the deadline passes first.
-    static bool WaitUntil(const std::function<bool()> &done,
-                          std::chrono::milliseconds deadline = std::chrono::seconds(10)) {
-        const auto end = std::chrono::steady_clock::now() + deadline;
-        while (!done()) {
-            if (std::chrono::steady_clock::now() > end) return false;
-            std::this_thread::sleep_for(std::chrono::milliseconds(1));
-        }
-        return true;
-    }
-
     // Runs work in a thread of its own; false when it has not finished by the deadline (a thread
     // stuck on a lock is then left behind, and the test fails instead of hanging).
     static bool Finishes(std::function<void()> work,
@@ -67,11 +70,12 @@ class ServiceTest : public ::testing::Test {
             work();
             done->store(true);
         }).detach();
-        return WaitUntil([&done] { return done->load(); }, deadline);
+        return rktest::Eventually([&done] { return done->load(); }, deadline);
     }
 
   private:
-    uint32 liveBlocksAtStart_ = 0;
+    rktest::TableSnapshot before_;
+    long liveBlocksAtStart_ = 0;
 };
 
 } // namespace svctest

@@ -140,11 +140,11 @@ TEST_F(TaskStartTest, TwoConcurrentStartsCreateTheSecondTaskOnlyAfterTheFirstIsU
     std::thread first([&] {
         firstRc = SvcTaskStart((char *)"first", FirstTask, eOS_PRI_MEDIUM, 0x20000, &firstId);
     });
-    ASSERT_TRUE(WaitUntil([] { return firstBegun.load() == 1; }));
+    ASSERT_TRUE(rktest::Eventually([] { return firstBegun.load() == 1; }));
     std::thread second([&] {
         secondRc = SvcTaskStart((char *)"second", SecondTask, eOS_PRI_MEDIUM, 0x20000, &secondId);
     });
-    ASSERT_TRUE(WaitUntil([] { return GateWaiters() == 1; })); // held at the start gate
+    ASSERT_TRUE(rktest::Eventually([] { return GateWaiters() == 1; })); // held at the start gate
     EXPECT_EQ(secondBegun.load(), 0);
 
     OsWrap__SemRelease(firstGo);

@@ -169,6 +169,7 @@ TEST_F(ReceiveTest, WithoutATickTheReceiveIgnoresItsTimeoutAndWaitsForAMessage) 
 }
 
 TEST_F(ReceiveTest, APeriodicTickRunsInTheWaitingTaskUntilTheWaitIsAnswered) {
+    ticks = 0;
     const tOsQueueId queueId = Queue();
     const tOsSemId semId = Sem();
     ASSERT_EQ(SvcModuleReg(eSVC_MODULE_ID_PM, eSVC_TASK_NAME_INVALID, queueId), eOS_RET_SUCCESS);
@@ -181,10 +182,10 @@ TEST_F(ReceiveTest, APeriodicTickRunsInTheWaitingTaskUntilTheWaitIsAnswered) {
         EXPECT_EQ(SvcMsgRcv(queueId, &received, OS_WAIT_NO), eOS_RET_SUCCESS);
         stage = 2;
     });
-    ASSERT_TRUE(WaitUntil([] { return ticks.load() >= 3; }));
+    ASSERT_TRUE(rktest::Eventually([] { return ticks.load() >= 3; }));
     EXPECT_EQ(stage.load(), 0);
     OsWrap__SemRelease(semId);
-    ASSERT_TRUE(WaitUntil([&] { return stage.load() == 1 && ticks.load() >= 6; }));
+    ASSERT_TRUE(rktest::Eventually([&] { return stage.load() == 1 && ticks.load() >= 6; }));
     tSvcMsg *sent = Message(eSVC_MODULE_ID_PM);
     ASSERT_EQ(SvcMsgSend(sent), eOS_RET_SUCCESS);
     task.join();
@@ -194,6 +195,7 @@ TEST_F(ReceiveTest, APeriodicTickRunsInTheWaitingTaskUntilTheWaitIsAnswered) {
 }
 
 TEST_F(ReceiveTest, ReceivesOnADeadQueueOrSemaphoreReportTheFailureWithOrWithoutATick) {
+    ticks = 0;
     tSvcMsg *received = nullptr;
     EXPECT_EQ(SvcMsgRcv(Queue(), nullptr, 0), eOS_RET_INVALID_ARG);
     EXPECT_EQ(Reports("MAJOR:SvcMsgRcv(): NULL msgP: Q"), 1u);

@@ -24,8 +24,12 @@ class TickTest : public svctest::ServiceTest {
     void SetUp() override {
         ServiceTest::SetUp();
         SvcSetTestUpTimeClock(FakeUpTime);
+        calls = 0;
     }
-    void TearDown() override { SvcSetTestUpTimeClock(nullptr); }
+    void TearDown() override {
+        SvcSetTestUpTimeClock(nullptr);
+        ServiceTest::TearDown();
+    }
     static uint32 Expiry() { return SvcTickGetNearestExpTime(SvcTickGetTaskTmcb()).low; }
 };
 
@@ -116,7 +120,7 @@ TEST_F(TickTest, NineteenConcurrentClaimsGetAnEntryEachAndATwentiethTaskGetsNone
             holdIds.arrive_and_wait();
         });
     }
-    ASSERT_TRUE(WaitUntil([] {
+    ASSERT_TRUE(rktest::Eventually([] {
         for (tSvcTmcb &tmcb : SvcTmcb) {
             if (std::atomic_ref<uint32>(tmcb.taskId).load() == 0) return false;
         }

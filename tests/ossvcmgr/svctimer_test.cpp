@@ -254,6 +254,7 @@ void *CountingAlloc(size_t size) {
 
 TEST_F(TimerTest, TurningTheBeltsAllocatesNothing) {
     for (int n = 0; n < 50; n++) ASSERT_NE(Start(100 + 200 * n, n, eOS_BOOL_TRUE), nullptr);
+    allocations = 0;
     OsWrap__RegisterMemHandleFunc(CountingAlloc, nullptr);
     TickTo(3 * 220); // periodic re-starts and parked moves over three turns of the low belt
     OsWrap__RegisterMemHandleFunc(nullptr, nullptr);

@@ -80,7 +80,7 @@ TEST_F(TaskEndTest, TaskDeletedWhilePrintingLeavesEverySinkUsable) {
         for (int round = 0; round < 20; ++round) {
             printed = 0;
             const tOsTaskId id = Task("printer", PrintingTask);
-            ASSERT_TRUE(WaitUntil([] { return printed.load() >= 20; }));
+            ASSERT_TRUE(rktest::Eventually([] { return printed.load() >= 20; }));
             ASSERT_EQ(OsWrap__TaskDelete(id), eOS_RET_SUCCESS);
             ASSERT_TRUE(Finishes(sink.print)) << "round " << round << ": the sink's lock stayed taken";
         }
@@ -103,7 +103,7 @@ void Starter() { starterResult = SvcTaskStart((char *)"child", SlowChild, eOS_PR
 
 TEST_F(TaskEndTest, StarterDeletedWhileItsTaskComesUpGivesTheGateBack) {
     const tOsTaskId starter = Task("starter", Starter);
-    ASSERT_TRUE(WaitUntil([] { return childRunning.load(); }));
+    ASSERT_TRUE(rktest::Eventually([] { return childRunning.load(); }));
     ASSERT_EQ(OsWrap__TaskDelete(starter), eOS_RET_SUCCESS);
     letChildUp = true;
     // The next start finds the gate free and waits for its own task's up signal, not a stale one.
@@ -151,12 +151,12 @@ TEST_F(TaskEndTest, TaskThatEndsOrIsDeletedLeavesNoTickOrIdentityForTheTasksAfte
         for (int round = 0; round < 25; ++round) {
             tickStarts = 0;
             const tOsTaskId id = Task("ticker", end.entry);
-            ASSERT_TRUE(WaitUntil([] { return tickStarts.load() == 1; }));
+            ASSERT_TRUE(rktest::Eventually([] { return tickStarts.load() == 1; }));
             ASSERT_EQ(tickResult.load(), eOS_RET_SUCCESS) << "round " << round;
             if (end.deleted) {
                 ASSERT_EQ(OsWrap__TaskDelete(id), eOS_RET_SUCCESS);
             }
-            ASSERT_TRUE(WaitUntil([id] { return !TickHeldBy(id); })) << "round " << round;
+            ASSERT_TRUE(rktest::Eventually([id] { return !TickHeldBy(id); })) << "round " << round;
             // Nor does the next task with this id pass for the registered one.
             EXPECT_EQ(SvcTaskTable[eSVC_TASK_NAME_DB].taskId, 0u);
             EXPECT_EQ(SvcTaskTable[eSVC_TASK_NAME_DB].queueId, 1u);

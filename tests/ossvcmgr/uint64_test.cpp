@@ -16,7 +16,10 @@ uint64_t N(tOsUint64 v) { return (uint64_t{v.high} << 32) | v.low; }
 
 class Uint64Test : public ::testing::Test {
   protected:
-    void SetUp() override { rktest::CaptureLogReports(); }
+    void SetUp() override {
+        rktest::CaptureLogReports();
+        rktest::LogReports().Clear();
+    }
     // Reports since the last call.
     static Texts Reports() {
         Texts texts = rktest::LogReports().Texts();

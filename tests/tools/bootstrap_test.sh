@@ -7,7 +7,8 @@ bootstrap=$1
 scratch=$(mktemp -d)
 trap 'rm -rf "$scratch"' EXIT
 
-ALL_PACKAGES="g++ cmake ninja-build zlib1g-dev pkg-config libgtest-dev libgmock-dev libbenchmark-dev libsqlite3-dev"
+ALL_PACKAGES="g++ cmake ninja-build zlib1g-dev pkg-config libgtest-dev libgmock-dev libbenchmark-dev libspdlog-dev"
+ALL_PACKAGES+=" libsqlite3-dev"
 ALL_PACKAGES+=" clang libclang-rt-14-dev gcovr tshark dpkg-dev lintian abigail-tools man-db python3-jsonschema"
 
 # provide <machine> <package>...: makes packages present on a fake machine, each as the bootstrap
@@ -21,6 +22,7 @@ declare -A BRINGS=(
     [libgtest-dev]="file /usr/include/gtest/gtest.h"
     [libgmock-dev]="file /usr/include/gmock/gmock.h"
     [libbenchmark-dev]="file /usr/include/benchmark/benchmark.h"
+    [libspdlog-dev]="file /usr/include/spdlog/spdlog.h"
     [libsqlite3-dev]="file /usr/include/sqlite3.h"
     [clang]="command clang" [gcovr]="command gcovr" [tshark]="command tshark"
     [dpkg-dev]="command dpkg-shlibdeps" [lintian]="command lintian"
@@ -81,7 +83,7 @@ CASES=(
     "everything there costs nothing|1000|all|$ALL_PACKAGES|works|0||"
     "root installs exactly the missing ones|0|all|$(all_but cmake libgtest-dev)|works|0|update -qq;install -y -qq cmake libgtest-dev|"
     "another user gets the one apt-get line|1000|all|$(all_but cmake libgtest-dev)|works|1||apt-get install -y cmake libgtest-dev"
-    "a build-only check ignores test packages|1000|build|$(all_but libgtest-dev libgmock-dev libbenchmark-dev libsqlite3-dev pkg-config clang libclang-rt-14-dev gcovr tshark dpkg-dev lintian abigail-tools man-db python3-jsonschema)|works|0||"
+    "a build-only check ignores test packages|1000|build|$(all_but libgtest-dev libgmock-dev libbenchmark-dev libspdlog-dev libsqlite3-dev pkg-config clang libclang-rt-14-dev gcovr tshark dpkg-dev lintian abigail-tools man-db python3-jsonschema)|works|0||"
     "a build-only check still wants the build tools|1000|build|$(all_but ninja-build libbenchmark-dev)|works|1||apt-get install -y ninja-build"
     "a failed install is an error|0|all|$(all_but g++)|fails|1|update -qq;install -y -qq g++|failed"
     "an install that brings nothing is an error|0|all|$(all_but libbenchmark-dev)|noop|1|update -qq;install -y -qq libbenchmark-dev|still missing: libbenchmark-dev"

@@ -42,23 +42,20 @@ TEST_F(ClockTest, SystemTimeCountsMillisecondsSinceTheEpochAndConvertsBack) {
     EXPECT_TRUE(Reports().empty());
 }
 
-TEST_F(ClockTest, TimeSpecArithmeticNormalisesNanoseconds) {
-    timespec ts{5, -1};
-    TimeSpecFix(&ts);
-    EXPECT_EQ(Ns(ts), Ns(timespec{4, 999999999}));
-    EXPECT_EQ(ts.tv_nsec, 999999999);
-    ts = {5, 2000000001};
-    TimeSpecFix(&ts);
-    EXPECT_EQ(ts.tv_sec, 7);
-    EXPECT_EQ(ts.tv_nsec, 1);
-    timespec a{1, 900000000};
-    const timespec b{2, 200000000};
-    TimeSpecAdd(&a, &b);
-    EXPECT_EQ(a.tv_sec, 4);
-    EXPECT_EQ(a.tv_nsec, 100000000);
-    TimeSpecSub(&a, &b);
-    EXPECT_EQ(a.tv_sec, 1);
-    EXPECT_EQ(a.tv_nsec, 900000000);
+TEST_F(ClockTest, UpTimesConvertToTheMonotonicClockAndBackAcrossSecondBoundaries) {
+    // Up-times whose milliseconds, added to the boot reading, carry into the next second, and
+    // their way back, which borrows: each comes back as it was, with nanoseconds below a second.
+    const uint32 toCarry = 1000 - static_cast<uint32>(OWData.bootTime.tv_nsec / 1000000);
+    const uint32 upTimes[] = {0, 1, 999, 1000, 1001, toCarry, toCarry + 1000, 86399999, 0xFFFFFFFFu};
+    for (const uint32 ms : upTimes) {
+        timespec ts{};
+        OsTime2TimeSpec(tOsTime{0, ms}, &ts, 1);
+        EXPECT_GE(ts.tv_nsec, 0) << ms;
+        EXPECT_LT(ts.tv_nsec, 1000000000) << ms;
+        EXPECT_EQ(Ns(ts), Ns(OWData.bootTime) + int64_t{ms} * 1000000) << ms;
+        EXPECT_EQ(Ms(TimeSpec2OsTime(&ts, 1)), ms);
+    }
+    EXPECT_TRUE(Reports().empty());
 }
 
 } // namespace

@@ -23,8 +23,15 @@ void HostFree(void *p) {
 
 class MemTest : public WrapTest {
   protected:
+    void SetUp() override {
+        WrapTest::SetUp();
+        gAllocCalls = 0;
+        gFreeCalls = 0;
+    }
     void TearDown() override {
+        WrapTest::TearDown();
         for (void *p : gQuarantine) free(p);
+        gQuarantine.clear();
     }
 };
 
@@ -40,7 +47,7 @@ TEST_F(MemTest, CountFollowsLiveBlocksAndTheHookGetsItsOwnAddressBack) {
     EXPECT_EQ(gQuarantine[0], static_cast<tMsgBlock *>(b) - 1);
     OsWrap__Free(a);
     OsWrap__Free(c);
-    EXPECT_EQ(LiveBlocks(), 0u);
+    EXPECT_EQ(LiveBlocks(), 0);
     EXPECT_EQ(gAllocCalls.load(), 3);
 }
 
@@ -55,7 +62,7 @@ TEST_F(MemTest, SecondFreeAndBlocksWithoutHeaderAreReportedAndLeftAlone) {
     OsWrap__Free(nullptr);
     EXPECT_EQ(gFreeCalls.load(), 1);
     EXPECT_EQ(area[31], 0x5c); // nothing was written into the foreign buffer
-    EXPECT_EQ(LiveBlocks(), 0u);
+    EXPECT_EQ(LiveBlocks(), 0);
     EXPECT_EQ(Reports(), (Texts{"MAJOR:OsWrap__Free(): Corrupted or Freed Memory " + Hex32(p) + "\n",
                                 "MAJOR:OsWrap__Free(): Corrupted or Freed Memory " + Hex32(area + 32) + "\n",
                                 "MAJOR:OsWrap__Free(): NULL memP.\n"}));
@@ -72,7 +79,7 @@ TEST_F(MemTest, FreeOfABlockThatIsNotLiveLeavesTheRecordsAlone) {
     OsWrap__Free(stale);
     MemRecordStart(0);
     EXPECT_EQ(Reports(), Texts{"MAJOR:OsWrap__Free(): Corrupted or Freed Memory " + Hex32(stale) + "\n"});
-    MutexGuard guard(&OWData.gtMutex);
+    MutexGuard guard(&MemRecordMutex);
     EXPECT_EQ(MemDebugRecord[0].inUseB, 1u);
     EXPECT_EQ(MemDebugRecord[0].memP, stale);
     EXPECT_EQ(MemDebugRecord[0].size, 32u);
@@ -85,7 +92,7 @@ TEST_F(MemTest, SizesBeyondThirtyTwoBitsAndAllocatorFailuresGiveNull) {
     EXPECT_EQ(gAllocCalls.load(), 0);
     OsWrap__RegisterMemHandleFunc(FailingAlloc, nullptr);
     EXPECT_EQ(OsWrap__Alloc(100), nullptr);
-    EXPECT_EQ(LiveBlocks(), 0u);
+    EXPECT_EQ(LiveBlocks(), 0);
     EXPECT_EQ(Reports(), (Texts{"MAJOR:OsWrap__Alloc(): malloc() failed: S-1.\n",
                                 "MAJOR:OsWrap__Alloc(): malloc() failed: S-24.\n",
                                 "MAJOR:OsWrap__Alloc(): malloc() failed: S100.\n"}));
@@ -100,19 +107,24 @@ TEST_F(MemTest, NullHooksMeanTheCLibrary) {
     EXPECT_EQ(gFreeCalls.load(), 0);
 }
 
+// A wrapper that was never started: these cases run in a fresh process.
 TEST(MemInitTest, BeforeInitBlocksComeFromAndGoBackToTheCLibrary) {
-    void *blockP = OsWrap__Alloc(8); // a sanitizer build checks the malloc and free pairing
-    ASSERT_NE(blockP, nullptr);
-    EXPECT_EQ(MemAllocCnt, 1u);
-    OsWrap__Free(blockP);
-    EXPECT_EQ(MemAllocCnt, 0u);
+    rktest::InAFreshProcess([] {
+        void *blockP = OsWrap__Alloc(8); // a sanitizer build checks the malloc and free pairing
+        ASSERT_NE(blockP, nullptr);
+        EXPECT_EQ(MemAllocCnt, 1u);
+        OsWrap__Free(blockP);
+        EXPECT_EQ(MemAllocCnt, 0u);
+    });
 }
 
 TEST(MemInitTest, HostAllocatorRegisteredBeforeInitIsReplacedByMalloc) {
-    OsWrap__RegisterMemHandleFunc(HostAlloc, HostFree);
-    ASSERT_EQ(OsWrap__Init(nullptr), eOS_RET_SUCCESS);
-    OsWrap__Free(OsWrap__Alloc(8));
-    EXPECT_EQ(gAllocCalls.load() + gFreeCalls.load(), 0);
+    rktest::InAFreshProcess([] {
+        OsWrap__RegisterMemHandleFunc(HostAlloc, HostFree);
+        ASSERT_EQ(OsWrap__Init(nullptr), eOS_RET_SUCCESS);
+        OsWrap__Free(OsWrap__Alloc(8));
+        EXPECT_EQ(gAllocCalls.load() + gFreeCalls.load(), 0);
+    });
 }
 
 TEST_F(MemTest, CountStaysExactUnderConcurrentAllocationAndRelease) {
@@ -128,7 +140,7 @@ TEST_F(MemTest, CountStaysExactUnderConcurrentAllocationAndRelease) {
         });
     }
     for (auto &t : threads) t.join();
-    EXPECT_EQ(LiveBlocks(), 0u);
+    EXPECT_EQ(LiveBlocks(), 0);
 }
 
 TEST_F(MemTest, RecordTableFillsThenRefusesUntilARemoval) {
@@ -151,7 +163,7 @@ TEST_F(MemTest, RecordTableFillsThenRefusesUntilARemoval) {
     MemRecordStart(1);
     OsWrap__Free(kept); // not recorded, nothing to remove
     OsWrap__FreeExt(unrecorded, nullptr, 0, 0);
-    EXPECT_EQ(LiveBlocks(), 0u);
+    EXPECT_EQ(LiveBlocks(), 0);
 }
 
 TEST_F(MemTest, DumpPrintsLiveRecordsWithShortenedFileNames) {

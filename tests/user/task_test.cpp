@@ -1,5 +1,6 @@
 // task_test.cpp - tasks: start barrier, table limit and order, refusals, deletion, start-up.
 #include <sys/resource.h>
+#include <sys/syscall.h>
 #include <unistd.h>
 
 #include <cstdio>
@@ -140,15 +141,28 @@ TEST_F(TaskTest, ATaskWhoseThreadCannotBeMadeLeavesNoEntry) {
     EXPECT_EQ(NumOfTasks(), 2);
 }
 
+// True once the thread sleeps in the futex call a lock wait makes.
+bool WaitsOnALock(pid_t tid) {
+    FILE *file = fopen(("/proc/self/task/" + std::to_string(tid) + "/syscall").c_str(), "r");
+    if (file == nullptr) return false;
+    long number = -1;
+    const bool read = fscanf(file, "%ld", &number) == 1;
+    fclose(file);
+    return read && number == SYS_futex;
+}
+
 TEST_F(TaskTest, CriticalSectionKeepsASecondTaskOutUntilItEnds) {
+    std::atomic<pid_t> otherTid{0};
     std::atomic<int> inside{0};
     OsWrap__CrSecStart();
     std::thread other([&] {
+        otherTid = static_cast<pid_t>(syscall(SYS_gettid));
         OsWrap__CrSecStart();
         inside = 1;
         OsWrap__CrSecEnd();
     });
-    std::this_thread::sleep_for(std::chrono::milliseconds(50));
+    // The other thread has reached the section and waits for it.
+    EXPECT_TRUE(Eventually([&] { return otherTid != 0 && WaitsOnALock(otherTid); }));
     EXPECT_EQ(inside.load(), 0);
     OsWrap__CrSecEnd();
     other.join();
@@ -182,25 +196,34 @@ TEST_F(TaskTest, DeletingUnknownEndedAndBlockedTasks) {
     EXPECT_EQ(NumOfTasks(), 0);
 }
 
+std::atomic<pid_t> gEndedTid{0};
+void NoteThreadAndReturn() { gEndedTid = static_cast<pid_t>(syscall(SYS_gettid)); }
+
 TEST_F(TaskTest, IdOfAnEndedTaskReusedByANewTaskNamesTheLiveOne) {
-    // Thread handles are reused as soon as a thread has ended; try until a new task gets one.
-    for (int attempt = 0; attempt < 50; ++attempt) {
-        const tOsTaskId ended = Start("ended", ReturnAtOnce);
-        ASSERT_TRUE(Eventually([] {
-            MutexGuard guard(&OWData.gtMutex);
-            return OWData.tcbArray[OWData.numOfTasks - 1].ended == eOS_BOOL_TRUE;
-        }));
-        std::this_thread::sleep_for(milliseconds(1)); // the thread itself finishes exiting
-        const tOsTaskId live = Start("live");
-        if (live != ended) continue;
-        EXPECT_EQ(NameOf(live), "live");
-        ASSERT_TRUE(Eventually([] { return Waiters(gGate) == 1; }));
-        EXPECT_EQ(OsWrap__TaskDelete(live), eOS_RET_SUCCESS);
-        EXPECT_TRUE(Eventually([] { return Waiters(gGate) == 0; })) << "the live task was not cancelled";
-        EXPECT_EQ(NameOf(ended), "ended");
-        return;
-    }
-    GTEST_SKIP() << "no thread handle was reused";
+    // The C library hands the stack of a thread that has fully exited, and with it the thread's
+    // handle, to the next thread asking for a stack of the same size: a size no other test uses
+    // makes the ended task's handle the one the live task gets.
+    constexpr uint32 kStackSize = 196608;
+    auto start = [](const char *name, void (*entry)(void)) {
+        tOsTaskId id = 0;
+        EXPECT_EQ(OsWrap__TaskCreate(Name(name), entry, eOS_PRI_LOW, kStackSize, &id), eOS_RET_SUCCESS);
+        return id;
+    };
+    gEndedTid = 0;
+    const tOsTaskId ended = start("ended", NoteThreadAndReturn);
+    ASSERT_TRUE(Eventually([] {
+        const pid_t tid = gEndedTid.load();
+        return tid != 0 && access(("/proc/self/task/" + std::to_string(tid)).c_str(), F_OK) != 0;
+    })) << "the ended task's thread did not exit";
+    const tOsTaskId live = start("live", WaitAtGate);
+    ASSERT_EQ(live, ended) << "the live task did not get the ended task's handle";
+
+    EXPECT_EQ(NameOf(live), "live");
+    ASSERT_TRUE(Eventually([] { return Waiters(gGate) == 1; }));
+    EXPECT_EQ(OsWrap__TaskDelete(live), eOS_RET_SUCCESS);
+    EXPECT_TRUE(Eventually([] { return Waiters(gGate) == 0; })) << "the live task was not cancelled";
+    EXPECT_EQ(NameOf(ended), "ended");
+    EXPECT_EQ(OsWrap__TaskDelete(ended), eOS_RET_SUCCESS);
 }
 
 TEST_F(TaskTest, DumpPrintsEveryTaskAfterTheTotal) {
@@ -233,20 +256,25 @@ TEST_F(TaskTest, SecondInitChangesNothing) {
     EXPECT_TRUE(Reports().empty());
 }
 
+// Only a wrapper that was never started can fail to start: the case runs in a fresh process.
 TEST(TaskInitTest, FailedInitReportsAndALaterInitFinishesTheJob) {
-    rktest::CaptureLogReports();
-    OsWrapTestMutexCreateFailAt = 3; // global and task mutexes succeed, the queue mutex fails
-    EXPECT_EQ(OsWrap__Init(nullptr), eOS_RET_FAILURE);
-    EXPECT_EQ(rktest::LogReports().Texts(),
-              (Texts{"CRITICAL:MutexCreate(): pthread_mutex_init() failed.\n",
-                     "CRITICAL:OsWrap__Init(): MutexCreate() failed for global queue mutex.\n"}));
-    ASSERT_EQ(OsWrap__Init(nullptr), eOS_RET_SUCCESS);
-    tOsQueueId q = 0;
-    ASSERT_EQ(OsWrap__QueueCreate(Name("q"), 1, &q), eOS_RET_SUCCESS);
-    ASSERT_EQ(OsWrap__QueueSend(q, Message(3)), eOS_RET_SUCCESS);
-    tOsMsg msg = nullptr;
-    ASSERT_EQ(OsWrap__QueueRcv(q, &msg, OS_WAIT_NO), eOS_RET_SUCCESS);
-    EXPECT_EQ(Take(msg), 3u);
+    rktest::InAFreshProcess([] {
+        rktest::CaptureLogReports();
+        OsWrapTestMutexCreateFailAt = 3; // global and task mutexes succeed, the queue mutex fails
+        EXPECT_EQ(OsWrap__Init(nullptr), eOS_RET_FAILURE);
+        EXPECT_EQ(rktest::LogReports().Texts(),
+                  (Texts{"CRITICAL:MutexCreate(): pthread_mutex_init() failed.\n",
+                         "CRITICAL:OsWrap__Init(): MutexCreate() failed for global queue mutex.\n"}));
+        EXPECT_EQ(OsWrap__Init(nullptr), eOS_RET_SUCCESS);
+        tOsQueueId q = 0;
+        EXPECT_EQ(OsWrap__QueueCreate(Name("q"), 1, &q), eOS_RET_SUCCESS);
+        EXPECT_EQ(OsWrap__QueueSend(q, Message(3)), eOS_RET_SUCCESS);
+        tOsMsg msg = nullptr;
+        EXPECT_EQ(OsWrap__QueueRcv(q, &msg, OS_WAIT_NO), eOS_RET_SUCCESS);
+        if (msg != nullptr) {
+            EXPECT_EQ(Take(msg), 3u);
+        }
+    });
 }
 
 } // namespace

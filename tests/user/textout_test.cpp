@@ -7,6 +7,7 @@
 
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <fstream>
 // std::regex trips a false maybe-uninitialized warning of GCC 12 in optimised sanitizer builds.
 #if defined(__GNUC__) && !defined(__clang__)
@@ -19,6 +20,7 @@
 #include <vector>
 
 #include "capture.h"
+#include "isolation.h"
 #include "oswrap.h"
 #include "zqcmtrace.h"
 
@@ -28,11 +30,27 @@ void Out(const std::string &text) { OsWrap__TextOut(const_cast<char *>(text.c_st
 
 std::vector<std::string> Lines() { return rktest::BllLines().Texts(); }
 
+// Each case starts with every sink off, the line buffer empty and nothing captured, and leaves
+// every sink off.
+class TextOutTest : public ::testing::Test {
+  protected:
+    void SetUp() override {
+        rktest::ResetWrapperSettings();
+        memset(oltDebugTempP, 0, sizeof oltDebugTempP);
+        rktest::BllLines().Clear();
+        rktest::LogReports().Clear();
+    }
+    void TearDown() override { rktest::ResetWrapperSettings(); }
+};
+
 // ---- line buffer ----------------------------------------------------------------------------------
 
-class LineBufferTest : public ::testing::Test {
+class LineBufferTest : public TextOutTest {
   protected:
-    void SetUp() override { SetCliDisplayMode(eOS_BOOL_TRUE); }
+    void SetUp() override {
+        TextOutTest::SetUp();
+        SetCliDisplayMode(eOS_BOOL_TRUE);
+    }
 };
 
 TEST_F(LineBufferTest, ALineAssembledFromSeveralTextsIsHandedOverOnce) {
@@ -121,7 +139,9 @@ TEST_F(LineBufferTest, ConcurrentTextsNeverMixWithinALine) {
 
 // ---- console ----------------------------------------------------------------------------------------
 
-TEST(ConsoleTest, TextsAreWrittenUnchangedWhileTheConsoleIsOn) {
+using ConsoleTest = TextOutTest;
+
+TEST_F(ConsoleTest, TextsAreWrittenUnchangedWhileTheConsoleIsOn) {
     char path[] = "/tmp/rk_console_XXXXXX";
     int fd = mkstemp(path);
     ASSERT_GE(fd, 0);
@@ -146,15 +166,17 @@ TEST(ConsoleTest, TextsAreWrittenUnchangedWhileTheConsoleIsOn) {
 
 // ---- log file -----------------------------------------------------------------------------------------
 
-class LogFileTest : public ::testing::Test {
+class LogFileTest : public TextOutTest {
   protected:
     void SetUp() override {
+        TextOutTest::SetUp();
         char pattern[] = "/tmp/rk_logfile_XXXXXX";
         ASSERT_NE(mkdtemp(pattern), nullptr);
         dir_ = pattern;
         rktest::CaptureLogReports();
     }
     void TearDown() override {
+        TextOutTest::TearDown();
         for (const std::string &name : Files()) unlink((dir_ + "/" + name).c_str());
         rmdir(dir_.c_str());
     }

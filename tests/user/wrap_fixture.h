@@ -1,5 +1,4 @@
-// wrap_fixture.h - what the OS wrapper tests share: a fresh wrapper with captured reports, and
-// polling with a deadline instead of sleeping.
+// wrap_fixture.h - what the OS wrapper tests share: a fresh wrapper with captured reports.
 #ifndef RELAYKIT_TESTS_WRAP_FIXTURE_H
 #define RELAYKIT_TESTS_WRAP_FIXTURE_H
 
@@ -14,6 +13,8 @@
 #include <vector>
 
 #include "capture.h"
+#include "isolation.h"
+#include "probes.h"
 #include "oswrap.h"
 #include "oswraplx.h"
 #include "svc.h"
@@ -24,7 +25,8 @@ using Texts = std::vector<std::string>;
 using Clock = std::chrono::steady_clock;
 using std::chrono::milliseconds;
 
-inline uint32 LiveBlocks() { return std::atomic_ref<uint32>(MemAllocCnt).load(); }
+using rktest::Eventually;
+using rktest::LiveBlocks;
 inline Texts Reports() { return rktest::LogReports().Texts(); }
 inline char *Name(const char *textP) { return const_cast<char *>(textP); }
 
@@ -32,16 +34,6 @@ inline std::string Hex32(const void *p) {
     char text[16];
     snprintf(text, sizeof text, "0x%x", static_cast<uint32>(reinterpret_cast<uintptr_t>(p)));
     return text;
-}
-
-// Polls cond every millisecond until it holds; false after ten seconds.
-template <typename Cond> bool Eventually(Cond cond) {
-    const auto deadline = Clock::now() + std::chrono::seconds(10);
-    while (!cond()) {
-        if (Clock::now() > deadline) return false;
-        std::this_thread::sleep_for(milliseconds(1));
-    }
-    return true;
 }
 
 // Threads blocked in a wait on the semaphore, read under its own mutex.
@@ -62,16 +54,31 @@ inline uint32 Take(tOsMsg msg) {
     return value;
 }
 
+// A case starts with the wrapper up and empty captures; at its end what it made is ended, its
+// switches are put back, and it fails unless every accounted block is back.
 class WrapTest : public ::testing::Test {
   protected:
     void SetUp() override {
+        before_ = rktest::SnapshotTables();
         ASSERT_EQ(OsWrap__Init(nullptr), eOS_RET_SUCCESS);
         rktest::CaptureLogReports();
         rktest::LogReports().Clear();
+        rktest::HandlerTexts().Clear();
+        rktest::BllLines().Clear();
         SvcSysInfoHandler = rktest::CaptureInfoHandler;
         startBlocks_ = LiveBlocks();
     }
-    uint32 startBlocks_ = 0;
+    void TearDown() override {
+        rktest::EndWhatWasMadeSince(before_);
+        rktest::ResetWrapperSettings();
+        EXPECT_EQ(rktest::TableChanges(before_, rktest::SnapshotTables()), "");
+        EXPECT_TRUE(Eventually([this] { return LiveBlocks() == startBlocks_; }))
+            << LiveBlocks() - startBlocks_ << " accounted blocks left behind";
+    }
+    long startBlocks_ = 0;
+
+  private:
+    rktest::TableSnapshot before_;
 };
 
 } // namespace wraptest

@@ -12,6 +12,7 @@
 tOsSysMemAllocHandler OsMemAlloc = nullptr;
 tOsSysMemFreeHandler OsMemFree = nullptr;
 uint32 MemRecordFlag = 0;
+pthread_mutex_t MemRecordMutex = PTHREAD_MUTEX_INITIALIZER;
 uint32 MemRecordFull = 0;
 tMemRecord MemDebugRecord[OS_MAX_MEM_RECORDS];
 
@@ -97,7 +98,7 @@ void MemRecordAdd(void *memP, uint32 size, char *fileName, uint32 lineNo) {
     char stamp[17] = {};
     if (ctime_r(&now, ctimeText) != nullptr) memcpy(stamp, ctimeText + 4, 15);
 
-    MutexGuard guard(&OWData.gtMutex);
+    MutexGuard guard(&MemRecordMutex);
     if (MemRecordFull != 0) return;
     for (tMemRecord &record : MemDebugRecord) {
         if (record.inUseB != 0) continue;
@@ -114,7 +115,7 @@ void MemRecordAdd(void *memP, uint32 size, char *fileName, uint32 lineNo) {
 }
 
 void MemRecordRemove(void *memP) {
-    MutexGuard guard(&OWData.gtMutex);
+    MutexGuard guard(&MemRecordMutex);
     for (tMemRecord &record : MemDebugRecord) {
         if (record.inUseB != 0 && record.memP == memP) {
             record.inUseB = 0;
@@ -125,7 +126,7 @@ void MemRecordRemove(void *memP) {
 }
 
 void MemRecordClear(void) {
-    MutexGuard guard(&OWData.gtMutex);
+    MutexGuard guard(&MemRecordMutex);
     memset(MemDebugRecord, 0, sizeof MemDebugRecord);
     MemRecordFull = 0;
 }
@@ -135,26 +136,20 @@ void MemRecordDump(void) {
         int index;
         tMemRecord record;
     };
-    // Rows are copied under gtMutex and printed after it is released: printing may allocate, and
-    // a recorded allocation takes gtMutex.
-    Row rows[kDumpChunk];
-    int next = 0;
-    while (next < OS_MAX_MEM_RECORDS) {
-        int count = 0;
-        MutexLock(&OWData.gtMutex);
-        for (; next < OS_MAX_MEM_RECORDS && count < kDumpChunk; ++next) {
+    auto copy = [](int &next, Row *rows) {
+        tDumpPass pass;
+        for (; next < OS_MAX_MEM_RECORDS && pass.rows < kDumpChunk; ++next) {
             if (MemDebugRecord[next].inUseB == 0) continue;
-            rows[count].index = next;
-            rows[count].record = MemDebugRecord[next];
-            ++count;
+            rows[pass.rows++] = {next, MemDebugRecord[next]};
         }
-        MutexUnlock(&OWData.gtMutex);
-        for (int i = 0; i < count; ++i) {
-            const tMemRecord &record = rows[i].record;
-            SvcPrintf("%08d, %s, %s:%d, %d, 0x%x\n", rows[i].index, record.timeStamp, record.fileName,
-                      static_cast<int>(record.lineNo), static_cast<int>(record.size), Addr32(record.memP));
-        }
-    }
+        pass.more = next < OS_MAX_MEM_RECORDS;
+        return pass;
+    };
+    DumpTable<Row>(nullptr, &MemRecordMutex, nullptr, 0, copy, [](const Row &row) {
+        const tMemRecord &record = row.record;
+        SvcPrintf("%08d, %s, %s:%d, %d, 0x%x\n", row.index, record.timeStamp, record.fileName,
+                  static_cast<int>(record.lineNo), static_cast<int>(record.size), Addr32(record.memP));
+    });
 }
 
 } // extern "C"

@@ -2,6 +2,7 @@
 #include <stdint.h>
 #include <string.h>
 
+#include "oscancel.h"
 #include "oswraplx.h"
 #include "svc.h"
 #include "zqcmtrace.h"
@@ -41,29 +42,110 @@ tMsgBlock *DetachMessages(tQcb &qcb) {
     return firstP;
 }
 
+// Puts a block at the tail of the queue's list, its list lock held.
+void AppendLocked(tQcb &qcb, tMsgBlock *blockP) {
+    if (qcb.lastP != nullptr) {
+        qcb.lastP->nextP = blockP;
+    } else {
+        qcb.firstP = blockP;
+    }
+    qcb.lastP = blockP;
+    qcb.count += 1;
+}
+
+// Takes the block at the head of the queue's list, its list lock held; null when the list is
+// empty. *countOkP is false when the count of waiting messages did not agree.
+tMsgBlock *TakeFirstLocked(tQcb &qcb, bool *countOkP) {
+    tMsgBlock *blockP = qcb.firstP;
+    if (blockP == nullptr) return nullptr;
+    if (blockP == qcb.lastP) qcb.lastP = nullptr;
+    qcb.firstP = blockP->nextP;
+    *countOkP = qcb.count > 0;
+    if (*countOkP) qcb.count -= 1;
+    return blockP;
+}
+
 // The list lock of a queue: the mutex of the queue's own semaphore, so that a send or a receive
 // updates the list and the count of waiting messages under one lock.
 inline pthread_mutex_t *ListLock(const tQcb &qcb) { return &OWData.scbArray[qcb.semId].semMutex; }
 
-// Takes gqMutex for a deletion or a flush and returns the live queue's block. An id out of range
-// or without a live queue is reported in the name of operationP, gqMutex is released, and the
-// result is null.
-tQcb *LockLiveQueue(tOsQueueId queueId, const char *operationP) {
-    MutexLock(&OWData.gqMutex);
+// The live queue's block, gqMutex held; null for an id out of range or without a live queue, with
+// the reason in *reasonP for the caller to report in its own name after releasing gqMutex.
+tQcb *LiveQueueLocked(tOsQueueId queueId, const char **reasonP) {
     if (!QueueIdInRange(queueId)) {
-        MutexUnlock(&OWData.gqMutex);
-        LogInterface(__FILE__, __LINE__, operationP, eZQ_LL_CRITICAL, "%s(): Reached maximum queue limit:%d.\n",
-                     operationP, static_cast<int>(queueId));
+        *reasonP = "Reached maximum queue limit";
         return nullptr;
     }
     tQcb &qcb = OWData.qcbArray[queueId - 1];
     if (qcb.busy != eOS_BOOL_TRUE) {
-        MutexUnlock(&OWData.gqMutex);
-        LogInterface(__FILE__, __LINE__, operationP, eZQ_LL_CRITICAL, "%s(): the queueId is invalid:%d.\n",
-                     operationP, static_cast<int>(queueId));
+        *reasonP = "the queueId is invalid";
         return nullptr;
     }
     return &qcb;
+}
+
+void ReportNoLiveQueue(const char *operationP, tOsQueueId queueId, const char *reasonP) {
+    LogInterface(__FILE__, __LINE__, operationP, eZQ_LL_CRITICAL, "%s(): %s:%d.\n", operationP, reasonP,
+                 static_cast<int>(queueId));
+}
+
+// Makes the queue in the lowest free entry, with its semaphore and mutex. gqMutex held; a refusal
+// leaves its texts in reportsP (first one, then the other, when there are two).
+eOsRet QueueCreateLocked(char *nameP, tOsQueueId *queueIdP, const char *reportsP[2]) {
+    // The lowest free entry: ids 1, 2, 3 ... in creation order, a deleted id reused first.
+    int index = 0;
+    while (index < OS_MAX_QUEUES && OWData.qcbArray[index].busy == eOS_BOOL_TRUE) ++index;
+    // A count that disagrees with the table is full too: a queue is never overwritten.
+    if (OWData.numOfQueues >= OS_MAX_QUEUES || index >= OS_MAX_QUEUES) {
+        reportsP[0] = "OsWrap__QueueCreate(): Reached maximum queue limit.\n";
+        return eOS_RET_FAILURE;
+    }
+    tQcb &qcb = OWData.qcbArray[index];
+    tOsSemId semId = 0;
+    if (OsWrap__SemCreate(nameP, 0, &semId) != eOS_RET_SUCCESS) {
+        reportsP[0] = "OsWrap__QueueCreate(): OsWrap__SemCreate() failed.\n";
+        return eOS_RET_FAILURE;
+    }
+    if (MutexCreate(&qcb.qMutex) != eOS_RET_SUCCESS) {
+        (void)OsWrap__SemDelete(semId);
+        reportsP[0] = kMutexCreateFailure;
+        reportsP[1] = "OsWrap__QueueCreate(): MutexCreate() failed.\n";
+        return eOS_RET_FAILURE;
+    }
+    qcb.semId = semId;
+    qcb.firstP = nullptr;
+    qcb.lastP = nullptr;
+    qcb.count = 0;
+    OsCopyName(qcb.name, nameP);
+    StoreRelease(qcb.busy, eOS_BOOL_TRUE); // the block is complete before the id is live
+    OWData.numOfQueues += 1;
+    *queueIdP = static_cast<tOsQueueId>(index + 1);
+    return eOS_RET_SUCCESS;
+}
+
+// Deletes the queue with its semaphore, gqMutex held, and hands its messages to the caller, who
+// frees them after releasing gqMutex.
+eOsRet QueueDeleteLocked(tQcb &qcb, tMsgBlock **messagesP) {
+    // The queue is dead before its semaphore goes: sends and receives check the mark under the list
+    // lock, so none uses the semaphore once it is deleted or its id is handed out again.
+    {
+        MutexGuard guard(ListLock(qcb));
+        StoreRelease(qcb.busy, eOS_BOOL_FALSE);
+    }
+    // A task still waiting to receive keeps the semaphore, and so the queue, alive; a semaphore that
+    // cannot be deleted leaves the queue as it was, its messages included.
+    const eOsRet semRet = OsWrap__SemDelete(qcb.semId);
+    if (semRet != eOS_RET_SUCCESS) {
+        StoreRelease(qcb.busy, eOS_BOOL_TRUE);
+        return semRet;
+    }
+    {
+        MutexGuard guard(&qcb.qMutex);
+        *messagesP = DetachMessages(qcb);
+    }
+    (void)MutexDelete(&qcb.qMutex);
+    OWData.numOfQueues -= 1;
+    return eOS_RET_SUCCESS;
 }
 
 } // namespace
@@ -81,90 +163,56 @@ eOsRet OsWrap__QueueCreate(char *nameP, uint16 qSize, tOsQueueId *queueIdP) {
         OsCriticalLog("OsWrap__QueueCreate(): NULL queueIdP.\n");
         return eOS_RET_INVALID_ARG;
     }
-
-    MutexLock(&OWData.gqMutex);
-    if (OWData.numOfQueues >= OS_MAX_QUEUES) {
-        MutexUnlock(&OWData.gqMutex);
-        OsCriticalLog("OsWrap__QueueCreate(): Reached maximum queue limit.\n");
-        return eOS_RET_FAILURE;
+    const char *reports[2] = {};
+    eOsRet ret;
+    {
+        NoCancelScope noCancel; // the semaphore's own refusals are reported under gqMutex
+        MutexGuard guard(&OWData.gqMutex);
+        ret = QueueCreateLocked(nameP, queueIdP, reports);
     }
-    // The lowest free entry: ids 1, 2, 3 ... in creation order, a deleted id reused first.
-    int index = 0;
-    while (index < OS_MAX_QUEUES && OWData.qcbArray[index].busy == eOS_BOOL_TRUE) ++index;
-    if (index >= OS_MAX_QUEUES) { // numOfQueues disagrees with the table; never overwrite a queue
-        MutexUnlock(&OWData.gqMutex);
-        OsCriticalLog("OsWrap__QueueCreate(): Reached maximum queue limit.\n");
-        return eOS_RET_FAILURE;
+    for (const char *textP : reports) {
+        if (textP != nullptr) OsCriticalLog("%s", textP);
     }
-    tQcb &qcb = OWData.qcbArray[index];
-
-    tOsSemId semId = 0;
-    if (OsWrap__SemCreate(nameP, 0, &semId) != eOS_RET_SUCCESS) {
-        MutexUnlock(&OWData.gqMutex);
-        OsCriticalLog("OsWrap__QueueCreate(): OsWrap__SemCreate() failed.\n");
-        return eOS_RET_FAILURE;
-    }
-    if (MutexCreate(&qcb.qMutex) != eOS_RET_SUCCESS) {
-        (void)OsWrap__SemDelete(semId);
-        MutexUnlock(&OWData.gqMutex);
-        OsCriticalLog("OsWrap__QueueCreate(): MutexCreate() failed.\n");
-        return eOS_RET_FAILURE;
-    }
-    qcb.semId = semId;
-    qcb.firstP = nullptr;
-    qcb.lastP = nullptr;
-    qcb.count = 0;
-    OsCopyName(qcb.name, nameP);
-    StoreRelease(qcb.busy, eOS_BOOL_TRUE); // the block is complete before the id is live
-    OWData.numOfQueues += 1;
-    *queueIdP = static_cast<tOsQueueId>(index + 1);
-    MutexUnlock(&OWData.gqMutex);
-    return eOS_RET_SUCCESS;
+    return ret;
 }
 
 eOsRet OsWrap__QueueDelete(tOsQueueId queueId) {
-    tQcb *qcbP = LockLiveQueue(queueId, "OsWrap__QueueDelete");
-    if (qcbP == nullptr) return eOS_RET_FAILURE;
-    tQcb &qcb = *qcbP;
-    // The queue is dead before its semaphore goes: sends and receives check the mark under the list
-    // lock, so none uses the semaphore once it is deleted or its id is handed out again.
-    MutexLock(ListLock(qcb));
-    StoreRelease(qcb.busy, eOS_BOOL_FALSE);
-    MutexUnlock(ListLock(qcb));
-    // A task still waiting to receive keeps the semaphore, and so the queue, alive; a semaphore that
-    // cannot be deleted leaves the queue as it was, its messages included.
-    const eOsRet semRet = OsWrap__SemDelete(qcb.semId);
-    if (semRet != eOS_RET_SUCCESS) {
-        StoreRelease(qcb.busy, eOS_BOOL_TRUE);
-        MutexUnlock(&OWData.gqMutex);
-        if (semRet != eOS_RET_INVALID_STATE) {
-            OsCriticalLog("OsWrap__QueueDelete(): OsWrap__SemDelete() failed: Q%d, E%d.\n",
-                          static_cast<int>(queueId), static_cast<int>(semRet));
+    const char *reasonP = nullptr;
+    tMsgBlock *messagesP = nullptr;
+    eOsRet ret = eOS_RET_FAILURE;
+    {
+        NoCancelScope noCancel; // the semaphore's own refusals are reported under gqMutex
+        MutexGuard guard(&OWData.gqMutex);
+        if (tQcb *qcbP = LiveQueueLocked(queueId, &reasonP); qcbP != nullptr) {
+            ret = QueueDeleteLocked(*qcbP, &messagesP);
         }
-        return semRet;
     }
-    MutexLock(&qcb.qMutex);
-    DiscardMessages(DetachMessages(qcb));
-    MutexUnlock(&qcb.qMutex);
-    (void)MutexDelete(&qcb.qMutex);
-    OWData.numOfQueues -= 1;
-    MutexUnlock(&OWData.gqMutex);
-    return eOS_RET_SUCCESS;
+    DiscardMessages(messagesP);
+    if (reasonP != nullptr) {
+        ReportNoLiveQueue("OsWrap__QueueDelete", queueId, reasonP);
+    } else if (ret != eOS_RET_SUCCESS && ret != eOS_RET_INVALID_STATE) {
+        OsCriticalLog("OsWrap__QueueDelete(): OsWrap__SemDelete() failed: Q%d, E%d.\n", static_cast<int>(queueId),
+                      static_cast<int>(ret));
+    }
+    return ret;
 }
 
 eOsRet OsWrap__FlushQueue(tOsQueueId queueId) {
-    tQcb *qcbP = LockLiveQueue(queueId, "OsWrap__FlushQueue");
-    if (qcbP == nullptr) return eOS_RET_FAILURE;
-    tQcb &qcb = *qcbP;
-    // The semaphore keeps its count: that many later receives find the list empty.
-    MutexLock(&qcb.qMutex);
-    MutexLock(ListLock(qcb));
-    tMsgBlock *listP = DetachMessages(qcb);
-    MutexUnlock(ListLock(qcb));
-    DiscardMessages(listP);
-    MutexUnlock(&qcb.qMutex);
-    MutexUnlock(&OWData.gqMutex);
-    return eOS_RET_SUCCESS;
+    const char *reasonP = nullptr;
+    tMsgBlock *messagesP = nullptr;
+    {
+        MutexGuard guard(&OWData.gqMutex);
+        if (tQcb *qcbP = LiveQueueLocked(queueId, &reasonP); qcbP != nullptr) {
+            // The semaphore keeps its count: that many later receives find the list empty.
+            MutexGuard flushGuard(&qcbP->qMutex);
+            MutexGuard listGuard(ListLock(*qcbP));
+            messagesP = DetachMessages(*qcbP);
+        }
+    }
+    DiscardMessages(messagesP);
+    if (reasonP == nullptr) return eOS_RET_SUCCESS;
+    ReportNoLiveQueue("OsWrap__FlushQueue", queueId, reasonP);
+    return eOS_RET_FAILURE;
 }
 
 eOsRet OsWrap__QueueSend(tOsQueueId dstQueueId, tOsMsg msg) {
@@ -194,26 +242,22 @@ eOsRet OsWrap__QueueSend(tOsQueueId dstQueueId, tOsMsg msg) {
     blockP->msg = msg;
 
     tScb &scb = OWData.scbArray[qcb.semId];
-    MutexLock(&scb.semMutex);
-    if (LoadAcquire(qcb.busy) != eOS_BOOL_TRUE) { // deleted since the check above
-        MutexUnlock(&scb.semMutex);
-        if (blockP->signature == static_cast<sint32>(OS_MSG_SIGNATURE_LINK))
-            OsWrap__FreeExt(blockP, const_cast<char *>(__FILE__), __LINE__, 1);
-        OsMajorLog("OsWrap__QueueSend(): Invalid destination queue Id: Q%d.\n", static_cast<int>(dstQueueId));
-        return eOS_RET_INVALID_ARG;
+    bool live = false;
+    bool wake = false;
+    {
+        MutexGuard guard(&scb.semMutex);
+        live = LoadAcquire(qcb.busy) == eOS_BOOL_TRUE; // false when deleted since the check above
+        if (live) {
+            AppendLocked(qcb, blockP);
+            wake = SemGiveLocked(scb);
+        }
     }
-    if (qcb.lastP != nullptr) {
-        qcb.lastP->nextP = blockP;
-        qcb.lastP = blockP;
-    } else {
-        qcb.firstP = blockP;
-        qcb.lastP = blockP;
-    }
-    qcb.count += 1;
-    const bool wake = SemGiveLocked(scb);
-    MutexUnlock(&scb.semMutex);
     if (wake) SemWake(scb);
-    return eOS_RET_SUCCESS;
+    if (live) return eOS_RET_SUCCESS;
+    if (blockP->signature == static_cast<sint32>(OS_MSG_SIGNATURE_LINK))
+        OsWrap__FreeExt(blockP, const_cast<char *>(__FILE__), __LINE__, 1);
+    OsMajorLog("OsWrap__QueueSend(): Invalid destination queue Id: Q%d.\n", static_cast<int>(dstQueueId));
+    return eOS_RET_INVALID_ARG;
 }
 
 eOsRet OsWrap__QueueRcv(tOsQueueId queueId, tOsMsg *msgP, sint32 timeout) {
@@ -229,38 +273,32 @@ eOsRet OsWrap__QueueRcv(tOsQueueId queueId, tOsMsg *msgP, sint32 timeout) {
     }
     tQcb &qcb = OWData.qcbArray[queueId - 1];
 
+    // The wait is a cancellation point: its cleanup handler gives semMutex back, so no guard here.
     tScb &scb = OWData.scbArray[qcb.semId];
     MutexLock(&scb.semMutex);
-    if (LoadAcquire(qcb.busy) != eOS_BOOL_TRUE) { // deleted since the check above
-        MutexUnlock(&scb.semMutex);
+    const bool live = LoadAcquire(qcb.busy) == eOS_BOOL_TRUE; // false when deleted since the check above
+    const eOsRet waitRet = live ? SemTakeLocked(scb, timeout) : eOS_RET_INVALID_ARG;
+    bool countOk = true;
+    tMsgBlock *blockP = waitRet == eOS_RET_SUCCESS ? TakeFirstLocked(qcb, &countOk) : nullptr;
+    MutexUnlock(&scb.semMutex);
+
+    if (!live) {
         OsMajorLog("OsWrap__QueueRcv(): Invalid queue Id: Q%d.\n", static_cast<int>(queueId));
         return eOS_RET_INVALID_ARG;
     }
-    const eOsRet waitRet = SemTakeLocked(scb, timeout);
+    if (waitRet == eOS_RET_AGAIN) {
+        if (!blocking) return eOS_RET_AGAIN;
+        OsMajorLog("OsWrap__QueueRcv(): OsWrap__SemWait() returned eOS_RET_AGAIN in blocking mode.\n");
+        return eOS_RET_FAILURE;
+    }
+    if (waitRet == eOS_RET_TIME_OUT) return waitRet;
     if (waitRet != eOS_RET_SUCCESS) {
-        MutexUnlock(&scb.semMutex);
-        if (waitRet == eOS_RET_AGAIN) {
-            if (!blocking) return eOS_RET_AGAIN;
-            OsMajorLog("OsWrap__QueueRcv(): OsWrap__SemWait() returned eOS_RET_AGAIN in blocking mode.\n");
-            return eOS_RET_FAILURE;
-        }
-        if (waitRet == eOS_RET_TIME_OUT) return waitRet;
         SemReportWaitFailure();
         OsMajorLog("OsWrap__QueueRcv(): OsWrap__SemWait() failed while waiting on a semaphore.\n");
         return waitRet;
     }
-
-    tMsgBlock *blockP = qcb.firstP;
-    if (blockP == nullptr) { // a unit left over from a flush
-        MutexUnlock(&scb.semMutex);
-        return eOS_RET_FAILURE;
-    }
+    if (blockP == nullptr) return eOS_RET_FAILURE; // a unit left over from a flush
     *msgP = blockP->msg;
-    if (blockP == qcb.lastP) qcb.lastP = nullptr;
-    qcb.firstP = blockP->nextP;
-    const bool countOk = qcb.count > 0;
-    if (countOk) qcb.count -= 1;
-    MutexUnlock(&scb.semMutex);
 
     // The block is off the list and ours alone now.
     const sint32 signature = blockP->signature;
@@ -283,24 +321,15 @@ void ShowQueueCtrlBlock(void) {
         tMsgBlock *firstP;
         tMsgBlock *lastP;
     };
-    // Every entry up to the highest live queue is listed, live or not. Rows are copied under
-    // gqMutex (and each live queue's list lock) and printed after both are released.
-    Row rows[kDumpChunk];
-    int next = 0;
-    bool first = true;
-    for (;;) {
-        int count = 0;
-        MutexLock(&OWData.gqMutex);
-        const int total = OWData.numOfQueues;
-        if (total > OS_MAX_QUEUES) {
-            MutexUnlock(&OWData.gqMutex);
-            return;
-        }
+    // Every entry up to the highest live queue is listed, live or not; a live queue's list is read
+    // under its list lock.
+    auto copy = [](int &next, Row *rows) {
+        tDumpPass pass;
         int end = OS_MAX_QUEUES;
         while (end > 0 && OWData.qcbArray[end - 1].busy != eOS_BOOL_TRUE) --end;
-        for (; next < end && count < kDumpChunk; ++next) {
+        for (; next < end && pass.rows < kDumpChunk; ++next) {
             tQcb &qcb = OWData.qcbArray[next];
-            Row &row = rows[count++];
+            Row &row = rows[pass.rows++];
             row.queueId = static_cast<uint32>(next + 1);
             memcpy(row.name, qcb.name, sizeof row.name);
             row.busy = qcb.busy;
@@ -312,19 +341,14 @@ void ShowQueueCtrlBlock(void) {
             row.lastP = qcb.lastP;
             if (live) MutexUnlock(ListLock(qcb));
         }
-        const bool more = next < end;
-        MutexUnlock(&OWData.gqMutex);
-        if (first) SvcPrintf("Show Queue Control Block........Total number is %d\n", total);
-        first = false;
-        for (int i = 0; i < count; ++i) {
-            const Row &row = rows[i];
-            SvcPrintf("queueId 0x%08x\tQueueName '%-12s' busy %-2d semId 0x%08x count %d firstP %p lastP %p\n",
-                      row.queueId, row.name, static_cast<int>(row.busy), row.semId, row.count,
-                      static_cast<void *>(row.firstP), static_cast<void *>(row.lastP));
-        }
-        if (!more) break;
-    }
-    SvcPrintf("\n");
+        pass.more = next < end;
+        return pass;
+    };
+    DumpTable<Row>("Queue", &OWData.gqMutex, &OWData.numOfQueues, OS_MAX_QUEUES, copy, [](const Row &row) {
+        SvcPrintf("queueId 0x%08x\tQueueName '%-12s' busy %-2d semId 0x%08x count %d firstP %p lastP %p\n",
+                  row.queueId, row.name, static_cast<int>(row.busy), row.semId, row.count,
+                  static_cast<void *>(row.firstP), static_cast<void *>(row.lastP));
+    });
 }
 
 } // extern "C"

@@ -23,6 +23,90 @@ void SemWaitCleanup(void *arg) {
     pthread_mutex_unlock(&scbP->semMutex);
 }
 
+// Why a semaphore could not be made or deleted, reported once gsMutex is released.
+struct tSemRefusal {
+    const char *textP = nullptr;
+    bool tableFull = false;
+    bool mutexFailed = false; // the semaphore's mutex could not be made: reported first
+};
+
+// Reserves the lowest free id, makes the primitives and gives everything back when one of them
+// fails. gsMutex held.
+eOsRet SemCreateLocked(const char *nameP, uint16 initialCount, tOsSemId *semIdP, tSemRefusal *refusalP) {
+    uint32 semId = 0;
+    if (GetFreeSemId(&semId) != eOS_RET_SUCCESS) {
+        refusalP->tableFull = true;
+        return eOS_RET_FAILURE;
+    }
+    tScb &scb = OWData.scbArray[semId];
+    const char *failureP = nullptr;
+    bool mutexMade = false;
+    bool attrMade = false;
+    if (MutexCreate(&scb.semMutex) != eOS_RET_SUCCESS) {
+        failureP = "OsWrap__SemCreate(): MutexCreate() failed for semaphore.\n";
+        refusalP->mutexFailed = true;
+    } else {
+        mutexMade = true;
+        if (pthread_condattr_init(&scb.condAttr) != 0) {
+            failureP = "OsWrap__SemCreate(): pthread_condattr_init () failed.\n";
+        } else {
+            attrMade = true;
+            if (pthread_condattr_setclock(&scb.condAttr, CLOCK_MONOTONIC) != 0) {
+                failureP = "OsWrap__SemCreate(): pthread_condattr_setclock () failed.\n";
+            } else if (pthread_cond_init(&scb.condVar, &scb.condAttr) != 0) {
+                failureP = "OsWrap__SemCreate(): pthread_cond_init() failed.\n";
+            }
+        }
+    }
+    if (failureP != nullptr) {
+        if (attrMade) pthread_condattr_destroy(&scb.condAttr);
+        if (mutexMade) pthread_mutex_destroy(&scb.semMutex);
+        ReleaseAssignedSemId(semId);
+        refusalP->textP = failureP;
+        return eOS_RET_FAILURE;
+    }
+    scb.semId = semId;
+    scb.semCount = initialCount;
+    scb.waiters = 0;
+    OsCopyName(scb.name, nameP);
+    StoreRelease(scb.busy, eOS_BOOL_TRUE); // the block is complete before the id is live
+    OWData.numOfSems += 1;
+    *semIdP = semId;
+    return eOS_RET_SUCCESS;
+}
+
+// Deletes a semaphore without waiters. gsMutex held. eOS_RET_INVALID_ARG (no such semaphore) and
+// eOS_RET_INVALID_STATE (tasks wait on it) are reported by the caller from the result alone.
+eOsRet SemDeleteLocked(tOsSemId semId, tSemRefusal *refusalP) {
+    tScb &scb = OWData.scbArray[semId];
+    if (scb.busy != eOS_BOOL_TRUE) return eOS_RET_INVALID_ARG;
+    // A waiter sleeps on condVar with semMutex: destroying either under it would strand it.
+    {
+        MutexGuard guard(&scb.semMutex);
+        if (scb.waiters != 0) return eOS_RET_INVALID_STATE;
+        StoreRelease(scb.busy, eOS_BOOL_FALSE);
+    }
+    // A release that gave its unit before the semaphore was marked dead may still be signalling.
+    while (std::atomic_ref<sint32>(scb.signalling).load(std::memory_order_acquire) != 0) sched_yield();
+
+    if (OsWrapTestFailureDue(OsWrapTestSemDestroyFailAt) || pthread_mutex_destroy(&scb.semMutex) != 0) {
+        StoreRelease(scb.busy, eOS_BOOL_TRUE);
+        refusalP->textP = "OsWrap__SemCreate(): pthread_mutex_destroy() failed.\n";
+        return eOS_RET_FAILURE;
+    }
+    if (pthread_cond_destroy(&scb.condVar) != 0) {
+        // Keep the semaphore usable: it still exists.
+        (void)MutexCreate(&scb.semMutex);
+        StoreRelease(scb.busy, eOS_BOOL_TRUE);
+        refusalP->textP = "OsWrap__SemCreate(): pthread_cond_destroy() failed.\n";
+        return eOS_RET_FAILURE;
+    }
+    pthread_condattr_destroy(&scb.condAttr);
+    OWData.numOfSems -= 1;
+    ReleaseAssignedSemId(semId);
+    return eOS_RET_SUCCESS;
+}
+
 } // namespace
 
 // ---- semaphore ids --------------------------------------------------------------------------------
@@ -107,100 +191,35 @@ eOsRet OsWrap__SemCreate(char *nameP, uint16 initialCount, tOsSemId *semIdP) {
         OsCriticalLog("OsWrap__SemCreate(): NULL semIdP.\n");
         return eOS_RET_INVALID_ARG;
     }
-
-    MutexLock(&OWData.gsMutex);
-    uint32 semId = 0;
-    if (GetFreeSemId(&semId) != eOS_RET_SUCCESS) {
-        MutexUnlock(&OWData.gsMutex);
+    tSemRefusal refusal;
+    eOsRet ret;
+    {
+        MutexGuard guard(&OWData.gsMutex);
+        ret = SemCreateLocked(nameP, initialCount, semIdP, &refusal);
+    }
+    if (refusal.tableFull) {
         OsCriticalLog("OsWrap__SemCreate(): Reached maximum semaphore limit: %d.\n", OS_MAX_SEMAPHORES);
-        return eOS_RET_FAILURE;
     }
-    tScb &scb = OWData.scbArray[semId];
-
-    // Reserve the id, make the primitives, and give everything back when one of them fails.
-    const char *failureP = nullptr;
-    bool mutexMade = false;
-    bool attrMade = false;
-    if (MutexCreate(&scb.semMutex) != eOS_RET_SUCCESS) {
-        failureP = "OsWrap__SemCreate(): MutexCreate() failed for semaphore.\n";
-    } else {
-        mutexMade = true;
-        if (pthread_condattr_init(&scb.condAttr) != 0) {
-            failureP = "OsWrap__SemCreate(): pthread_condattr_init () failed.\n";
-        } else {
-            attrMade = true;
-            if (pthread_condattr_setclock(&scb.condAttr, CLOCK_MONOTONIC) != 0) {
-                failureP = "OsWrap__SemCreate(): pthread_condattr_setclock () failed.\n";
-            } else if (pthread_cond_init(&scb.condVar, &scb.condAttr) != 0) {
-                failureP = "OsWrap__SemCreate(): pthread_cond_init() failed.\n";
-            }
-        }
-    }
-    if (failureP != nullptr) {
-        if (attrMade) pthread_condattr_destroy(&scb.condAttr);
-        if (mutexMade) pthread_mutex_destroy(&scb.semMutex);
-        ReleaseAssignedSemId(semId);
-        MutexUnlock(&OWData.gsMutex);
-        OsCriticalLog("%s", failureP);
-        return eOS_RET_FAILURE;
-    }
-
-    scb.semId = semId;
-    scb.semCount = initialCount;
-    scb.waiters = 0;
-    OsCopyName(scb.name, nameP);
-    StoreRelease(scb.busy, eOS_BOOL_TRUE); // the block is complete before the id is live
-    OWData.numOfSems += 1;
-    *semIdP = semId;
-    MutexUnlock(&OWData.gsMutex);
-    return eOS_RET_SUCCESS;
+    if (refusal.mutexFailed) OsCriticalLog("%s", kMutexCreateFailure);
+    if (refusal.textP != nullptr) OsCriticalLog("%s", refusal.textP);
+    return ret;
 }
 
 eOsRet OsWrap__SemDelete(tOsSemId semId) {
-    if (!SemIdInRange(semId)) {
-        OsMajorLog("OsWrap__SemDelete(): Invalid semaphore Id: S%d.\n", static_cast<int>(semId));
-        return eOS_RET_INVALID_ARG;
+    tSemRefusal refusal;
+    eOsRet ret = eOS_RET_INVALID_ARG;
+    if (SemIdInRange(semId)) {
+        MutexGuard guard(&OWData.gsMutex);
+        ret = SemDeleteLocked(semId, &refusal);
     }
-    MutexLock(&OWData.gsMutex);
-    tScb &scb = OWData.scbArray[semId];
-    if (scb.busy != eOS_BOOL_TRUE) {
-        MutexUnlock(&OWData.gsMutex);
+    if (ret == eOS_RET_INVALID_ARG) {
         OsMajorLog("OsWrap__SemDelete(): Invalid semaphore Id: S%d.\n", static_cast<int>(semId));
-        return eOS_RET_INVALID_ARG;
-    }
-
-    // A waiter sleeps on condVar with semMutex: destroying either under it would strand it.
-    MutexLock(&scb.semMutex);
-    const sint32 waiters = scb.waiters;
-    if (waiters == 0) StoreRelease(scb.busy, eOS_BOOL_FALSE);
-    MutexUnlock(&scb.semMutex);
-    if (waiters != 0) {
-        MutexUnlock(&OWData.gsMutex);
+    } else if (ret == eOS_RET_INVALID_STATE) {
         OsMajorLog("OsWrap__SemDelete(): Tasks wait on the semaphore: S%d.\n", static_cast<int>(semId));
-        return eOS_RET_INVALID_STATE;
+    } else if (refusal.textP != nullptr) {
+        OsCriticalLog("%s", refusal.textP);
     }
-    // A release that gave its unit before the semaphore was marked dead may still be signalling.
-    while (std::atomic_ref<sint32>(scb.signalling).load(std::memory_order_acquire) != 0) sched_yield();
-
-    if (OsWrapTestFailureDue(OsWrapTestSemDestroyFailAt) || pthread_mutex_destroy(&scb.semMutex) != 0) {
-        StoreRelease(scb.busy, eOS_BOOL_TRUE);
-        MutexUnlock(&OWData.gsMutex);
-        OsCriticalLog("OsWrap__SemCreate(): pthread_mutex_destroy() failed.\n");
-        return eOS_RET_FAILURE;
-    }
-    if (pthread_cond_destroy(&scb.condVar) != 0) {
-        // Keep the semaphore usable: it still exists.
-        (void)MutexCreate(&scb.semMutex);
-        StoreRelease(scb.busy, eOS_BOOL_TRUE);
-        MutexUnlock(&OWData.gsMutex);
-        OsCriticalLog("OsWrap__SemCreate(): pthread_cond_destroy() failed.\n");
-        return eOS_RET_FAILURE;
-    }
-    pthread_condattr_destroy(&scb.condAttr);
-    OWData.numOfSems -= 1;
-    ReleaseAssignedSemId(semId);
-    MutexUnlock(&OWData.gsMutex);
-    return eOS_RET_SUCCESS;
+    return ret;
 }
 
 void OsWrap__SemRelease(tOsSemId semId) {
@@ -209,10 +228,13 @@ void OsWrap__SemRelease(tOsSemId semId) {
         return;
     }
     tScb &scb = OWData.scbArray[semId];
-    MutexLock(&scb.semMutex);
-    const bool live = LoadAcquire(scb.busy) == eOS_BOOL_TRUE;
-    const bool wake = live && SemGiveLocked(scb);
-    MutexUnlock(&scb.semMutex);
+    bool live = false;
+    bool wake = false;
+    {
+        MutexGuard guard(&scb.semMutex);
+        live = LoadAcquire(scb.busy) == eOS_BOOL_TRUE;
+        wake = live && SemGiveLocked(scb);
+    }
     if (wake) SemWake(scb);
     if (!live) OsMajorLog("OsWrap__SemRelease(): Invalid semaphore Id: S%d.\n", static_cast<int>(semId));
 }
@@ -223,14 +245,12 @@ eOsRet OsWrap__SemWait(tOsSemId semId, sint32 timeout) {
         return eOS_RET_INVALID_ARG;
     }
     tScb &scb = OWData.scbArray[semId];
+    // The wait is a cancellation point: its cleanup handler gives semMutex back, so no guard here.
     MutexLock(&scb.semMutex);
-    if (LoadAcquire(scb.busy) != eOS_BOOL_TRUE) {
-        MutexUnlock(&scb.semMutex);
-        OsMajorLog("OsWrap__SemWait(): Invalid semaphore Id: S%d.\n", static_cast<int>(semId));
-        return eOS_RET_INVALID_ARG;
-    }
-    const eOsRet result = SemTakeLocked(scb, timeout);
+    const bool live = LoadAcquire(scb.busy) == eOS_BOOL_TRUE;
+    const eOsRet result = live ? SemTakeLocked(scb, timeout) : eOS_RET_INVALID_ARG;
     MutexUnlock(&scb.semMutex);
+    if (!live) OsMajorLog("OsWrap__SemWait(): Invalid semaphore Id: S%d.\n", static_cast<int>(semId));
     if (result == eOS_RET_FAILURE) SemReportWaitFailure();
     return result;
 }
@@ -242,39 +262,26 @@ void ShowSemCtrlBlock(void) {
         uint32 semId;
         sint32 semCount;
     };
-    // Rows are copied under gsMutex (which keeps every listed semaphore alive) and printed after
-    // it is released, a chunk at a time.
-    Row rows[kDumpChunk];
-    uint32 next = 1;
-    bool first = true;
-    while (next <= OS_MAX_SEMAPHORES) {
-        int count = 0;
-        MutexLock(&OWData.gsMutex);
-        const int total = OWData.numOfSems;
-        if (total > OS_MAX_SEMAPHORES) {
-            MutexUnlock(&OWData.gsMutex);
-            return;
-        }
-        for (; next <= OS_MAX_SEMAPHORES && count < kDumpChunk; ++next) {
-            tScb &scb = OWData.scbArray[next];
+    // gsMutex keeps every listed semaphore alive while its row is copied. Position n is id n + 1.
+    auto copy = [](int &next, Row *rows) {
+        tDumpPass pass;
+        for (; next < OS_MAX_SEMAPHORES && pass.rows < kDumpChunk; ++next) {
+            tScb &scb = OWData.scbArray[next + 1];
             if (scb.busy != eOS_BOOL_TRUE) continue;
-            Row &row = rows[count++];
+            Row &row = rows[pass.rows++];
             memcpy(row.name, scb.name, sizeof row.name);
             row.busy = scb.busy;
             row.semId = scb.semId;
-            MutexLock(&scb.semMutex);
+            MutexGuard guard(&scb.semMutex);
             row.semCount = scb.semCount;
-            MutexUnlock(&scb.semMutex);
         }
-        MutexUnlock(&OWData.gsMutex);
-        if (first) SvcPrintf("Show Semaphore Control Block........Total number is %d\n", total);
-        first = false;
-        for (int i = 0; i < count; ++i) {
-            SvcPrintf("\tSemName '%-12s' busy %-2d, semId 0x%08x semCount %d\n", rows[i].name,
-                      static_cast<int>(rows[i].busy), rows[i].semId, rows[i].semCount);
-        }
-    }
-    SvcPrintf("\n");
+        pass.more = next < OS_MAX_SEMAPHORES;
+        return pass;
+    };
+    DumpTable<Row>("Semaphore", &OWData.gsMutex, &OWData.numOfSems, OS_MAX_SEMAPHORES, copy, [](const Row &row) {
+        SvcPrintf("\tSemName '%-12s' busy %-2d, semId 0x%08x semCount %d\n", row.name,
+                  static_cast<int>(row.busy), row.semId, row.semCount);
+    });
 }
 
 } // extern "C"

@@ -10,9 +10,9 @@
 #include <mutex>
 
 #include "oscancel.h"
+#include "osshared.h"
 #include "oswrap.h"
 #include "zqcmtrace.h"
-#include "zqcmtrace_internal.h"
 #include "zqcommunicator.h"
 
 namespace {

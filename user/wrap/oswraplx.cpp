@@ -5,8 +5,8 @@
 #include <stdlib.h>
 #include <string.h>
 
+#include "ostaskend.h"
 #include "svc.h"
-#include "svcinternal.h"
 #include "uint64.h"
 #include "zqcmtrace.h"
 
@@ -35,15 +35,18 @@ int TaskIndexOf(tOsTaskId taskId) {
     return endedIndex;
 }
 
+std::atomic<tOsTaskEndHook> taskEndHook{nullptr};
+
 // Runs in a task's thread as it ends, whether its entry function returned or the task was deleted
 // (then at the cancellation point where the deletion acted): what the library keeps for the task is
 // given back while the thread, and so its handle, still exists.
-void TaskEndCleanup(void *) { SvcTaskEnded(); }
+void TaskEndCleanup(void *) {
+    if (tOsTaskEndHook hook = taskEndHook.load(std::memory_order_acquire); hook != nullptr) hook();
+}
 
 void *CommonEntryPoint(void *arg) {
     // Start barrier: OsWrap__TaskCreate holds gtMutex until the entry is complete.
-    MutexLock(&OWData.gtMutex);
-    MutexUnlock(&OWData.gtMutex);
+    { MutexGuard barrier(&OWData.gtMutex); }
 
     auto entryPoint = reinterpret_cast<void (*)(void)>(arg);
     pthread_cleanup_push(TaskEndCleanup, nullptr);
@@ -52,7 +55,7 @@ void *CommonEntryPoint(void *arg) {
 
     // The thread ends now: mark its entry so that deleting it later cancels no vanished thread.
     const pthread_t self = pthread_self();
-    MutexLock(&OWData.gtMutex);
+    MutexGuard guard(&OWData.gtMutex);
     for (int i = 0; i < OWData.numOfTasks; ++i) {
         tTcb &tcb = OWData.tcbArray[i];
         if (tcb.ended != eOS_BOOL_TRUE && pthread_equal(tcb.taskId, self)) {
@@ -60,11 +63,69 @@ void *CommonEntryPoint(void *arg) {
             break;
         }
     }
-    MutexUnlock(&OWData.gtMutex);
     return nullptr;
 }
 
+// Makes the task's table entry and its thread, gtMutex held; on a refusal says why in *reasonP.
+// The new thread waits at its start barrier until gtMutex is released.
+eOsRet TaskCreateLocked(const char *nameP, void (*entryPoint)(void), int schedPriority, uint32 stackSize,
+                        tOsTaskId *taskIdP, const char **reasonP) {
+    if (OWData.numOfTasks >= OS_MAX_TASKS) {
+        *reasonP = "Reached maximum task limit";
+        return eOS_RET_FAILURE;
+    }
+    tTcb &tcb = OWData.tcbArray[OWData.numOfTasks];
+    if (pthread_attr_init(&tcb.attr) != 0) {
+        *reasonP = "pthread_attr_init() failed";
+        return eOS_RET_FAILURE;
+    }
+    (void)pthread_attr_setdetachstate(&tcb.attr, PTHREAD_CREATE_DETACHED);
+    (void)pthread_attr_setstacksize(&tcb.attr, stackSize);
+    // Recorded only: the policy and the inherit-scheduler attribute keep their defaults.
+    tcb.schedParam.sched_priority = schedPriority;
+    (void)pthread_attr_setschedparam(&tcb.attr, &tcb.schedParam);
+    if (pthread_create(&tcb.taskId, &tcb.attr, CommonEntryPoint, reinterpret_cast<void *>(entryPoint)) != 0) {
+        pthread_attr_destroy(&tcb.attr);
+        memset(&tcb, 0, sizeof tcb);
+        *reasonP = "pthread_create() failed";
+        return eOS_RET_FAILURE;
+    }
+    tcb.busy = eOS_BOOL_TRUE;
+    tcb.ended = eOS_BOOL_FALSE;
+    OWData.numOfTasks += 1;
+    if (taskIdP != nullptr) *taskIdP = LowId(tcb.taskId);
+    OsCopyName(tcb.name, nameP);
+    return eOS_RET_SUCCESS;
+}
+
+// Removes the task's entry and cancels its thread unless it ended, gtMutex held; on a refusal, or
+// for an unknown task, says why in *reasonP.
+eOsRet TaskDeleteLocked(tOsTaskId taskId, const char **reasonP) {
+    const int index = TaskIndexOf(taskId);
+    if (index < 0) {
+        *reasonP = "taskid is not exist";
+        return eOS_RET_SUCCESS;
+    }
+    tTcb &tcb = OWData.tcbArray[index];
+    if (pthread_attr_destroy(&tcb.attr) != 0) {
+        *reasonP = "pthread_attr_destroy fail";
+        return eOS_RET_FAILURE;
+    }
+    // A thread whose entry function returned is gone; its handle must not be used again.
+    if (tcb.ended != eOS_BOOL_TRUE && pthread_cancel(tcb.taskId) != 0) {
+        *reasonP = "pthread_cancel fail";
+        return eOS_RET_FAILURE;
+    }
+    // Later entries move down one place, keeping their order.
+    for (int i = index; i + 1 < OWData.numOfTasks; ++i) OWData.tcbArray[i] = OWData.tcbArray[i + 1];
+    memset(&OWData.tcbArray[OWData.numOfTasks - 1], 0, sizeof(tTcb));
+    OWData.numOfTasks -= 1;
+    return eOS_RET_SUCCESS;
+}
+
 } // namespace
+
+void OsWrapSetTaskEndHook(tOsTaskEndHook hook) { taskEndHook.store(hook, std::memory_order_release); }
 
 void OsCopyName(char *dstP, const char *srcP) {
     strncpy(dstP, srcP, OS_MAX_NAME_LEN);
@@ -85,7 +146,6 @@ bool OsWrapTestFailureDue(std::atomic<int> &countdown) {
 
 eOsRet MutexCreate(pthread_mutex_t *mutexP) {
     if (OsWrapTestFailureDue(OsWrapTestMutexCreateFailAt) || pthread_mutex_init(mutexP, nullptr) != 0) {
-        OsCriticalLog("MutexCreate(): pthread_mutex_init() failed.\n");
         return eOS_RET_FAILURE;
     }
     return eOS_RET_SUCCESS;
@@ -159,26 +219,29 @@ eOsRet OsWrap__Init(tOsSysErrorHandler sysErrorHandler) {
         {&OWData.gsMutex, "global semaphore mutex"},
     };
 
-    pthread_mutex_lock(&initMutex);
-    if (initDone) {
+    const char *failedP = nullptr; // the mutex that could not be made
+    {
+        MutexGuard guard(&initMutex);
         // Live mutexes are never initialised again; registered allocator hooks stay.
-        pthread_mutex_unlock(&initMutex);
-        return eOS_RET_SUCCESS;
-    }
-    for (; initMutexesMade < static_cast<int>(sizeof steps / sizeof steps[0]); ++initMutexesMade) {
-        const auto &step = steps[initMutexesMade];
-        if (MutexCreate(step.mutexP) != eOS_RET_SUCCESS) {
-            pthread_mutex_unlock(&initMutex);
-            OsCriticalLog("OsWrap__Init(): MutexCreate() failed for %s.\n", step.whatP);
-            return eOS_RET_FAILURE;
+        if (initDone) return eOS_RET_SUCCESS;
+        for (; initMutexesMade < static_cast<int>(sizeof steps / sizeof steps[0]); ++initMutexesMade) {
+            const auto &step = steps[initMutexesMade];
+            if (MutexCreate(step.mutexP) != eOS_RET_SUCCESS) {
+                failedP = step.whatP;
+                break;
+            }
+        }
+        if (failedP == nullptr) {
+            clock_gettime(CLOCK_MONOTONIC, &OWData.bootTime);
+            StoreRelease(OsMemAlloc, static_cast<tOsSysMemAllocHandler>(malloc));
+            StoreRelease(OsMemFree, static_cast<tOsSysMemFreeHandler>(free));
+            initDone = true;
         }
     }
-    clock_gettime(CLOCK_MONOTONIC, &OWData.bootTime);
-    StoreRelease(OsMemAlloc, static_cast<tOsSysMemAllocHandler>(malloc));
-    StoreRelease(OsMemFree, static_cast<tOsSysMemFreeHandler>(free));
-    initDone = true;
-    pthread_mutex_unlock(&initMutex);
-    return eOS_RET_SUCCESS;
+    if (failedP == nullptr) return eOS_RET_SUCCESS;
+    OsCriticalLog("%s", kMutexCreateFailure);
+    OsCriticalLog("OsWrap__Init(): MutexCreate() failed for %s.\n", failedP);
+    return eOS_RET_FAILURE;
 }
 
 void OsWrap__CrSecStart(void) { MutexLock(&OWData.globMutex); }
@@ -199,78 +262,35 @@ eOsRet OsWrap__TaskCreate(char *nameP, void (*entryPoint)(void), eOsPri pri, uin
         return eOS_RET_INVALID_ARG;
     }
 
-    // Reports are made after unlocking: the log writer allocates, and allocation records take gtMutex.
-    MutexLock(&OWData.gtMutex);
-    if (OWData.numOfTasks >= OS_MAX_TASKS) {
-        MutexUnlock(&OWData.gtMutex);
-        OsCriticalLog("OsWrap__TaskCreate(): Reached maximum task limit.\n");
-        return eOS_RET_FAILURE;
-    }
-    tTcb &tcb = OWData.tcbArray[OWData.numOfTasks];
-    if (pthread_attr_init(&tcb.attr) != 0) {
-        MutexUnlock(&OWData.gtMutex);
-        OsCriticalLog("OsWrap__TaskCreate(): pthread_attr_init() failed.\n");
-        return eOS_RET_FAILURE;
-    }
-    (void)pthread_attr_setdetachstate(&tcb.attr, PTHREAD_CREATE_DETACHED);
-    (void)pthread_attr_setstacksize(&tcb.attr, stackSize);
-
+    int schedPriority = 0;
     switch (pri) {
-    case eOS_PRI_HIGH: tcb.schedParam.sched_priority = 3; break;
-    case eOS_PRI_MEDIUM: tcb.schedParam.sched_priority = 2; break;
-    case eOS_PRI_LOW: tcb.schedParam.sched_priority = 1; break;
+    case eOS_PRI_HIGH: schedPriority = 3; break;
+    case eOS_PRI_MEDIUM: schedPriority = 2; break;
+    case eOS_PRI_LOW: schedPriority = 1; break;
     default:
-        pthread_attr_destroy(&tcb.attr);
-        MutexUnlock(&OWData.gtMutex);
         OsCriticalLog("OsWrap__TaskCreate(): Invalid priority: P%d.\n", static_cast<int>(pri));
         return eOS_RET_INVALID_ARG;
     }
-    // Recorded only: the policy and the inherit-scheduler attribute keep their defaults.
-    (void)pthread_attr_setschedparam(&tcb.attr, &tcb.schedParam);
 
-    if (pthread_create(&tcb.taskId, &tcb.attr, CommonEntryPoint, reinterpret_cast<void *>(entryPoint)) !=
-        0) {
-        pthread_attr_destroy(&tcb.attr);
-        memset(&tcb, 0, sizeof tcb);
-        MutexUnlock(&OWData.gtMutex);
-        OsCriticalLog("OsWrap__TaskCreate(): pthread_create() failed.\n");
-        return eOS_RET_FAILURE;
+    const char *reasonP = nullptr;
+    eOsRet ret;
+    {
+        MutexGuard guard(&OWData.gtMutex);
+        ret = TaskCreateLocked(nameP, entryPoint, schedPriority, stackSize, taskIdP, &reasonP);
     }
-    tcb.busy = eOS_BOOL_TRUE;
-    tcb.ended = eOS_BOOL_FALSE;
-    OWData.numOfTasks += 1;
-    if (taskIdP != nullptr) *taskIdP = LowId(tcb.taskId);
-    OsCopyName(tcb.name, nameP);
-    MutexUnlock(&OWData.gtMutex);
-    return eOS_RET_SUCCESS;
+    if (reasonP != nullptr) OsCriticalLog("OsWrap__TaskCreate(): %s.\n", reasonP);
+    return ret;
 }
 
 eOsRet OsWrap__TaskDelete(tOsTaskId taskId) {
-    MutexLock(&OWData.gtMutex);
-    const int index = TaskIndexOf(taskId);
-    if (index < 0) {
-        MutexUnlock(&OWData.gtMutex);
-        OsCriticalLog("OdWrap__TaskDelete():taskid is not exist,taskid:0x%x.\n", taskId);
-        return eOS_RET_SUCCESS;
+    const char *reasonP = nullptr;
+    eOsRet ret;
+    {
+        MutexGuard guard(&OWData.gtMutex);
+        ret = TaskDeleteLocked(taskId, &reasonP);
     }
-    tTcb &tcb = OWData.tcbArray[index];
-    if (pthread_attr_destroy(&tcb.attr) != 0) {
-        MutexUnlock(&OWData.gtMutex);
-        OsCriticalLog("OdWrap__TaskDelete():pthread_attr_destroy fail,taskid:0x%x.\n", taskId);
-        return eOS_RET_FAILURE;
-    }
-    // A thread whose entry function returned is gone; its handle must not be used again.
-    if (tcb.ended != eOS_BOOL_TRUE && pthread_cancel(tcb.taskId) != 0) {
-        MutexUnlock(&OWData.gtMutex);
-        OsCriticalLog("OdWrap__TaskDelete():pthread_cancel fail,taskid:0x%x.\n", taskId);
-        return eOS_RET_FAILURE;
-    }
-    // Later entries move down one place, keeping their order.
-    for (int i = index; i + 1 < OWData.numOfTasks; ++i) OWData.tcbArray[i] = OWData.tcbArray[i + 1];
-    memset(&OWData.tcbArray[OWData.numOfTasks - 1], 0, sizeof(tTcb));
-    OWData.numOfTasks -= 1;
-    MutexUnlock(&OWData.gtMutex);
-    return eOS_RET_SUCCESS;
+    if (reasonP != nullptr) OsCriticalLog("OdWrap__TaskDelete():%s,taskid:0x%x.\n", reasonP, taskId);
+    return ret;
 }
 
 tOsTaskId OsWrap__TaskId(void) { return LowId(pthread_self()); }
@@ -291,36 +311,22 @@ void ShowTaskCtrlBlock(void) {
         eOsBool busy;
         tOsTaskId taskId;
     };
-    // Rows are copied under gtMutex and printed after it is released: printing may allocate, and
-    // allocation records take gtMutex.
-    Row rows[kDumpChunk];
-    int next = 0;
-    bool first = true;
-    for (;;) {
-        int count = 0;
-        int total = 0;
-        MutexLock(&OWData.gtMutex);
-        total = OWData.numOfTasks;
-        if (total > OS_MAX_TASKS) {
-            MutexUnlock(&OWData.gtMutex);
-            return;
-        }
-        for (; next < total && count < kDumpChunk; ++next, ++count) {
+    auto copy = [](int &next, Row *rows) {
+        tDumpPass pass;
+        for (; next < OWData.numOfTasks && pass.rows < kDumpChunk; ++next) {
             const tTcb &tcb = OWData.tcbArray[next];
-            memcpy(rows[count].name, tcb.name, sizeof rows[count].name);
-            rows[count].busy = tcb.busy;
-            rows[count].taskId = LowId(tcb.taskId);
+            Row &row = rows[pass.rows++];
+            memcpy(row.name, tcb.name, sizeof row.name);
+            row.busy = tcb.busy;
+            row.taskId = LowId(tcb.taskId);
         }
-        MutexUnlock(&OWData.gtMutex);
-        if (first) SvcPrintf("Show Taks Control Block........Total number is %d\n", total);
-        first = false;
-        for (int i = 0; i < count; ++i) {
-            SvcPrintf("\tTaskName '%-12s' busy %-2d, taskId 0x%08x\n", rows[i].name,
-                      static_cast<int>(rows[i].busy), rows[i].taskId);
-        }
-        if (count < kDumpChunk) break;
-    }
-    SvcPrintf("\n");
+        pass.more = next < OWData.numOfTasks;
+        return pass;
+    };
+    DumpTable<Row>("Taks", &OWData.gtMutex, &OWData.numOfTasks, OS_MAX_TASKS, copy, [](const Row &row) {
+        SvcPrintf("\tTaskName '%-12s' busy %-2d, taskId 0x%08x\n", row.name, static_cast<int>(row.busy),
+                  row.taskId);
+    });
 }
 
 // ---- clocks ---------------------------------------------------------------------------------------

@@ -10,7 +10,9 @@
 #include <atomic>
 
 #include "oscustom.h"
+#include "osshared.h"
 #include "oswrap.h"
+#include "svc.h"
 
 // ---- control blocks ---------------------------------------------------------------------------
 
@@ -57,11 +59,28 @@ struct tQcb {
 constexpr int kSemIdWords = (OS_MAX_SEMAPHORES + 63) / 64;
 constexpr int kSemIdFullWords = (kSemIdWords + 63) / 64;
 
+// ---- locks ----------------------------------------------------------------------------------------
+//
+// A thread that holds more than one of these takes them in this order, never the other way round:
+//
+//   gqMutex -> a queue's qMutex -> gsMutex -> a semaphore's semMutex -> the allocation records' lock
+//
+// gtMutex (the task table) is taken alone. globMutex is the callers' critical section; the wrapper
+// itself never takes it. A queue's list (firstP, lastP, count) has no lock of its own: it is
+// guarded by the semMutex of the queue's semaphore, so a send or a receive changes the list and the
+// semaphore's count under one lock.
+//
+// Nothing is reported under a lock: a report allocates (the allocation records' lock) and queues
+// a record (the trace queue's semMutex), so a locked section decides, says why in a text, and the
+// caller reports after releasing the lock. The one exception keeps the order above: a queue makes
+// its semaphore under gqMutex, so the semaphore's own refusals are reported with gqMutex held.
+// The lock guard is used where no cancellation point lies inside the locked section (oscancel.h).
+
 struct tOsWrap {
     pthread_mutex_t globMutex; // the callers' critical section
     sint32 numOfTasks;         // entries 0 .. numOfTasks-1 of tcbArray are in use
     tTcb tcbArray[OS_MAX_TASKS];
-    pthread_mutex_t gtMutex; // task table, start barrier, dumps of tasks, allocation records
+    pthread_mutex_t gtMutex; // task table, start barrier, dumps of tasks
     sint32 numOfQueues;
     tQcb qcbArray[OS_MAX_QUEUES];
     pthread_mutex_t gqMutex; // queue creation, deletion, flushing
@@ -83,7 +102,10 @@ extern tOsWrap OWData;
 
 // ---- mutex primitives ---------------------------------------------------------------------------
 
+// Makes a mutex; reports nothing, as it runs under table locks: a caller that sees it fail reports
+// kMutexCreateFailure, then its own text, once its lock is released.
 eOsRet MutexCreate(pthread_mutex_t *mutexP);
+inline constexpr const char *kMutexCreateFailure = "MutexCreate(): pthread_mutex_init() failed.\n";
 eOsRet MutexDelete(pthread_mutex_t *mutexP);
 void MutexLock(pthread_mutex_t *mutexP);
 void MutexUnlock(pthread_mutex_t *mutexP);
@@ -107,23 +129,49 @@ class MutexGuard {
     pthread_mutex_t *mutexP_;
 };
 
-// Flags and hooks that one thread writes while others read them without the table's mutex.
-template <typename T> inline T LoadAcquire(T &value) {
-    return std::atomic_ref<T>(value).load(std::memory_order_acquire);
-}
-template <typename T> inline void StoreRelease(T &value, T newValue) {
-    std::atomic_ref<T>(value).store(newValue, std::memory_order_release);
-}
-
-// The table dumps copy this many rows under the table's lock, print them after releasing it, and
-// go on with the next rows.
-constexpr int kDumpChunk = 32;
-
 // Addresses are reported by their low 32 bits ("0x%x").
 inline uint32 Addr32(const void *p) { return static_cast<uint32>(reinterpret_cast<uintptr_t>(p)); }
 
 // Copies at most 30 characters of srcP into a 31-byte name, always terminated.
 void OsCopyName(char *dstP, const char *srcP);
+
+// ---- table dumps ----------------------------------------------------------------------------------
+
+// What one locked pass of a dump copied: how many rows, and whether rows may follow.
+struct tDumpPass {
+    int rows = 0;
+    bool more = false;
+};
+
+// The table dumps copy this many rows under the table's lock, print them after releasing it, and
+// go on with the next rows.
+constexpr int kDumpChunk = 32;
+
+// Dumps a table a chunk of rows at a time: copy(next, rows) runs under lockP, copies at most
+// kDumpChunk rows from position next on and moves next past what it read; print(row) runs after
+// the lock is released. A titled dump opens with "Show <title> Control Block" and the table's
+// count (*countP, read under the lock) and closes with an empty line; a count above maxCount (a
+// corrupted table) ends the dump before anything of the pass is printed.
+template <typename Row, typename Copy, typename Print>
+void DumpTable(const char *titleP, pthread_mutex_t *lockP, const sint32 *countP, sint32 maxCount, Copy copy,
+               Print print) {
+    Row rows[kDumpChunk];
+    int next = 0;
+    for (bool first = true;; first = false) {
+        tDumpPass pass;
+        sint32 count = 0;
+        {
+            MutexGuard guard(lockP);
+            if (countP != nullptr) count = *countP;
+            if (count > maxCount) return;
+            pass = copy(next, rows);
+        }
+        if (first && titleP != nullptr) SvcPrintf("Show %s Control Block........Total number is %d\n", titleP, count);
+        for (int i = 0; i < pass.rows; ++i) print(rows[i]);
+        if (!pass.more) break;
+    }
+    if (titleP != nullptr) SvcPrintf("\n");
+}
 
 // ---- time ---------------------------------------------------------------------------------------
 
@@ -164,6 +212,9 @@ struct tMemRecord {
 extern tOsSysMemAllocHandler OsMemAlloc;
 extern tOsSysMemFreeHandler OsMemFree;
 extern uint32 MemRecordFlag;
+// The allocation records and their full mark, guarded by MemRecordMutex: the innermost lock, as
+// any report may allocate, and so record, under any other lock.
+extern pthread_mutex_t MemRecordMutex;
 extern uint32 MemRecordFull;
 extern tMemRecord MemDebugRecord[OS_MAX_MEM_RECORDS];
 
