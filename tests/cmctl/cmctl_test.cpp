@@ -615,7 +615,7 @@ TEST_F(CmctlTest, EveryJsonLineFollowsTheSchema) {
         oltmgr::WriteAt<uint32_t>(other, oltmgr::kMsgTypeAt, 99);
         SendToSubscribers(other);
         Result r = child.Finish(std::chrono::seconds(60));
-        EXPECT_EQ(Lines(r.out).size(), 4u) << r.out;
+        EXPECT_EQ(Lines(r.out).size(), 4u) << r.out << r.err << "exit " << r.status;
         output += r.out;
     }
     char path[] = "/tmp/cmctl-json-XXXXXX";
