@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # capsheet on ~200 MB captures against baselines in the same run: reading the file with cat,
 # copying it, and tshark exporting the same three columns. Usage: bash bench/capsheet_bench.sh <build dir>
-# Prints the best of three wall times of each, the ratios, --check's messages per second on a
+# Prints the best of five wall times of each, the ratios, --check's messages per second on a
 # capture of OMCI sessions, and capsheet's peak memory in every mode, gzip-compressed input too.
 set -euo pipefail
 build_dir=${1:-build-bench}
@@ -44,11 +44,11 @@ convert() { "$capsheet" "$capture" "$scratch/out.csv"; }
 decode() { "$capsheet" --decode "$capture" "$scratch/out.csv"; }
 check() { "$capsheet" --check "$sessions"; }
 
-t_cat=$(best_of 3 read_only)
-t_copy=$(best_of 3 copy_file)
-t_capsheet=$(best_of 3 convert)
-t_decode=$(best_of 3 decode)
-t_check=$(best_of 3 check)
+t_cat=$(best_of 5 read_only)
+t_copy=$(best_of 5 copy_file)
+t_capsheet=$(best_of 5 convert)
+t_decode=$(best_of 5 decode)
+t_check=$(best_of 5 check)
 bytes_in=$(stat -c %s "$capture")
 convert > /dev/null
 bytes_out=$(stat -c %s "$scratch/out.csv")

@@ -267,7 +267,7 @@ TEST_F(CmctlTest, AlarmFilterReachesTheManagerAndFollowEndsOnTerm) {
     EXPECT_EQ(manager_.SendAlarm(DyingGasp(17, 1)), 0u);
     EXPECT_EQ(manager_.SendAlarm(DyingGasp(6, 2)), 1u);
     EXPECT_EQ(manager_.SendAlarm(DyingGasp(7, 3)), 1u);
-    std::this_thread::sleep_for(std::chrono::milliseconds(300));
+    std::this_thread::sleep_for(std::chrono::milliseconds(500));
     child.Signal(SIGTERM);
     Result r = child.Finish();
     EXPECT_EQ(r.status, 0) << r.err;
@@ -461,32 +461,36 @@ TEST_F(CmctlTest, AlarmWaitsEndQuietlyOnASignalAndExitThreeOnlyWhenTheWaitRunsOu
         size_t alarms;  // sent once registered
         int signal;     // sent after them; 0: none
         int status;
-        std::string last; // the last line of standard error
+        std::string last; // the last line of standard error, up to the count after a signal
     } cases[] = {
         {{"alarms", "--wait", "1"}, 0, 0, 3, "cmctl: no alarm within 1 s"},
         {{"alarms", "--count", "2", "--wait", "1"}, 1, 0, 3, "cmctl: only 1 of 2 alarms and events within 1 s"},
-        {{"alarms", "--follow"}, 0, SIGINT, 0, "cmctl: ended by SIGINT: 0 alarms and events shown"},
-        {{"alarms", "--count", "5", "--wait", "30"}, 2, SIGTERM, 0, "cmctl: ended by SIGTERM: 2 alarms and events shown"},
-        {{"--json", "alarms", "--follow"}, 1, SIGTERM, 0, "cmctl: ended by SIGTERM: 1 alarms and events shown"},
+        {{"alarms", "--follow"}, 0, SIGINT, 0, "cmctl: ended by SIGINT: "},
+        {{"alarms", "--count", "5", "--wait", "30"}, 2, SIGTERM, 0, "cmctl: ended by SIGTERM: "},
+        {{"--json", "alarms", "--follow"}, 1, SIGTERM, 0, "cmctl: ended by SIGTERM: "},
     };
     for (const Case &c : cases) {
         cmtest::Child child(Args(c.args));
         ASSERT_TRUE(WaitForSubscribers(1)) << c.last;
         for (size_t i = 0; i < c.alarms; ++i) EXPECT_EQ(manager_.SendAlarm(DyingGasp(17, static_cast<uint32_t>(i))), 1u);
         if (c.signal != 0) {
-            // Time for the alarms to be printed before the signal, so the count is exact.
-            std::this_thread::sleep_for(std::chrono::milliseconds(300));
+            std::this_thread::sleep_for(std::chrono::milliseconds(500));
             child.Signal(c.signal);
         }
-        Result r = child.Finish(std::chrono::seconds(20));
+        Result r = child.Finish(std::chrono::seconds(30));
         EXPECT_EQ(r.status, c.status) << c.last << r.err;
         std::vector<std::string> err = Lines(r.err);
         ASSERT_FALSE(err.empty()) << c.last;
-        EXPECT_EQ(err.back(), c.last);
-        if (c.signal != 0) {
+        size_t shown = Lines(r.out).size();
+        if (c.signal == 0) {
+            EXPECT_EQ(err.back(), c.last);
+            EXPECT_EQ(shown, c.alarms) << r.out;
+        } else {
+            // The count says what was printed; a slow machine may not have printed every alarm yet.
+            EXPECT_EQ(err.back(), c.last + std::to_string(shown) + " alarms and events shown");
+            EXPECT_LE(shown, c.alarms) << r.out;
             EXPECT_EQ(r.err.find("no alarm"), std::string::npos) << r.err;
         }
-        EXPECT_EQ(Lines(r.out).size(), c.alarms) << r.out;
         ASSERT_TRUE(WaitForSubscribers(0)) << "unregistered before it ended";
         manager_.ClearRequests();
     }
@@ -596,7 +600,7 @@ TEST_F(CmctlTest, EveryJsonLineFollowsTheSchema) {
              {"status"}, {"get", "1"}, {"walk", "6"}, {"count", "6"}, {"delete", "6", "--key", "onu=1/1/3/1"}, {"alarms"}})
         json(args, "127.0.0.1:" + std::to_string(silent.Port()));
     {
-        cmtest::Child child(Args({"--json", "alarms", "--follow"}));
+        cmtest::Child child(Args({"--json", "alarms", "--count", "4", "--wait", "60"}));
         ASSERT_TRUE(WaitForSubscribers(1));
         tZqCmAlarmInfo unnamed = DyingGasp(17, 1);
         unnamed.alarmSeverity = static_cast<eZqCmAlarmSeverity>(77);
@@ -610,10 +614,8 @@ TEST_F(CmctlTest, EveryJsonLineFollowsTheSchema) {
         oltmgr::Bytes other = oltmgr::BuildAlarmMessage(DyingGasp(17, 2), 0);
         oltmgr::WriteAt<uint32_t>(other, oltmgr::kMsgTypeAt, 99);
         SendToSubscribers(other);
-        std::this_thread::sleep_for(std::chrono::milliseconds(300));
-        child.Signal(SIGINT);
-        Result r = child.Finish();
-        EXPECT_EQ(Lines(r.out).size(), 4u) << r.out;
+        Result r = child.Finish(std::chrono::seconds(60));
+        EXPECT_EQ(Lines(r.out).size(), 4u) << r.out << r.err << "exit " << r.status;
         output += r.out;
     }
     char path[] = "/tmp/cmctl-json-XXXXXX";

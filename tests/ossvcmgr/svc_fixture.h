@@ -37,8 +37,17 @@ class ServiceTest : public ::testing::Test {
     void TearDown() override {
         SvcTaskEnded(); // the test thread's tick and registrations
         rktest::EndWhatWasMadeSince(before_);
-        // Plain threads of the case keep their ticks when they end; their handles come again.
-        for (tSvcTmcb &tmcb : SvcTmcb) tmcb = {};
+        // Plain threads of the case (joined by now) keep their ticks when they end, and their
+        // handles come again: such an entry is cleared and given up as its owner's release does.
+        for (tSvcTmcb &tmcb : SvcTmcb) {
+            std::atomic_ref<uint32> owner(tmcb.taskId);
+            if (owner.load(std::memory_order_acquire) == 0) continue;
+            tmcb.periodic = eOS_BOOL_FALSE;
+            tmcb.duration = tmcb.expir = {0, 0};
+            tmcb.callback = nullptr;
+            tmcb.userDataP = nullptr;
+            owner.store(0, std::memory_order_release);
+        }
         SvcTimerTestReset();
         rktest::ResetWrapperSettings();
         EXPECT_EQ(rktest::TableChanges(before_, rktest::SnapshotTables()), "");

@@ -278,7 +278,7 @@ int Status(const Invocation &run) {
         eOsRet ret;
         Outcome outcome = GetSystemConfig(run, eZQ_CMAPI_RES_ID_EQPT_OLT_INIT_STATUS,
                                           fCMAPI_GPON_SYS_CONFIG_MASK_INIT_STATUS, &record, &ret);
-        uint32_t state = record.gponSysConfig.oltInitStatus;
+        uint32_t state = WireValue(record.gponSysConfig.oltInitStatus);
         bool ready = outcome.exit == kExitOk && state == eZQ_CM_OLT_STATUS_READY;
         if (!ready && Clock::now() < deadline) {
             std::this_thread::sleep_for(std::chrono::milliseconds(100));
@@ -420,7 +420,7 @@ bool AsksForDbSave(const Invocation &run, const Target &target, const uZqCmRes &
                   target.resId == eZQ_CMAPI_RES_ID_EQPT_OLT_INIT_STATUS;
     return run.command == "set" && system &&
            (record.gponSysConfig.bitMask & fCMAPI_GPON_SYS_CONFIG_MASK_DB_SAVE) != 0 &&
-           record.gponSysConfig.dbSave == eOS_BOOL_TRUE;
+           WireValue(record.gponSysConfig.dbSave) == eOS_BOOL_TRUE;
 }
 
 // The manager saves after it has answered the set: its dbSaveStatus is asked for until it leaves
@@ -433,7 +433,7 @@ Outcome AwaitDbSave(const Invocation &run, uint32_t *statusP) {
         Outcome outcome = GetSystemConfig(run, eZQ_CMAPI_RES_ID_EQPT_GPON_SYS_CONFIG,
                                           fCMAPI_GPON_SYS_CONFIG_MASK_DB_SAVE_STATU, &record, &ret);
         if (outcome.exit != kExitOk) return {outcome.exit, "asking how the database save went: " + outcome.error};
-        *statusP = record.gponSysConfig.dbSaveStatus;
+        *statusP = WireValue(record.gponSysConfig.dbSaveStatus);
         std::string status = "dbSaveStatus " + NamedValue(kProgressNames, *statusP);
         if (*statusP == eZQ_CMAPI_DB_SAVE_STATUS_COMPLETED_FAILURE)
             return {kExitRefused, "the OLT manager could not save its database: " + status};
@@ -510,15 +510,15 @@ void RequestStop(int signal) { stopRequested = signal; }
 
 std::string AlarmText(const uZqCmMsg &msg, bool json) {
     char text[256];
-    uint32_t msgType = msg.alarmMsg.msgHdr.msgType;
+    uint32_t msgType = WireValue(msg.alarmMsg.msgHdr.msgType);
     if (msgType == eZQ_CM_MSG_TYPE_EVT) {
         const tZqCmEventMsg &event = msg.eventMsg;
-        std::string key = KeyText(event.dbKey, event.resType);
+        uint32_t eventId = WireValue(event.eventId), resType = WireValue(event.resType);
+        std::string key = KeyText(event.dbKey, resType);
         if (json)
-            return JsonObject().Str("message", "event").Num("eventId", event.eventId)
-                .Raw("resType", EnumJson(kResTypeNames, event.resType)).Str("key", key).Text();
-        std::snprintf(text, sizeof text, "EVENT id=%u resType=%u key=%s", event.eventId,
-                      event.resType, key.c_str());
+            return JsonObject().Str("message", "event").Num("eventId", eventId)
+                .Raw("resType", EnumJson(kResTypeNames, resType)).Str("key", key).Text();
+        std::snprintf(text, sizeof text, "EVENT id=%u resType=%u key=%s", eventId, resType, key.c_str());
         return text;
     }
     if (msgType != eZQ_CM_MSG_TYPE_ALM) {
@@ -531,20 +531,22 @@ std::string AlarmText(const uZqCmMsg &msg, bool json) {
     char resource[48];
     std::snprintf(resource, sizeof resource, "%u/%u/%u/%u", onu.slotId, onu.deviceId, onu.linkId, onu.onuId);
     uint64_t time = static_cast<uint64_t>(alarm.alarmOccurrenceTime.high) << 32 | alarm.alarmOccurrenceTime.low;
+    uint32_t alarmType = WireValue(alarm.alarmType), severityValue = WireValue(alarm.alarmSeverity),
+             conditionValue = WireValue(alarm.alarmCondition);
     if (json)
-        return JsonObject().Str("message", "alarm").Num("alarmType", alarm.alarmType)
-            .Str("class", AlarmClass(alarm.alarmType))
-            .Raw("severity", EnumJson(kSeverityNames, alarm.alarmSeverity))
-            .Raw("condition", EnumJson(kConditionNames, alarm.alarmCondition)).Str("resource", resource)
+        return JsonObject().Str("message", "alarm").Num("alarmType", alarmType)
+            .Str("class", AlarmClass(alarmType))
+            .Raw("severity", EnumJson(kSeverityNames, severityValue))
+            .Raw("condition", EnumJson(kConditionNames, conditionValue)).Str("resource", resource)
             .Num("seqNo", alarm.alarmSeqNo).Num("time", static_cast<int64_t>(time)).Text();
     auto named = [](std::span<const EnumName> names, uint32_t value) {
         std::string_view name = NameOf(names, value);
         return name.empty() ? std::to_string(value) : std::string(name);
     };
-    std::string severity = named(kSeverityNames, alarm.alarmSeverity);
-    std::string condition = named(kConditionNames, alarm.alarmCondition);
+    std::string severity = named(kSeverityNames, severityValue);
+    std::string condition = named(kConditionNames, conditionValue);
     std::snprintf(text, sizeof text, "ALARM type=%u (%s) severity=%s condition=%s resource=%s seq=%u time=%llu",
-                  alarm.alarmType, std::string(AlarmClass(alarm.alarmType)).c_str(), severity.c_str(),
+                  alarmType, std::string(AlarmClass(alarmType)).c_str(), severity.c_str(),
                   condition.c_str(), resource, alarm.alarmSeqNo, static_cast<unsigned long long>(time));
     return text;
 }

@@ -5,6 +5,7 @@
 #define RELAYKIT_CMCTL_NAMES_H
 
 #include <cstdint>
+#include <cstring>
 #include <optional>
 #include <span>
 #include <string>
@@ -86,6 +87,16 @@ inline constexpr EnumName kTraceLevelNames[] = {{0, "DEBUG"}, {1, "INFO"}, {2, "
                                                 {3, "WARNING"}, {4, "ERR"}, {5, "CRIT"},
                                                 {6, "ALERT"}, {7, "EMERG"}};
 inline constexpr EnumName kLogLevelNames[] = {{0, "MINOR"}, {1, "MAJOR"}, {2, "CRITICAL"}};
+
+// A 32-bit enumerated field as it came off the wire: any value, the ones without an enumerator
+// included (reading those through the enumeration's own type is undefined behaviour).
+template <typename Enum>
+uint32_t WireValue(const Enum &field) {
+    static_assert(sizeof(Enum) == sizeof(uint32_t), "a 32-bit field");
+    uint32_t value;
+    std::memcpy(&value, &field, sizeof value);
+    return value;
+}
 
 // The range an alarm type belongs to: "OLT", "ONU", "TCA", "PM", "SYSTEM", "VOIP" or "OTHER".
 std::string_view AlarmClass(uint32_t alarmType);
