@@ -117,7 +117,7 @@ class TraceBacklogTest : public ::testing::Test {
   protected:
     void SetUp() override {
         rktest::StartTrace();
-        TraceSetSyslogObserver(SlowSinkObserver);
+        SvcSetSyslogObserver(SlowSinkObserver);
         TraceSetMask(eSVC_MODULE_ID_SVCT, eZQ_CM_TM_API);
         SetCliDisplayMode(eOS_BOOL_FALSE); // storm records reach syslog only
         deliveredBefore_ = sink.delivered.load();
