@@ -123,7 +123,8 @@ CONTENTS=(
         $libdir/cmake/relaykit/relaykitConfigVersion.cmake $libdir/cmake/relaykit/relaykitTargets.cmake \
         $libdir/cmake/relaykit/relaykitTargets-release.cmake usr/include/relaykit/*.h usr/share/doc/librelaykit-dev/README.md"
     "relaykit-tools|usr/bin/capsheet usr/bin/cmctl usr/bin/oltmgr-sim usr/share/man/man1/capsheet.1.gz \
-        usr/share/man/man1/cmctl.1.gz usr/share/man/man1/oltmgr-sim.1.gz usr/share/bash-completion/completions/cmctl"
+        usr/share/man/man1/cmctl.1.gz usr/share/man/man1/oltmgr-sim.1.gz usr/share/bash-completion/completions/cmctl \
+        usr/share/relaykit/cmctl.schema.json"
     "relaykit-wireshark|$libdir/wireshark/plugins/relaykit-cm.lua"
 )
 for row in "${CONTENTS[@]}"; do
@@ -249,10 +250,10 @@ completes() { # completes WORD...: what the completion offers after "cmctl WORD.
     bash -c 'source "$1"; shift; COMP_WORDS=(cmctl "$@"); COMP_CWORD=$#; _cmctl; printf "%s\n" "${COMPREPLY[@]}"' \
         _ "$root/usr/share/bash-completion/completions/cmctl" "$@"
 }
-offered() { # offered HELP WORD...: every --option and command of HELP is offered after WORD...
+offered() { # offered HELP WORD...: every --option HELP's usage and option lines name is offered after WORD...
     local help=$1 word
     shift
-    for word in $(grep -oE -- '--[a-z][a-z-]*' <<<"$help" | sort -u); do
+    for word in $(grep -E '^(usage:|cmctl|[[:space:]]+(\[|--))' <<<"$help" | grep -oE -- '--[a-z][a-z-]*' | sort -u); do
         grep -qx -- "$word" <<<"$(completes "$@" --)" || { echo "cmctl $* ${word}: not offered"; return 1; }
     done
 }
