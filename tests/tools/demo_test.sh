@@ -3,17 +3,9 @@
 # session must leave its line in the output; the script itself fails on any unexpected exit status.
 #   demo_test.sh <demo script> <build dir>
 set -uo pipefail
+source "$(dirname "$0")/../support/expect_lines.sh"
 output=$(timeout 60 bash "$1" "$2" 2>&1)
 status=$?
-failures=0
-expect() {
-    if grep -qF -- "$1" <<<"$output"; then
-        echo "ok: $1"
-    else
-        echo "missing: $1"
-        failures=$((failures + 1))
-    fi
-}
 expect ": NOT_INIT (1)"
 expect ": READY (3)"
 expect "created EQPT_ONU_CONFIG onu=1/0/3/19"
@@ -27,9 +19,4 @@ expect "shutting down on SIGTERM"
 expect "successfully."
 expect "unanswered        1"
 expect "slowest pairs"
-if [[ $status -ne 0 || $failures -ne 0 ]]; then
-    echo "demo exit status $status, $failures missing lines; its output:"
-    echo "$output"
-    exit 1
-fi
-
+expect_verdict demo
