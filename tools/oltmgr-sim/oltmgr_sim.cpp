@@ -1,5 +1,6 @@
 // oltmgr_sim.cpp - oltmgr-sim, an OLT manager for hosts without a line card: the command line,
-// start-up (database, socket), the schedule and signal loop, and the orderly end.
+// start-up (database, starting ONUs, socket), the schedule and signal loop, the life thread and
+// the faults on answers, and the orderly end.
 #include <signal.h>
 
 #include <algorithm>
@@ -12,6 +13,9 @@
 #include "oltmgr_peer.h"
 #include "sim_db.h"
 #include "sim_emulator.h"
+#include "sim_faults.h"
+#include "sim_fill.h"
+#include "sim_life.h"
 #include "sim_log.h"
 #include "sim_options.h"
 
@@ -78,21 +82,43 @@ int main(int argc, char **argv) {
         }
     }
 
+    size_t loaded = instances.size();
+    instances = WithFill(std::move(instances), options.pons, options.onus);
+
     Emulator emulator(database.get(), options.acceptEarly);
+    Faults faults({options.dropPercent, options.duplicatePercent, options.delay, options.jitter});
     auto peer = std::make_unique<Peer>(PeerOptions{options.address, options.port, "", 0});
     if (!peer->Ok()) {
         return Fail(peer->Error());
     }
-    peer->SetResponder([&emulator](const Datagram &datagram, Store &store) { return emulator.Respond(datagram, store); });
+    peer->SetResponder([&emulator, &faults](const Datagram &datagram, Store &store) {
+        std::vector<Reply> replies = emulator.Respond(datagram, store);
+        faults.Apply(replies);
+        return replies;
+    });
     if (!peer->GetStore().Load(instances)) {
-        return Fail("database " + options.dbPath + " is unusable: its instances do not make a store");
+        return Fail(instances.size() > kMaxInstances
+                        ? "the database's instances and the starting ONUs are more than " +
+                              std::to_string(kMaxInstances)
+                        : "database " + options.dbPath + " is unusable: its instances do not make a store");
     }
     peer->GetStore().SetInitDelay(options.initDelay);
     emulator.Open();
     LogLine("oltmgr-sim listening on " + options.address + ":" + std::to_string(peer->Port()));
     if (database) {
-        LogLine("db: loaded " + std::to_string(instances.size()) + " instances from " + options.dbPath);
+        LogLine("db: loaded " + std::to_string(loaded) + " instances from " + options.dbPath);
     }
+    if (options.onus > 0) {
+        LogLine("started with " + std::to_string(options.pons * options.onus) + " ONUs: " +
+                std::to_string(options.pons) + " PONs (links 1 to " + std::to_string(options.pons) +
+                " of device 0 on slot 1) of " + std::to_string(options.onus) + " ONUs");
+    }
+    LifeOptions lifeOptions{options.churnPerMinute, options.alarmsPerSecond, options.restartEvery, options.initDelay,
+                            std::nullopt};
+    if (!database) {
+        lifeOptions.storeAfterRestart = instances;
+    }
+    Life life(std::move(lifeOptions), emulator, *peer);
 
     bool scheduled = options.alarmEvery.count() > 0;
     Clock::time_point nextAlarm = Clock::now() + options.alarmEvery;
@@ -101,6 +127,7 @@ int main(int argc, char **argv) {
         Clock::time_point wake = Clock::now() + kIdleWait;
         caught = WaitForSignal(signals, scheduled ? std::min(wake, nextAlarm) : wake);
         emulator.FlushIgnored();
+        faults.Flush(Faults::Clock::now());
         if (!caught && scheduled && Clock::now() >= nextAlarm) {
             emulator.ScheduledAlarm(*peer);
             nextAlarm += options.alarmEvery;
@@ -110,8 +137,10 @@ int main(int argc, char **argv) {
         }
     }
 
+    life.Stop();
     peer->Stop(); // no request changes the store while it is saved for the last time
     emulator.FlushIgnored(true);
+    faults.Flush(Faults::Clock::now(), true);
     LogLine(std::string("shutting down on ") + (*caught == SIGINT ? "SIGINT" : "SIGTERM"));
     return emulator.Save(peer->GetStore()) ? 0 : 1;
 }

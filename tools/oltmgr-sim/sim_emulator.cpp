@@ -151,27 +151,50 @@ tZqCmAlarmInfo Emulator::NewAlarm(eZqCmAlarmType type, eZqCmAlarmSeverity severi
 
 // The alarm raise or clear, then the event, for an ONU configuration created or deleted by request.
 std::vector<Reply> Emulator::OnuChanged(Store &store, const Bytes &request, bool created) {
-    Key key = ReadAt<Key>(request, kKeyAt);
+    const uint8_t *serial = created ? request.data() + kResAt + kSerialAt : nullptr;
+    return OnuReplies(store, ReadAt<Key>(request, kKeyAt), ReadAt<uint32_t>(request, kResTypeAt), serial,
+                      {.raise = created, .activated = created});
+}
+
+// The ONU alarm raised or cleared, then ONU_ACTIVATED or ONU_DEACTIVATED, for every subscriber
+// whose filter lets them through; the serial number, when given, travels in both.
+std::vector<Reply> Emulator::OnuReplies(Store &store, const Key &key, uint32_t resType, const uint8_t *serial,
+                                        OnuChange change) {
+    bool up = change.activated;
     tZqCmOnuPortKey where = PortOf(key);
-    tZqCmAlarmInfo alarm = created ? NewAlarm(kOnuAlarm, eZQ_CMAPI_ALARM_SEVERITY_MINOR, eZQ_CMAPI_ALARM_CONDITION_ALARM, where)
-                                   : NewAlarm(kOnuAlarm, eZQ_CMAPI_ALARM_SEVERITY_CLEAR, eZQ_CMAPI_ALARM_CONDITION_CLEAR, where);
+    tZqCmAlarmInfo alarm = change.raise ? NewAlarm(kOnuAlarm, eZQ_CMAPI_ALARM_SEVERITY_MINOR, eZQ_CMAPI_ALARM_CONDITION_ALARM, where)
+                              : NewAlarm(kOnuAlarm, eZQ_CMAPI_ALARM_SEVERITY_CLEAR, eZQ_CMAPI_ALARM_CONDITION_CLEAR, where);
     EventFields event;
-    event.eventId = created ? eZQ_CMAPI_EVENT_ONU_ACTIVATED : eZQ_CMAPI_EVENT_ONU_DEACTIVATED;
-    event.resType = ReadAt<uint32_t>(request, kResTypeAt);
+    event.eventId = up ? eZQ_CMAPI_EVENT_ONU_ACTIVATED : eZQ_CMAPI_EVENT_ONU_DEACTIVATED;
+    event.resType = resType;
     std::memcpy(&event.key, key.data(), sizeof event.key);
-    if (created) {
-        auto serial = request.begin() + kResAt + kSerialAt;
-        std::memcpy(alarm.alarmAdditionInfo.onuSerialNum, &*serial, kSerialLen);
+    if (serial != nullptr) {
+        std::memcpy(alarm.alarmAdditionInfo.onuSerialNum, serial, kSerialLen);
         event.info.assign(serial, serial + kSerialLen);
     }
     std::vector<Reply> replies = AlarmReplies(store, alarm);
-    TrafficLine(std::string("alarm ") + AlarmName(kOnuAlarm) + (created ? " raised" : " cleared") + " onu " +
+    TrafficLine(std::string("alarm ") + AlarmName(kOnuAlarm) + (change.raise ? " raised" : " cleared") + " onu " +
             PortText(where) + " seq " + std::to_string(alarm.alarmSeqNo) + " -> " + Subscribers(replies.size()));
     std::vector<Reply> events = EventReplies(store, event, where);
-    TrafficLine(std::string("event ") + (created ? "ONU_ACTIVATED" : "ONU_DEACTIVATED") + " onu " + PortText(where) +
+    TrafficLine(std::string("event ") + (up ? "ONU_ACTIVATED" : "ONU_DEACTIVATED") + " onu " + PortText(where) +
             " -> " + Subscribers(events.size()));
     std::move(events.begin(), events.end(), std::back_inserter(replies));
     return replies;
+}
+
+void Emulator::OnuUpOrDown(Peer &peer, const Key &key, const uint8_t *serial, bool up) {
+    OnuChange change{.raise = !up, .activated = up};
+    for (const Reply &reply : OnuReplies(peer.GetStore(), key, eZQ_CMAPI_RES_TYPE_ONU, serial, change)) {
+        peer.SendTo(*reply.to, reply.bytes.data(), reply.bytes.size());
+    }
+}
+
+size_t Emulator::StormAlarm(Peer &peer, eZqCmAlarmType type, const Key &key, const uint8_t *serial) {
+    tZqCmAlarmInfo alarm = NewAlarm(type, eZQ_CMAPI_ALARM_SEVERITY_MINOR, eZQ_CMAPI_ALARM_CONDITION_ALARM, PortOf(key));
+    if (serial != nullptr) {
+        std::memcpy(alarm.alarmAdditionInfo.onuSerialNum, serial, kSerialLen);
+    }
+    return peer.SendAlarm(alarm);
 }
 
 void Emulator::SaveOnRequest(Store &store) {

@@ -7,8 +7,9 @@
 // (the readiness poll) is answered with INVALID_STATE, as a manager that is still starting does;
 // acceptEarly answers them from the store at once.
 //
-// Respond runs on the peer's thread, ScheduledAlarm and FlushIgnored on the main thread; the
-// alarm sequence number and the ignored datagrams' summary are shared. Until Open is called
+// Respond runs on the peer's thread, ScheduledAlarm and FlushIgnored on the main thread,
+// OnuUpOrDown and StormAlarm on the life thread; the alarm sequence number and the ignored
+// datagrams' summary are shared. Until Open is called
 // every datagram is dropped unanswered, so no answer comes from a store that is still being
 // loaded.
 #ifndef OLTMGR_SIM_EMULATOR_H
@@ -25,7 +26,8 @@
 namespace oltmgr::sim {
 
 // The alarm an ONU configuration's creation raises and its deletion clears: the ONU reports a
-// low received optical power until its configuration goes.
+// low received optical power until its configuration goes. An ONU of the churn raises it when it
+// goes down and clears it when it comes back.
 inline constexpr eZqCmAlarmType kOnuAlarm = eZQ_CMAPI_ONU_ALARM_LOW_RX_OPTICAL_POWER;
 // The scheduled alarms: a threshold crossing on each configured ONU in turn, or, with no ONU
 // configured, loss of signal on the PON link 1/0/1 (slot, device, link).
@@ -48,6 +50,15 @@ class Emulator {
     // Raises the next scheduled alarm through the peer and logs it.
     void ScheduledAlarm(Peer &peer);
 
+    // An ONU that came back (up) or went down while its configuration stays: ONU_ACTIVATED with
+    // the ONU alarm cleared, or ONU_DEACTIVATED with it raised, sent through the peer and logged. The
+    // serial number may be null. Any thread.
+    void OnuUpOrDown(Peer &peer, const Key &key, const uint8_t *serial, bool up);
+
+    // Raises one alarm of type on the ONU port of key (serial may be null) through the peer,
+    // unlogged; returns how many subscribers it was sent to. Any thread.
+    size_t StormAlarm(Peer &peer, eZqCmAlarmType type, const Key &key, const uint8_t *serial);
+
     // Saves the store to the database (when there is one) and logs the outcome; false when a
     // database save failed.
     bool Save(Store &store);
@@ -56,6 +67,12 @@ class Emulator {
     tZqCmAlarmInfo NewAlarm(eZqCmAlarmType type, eZqCmAlarmSeverity severity, eZqCmAlarmCondition condition,
                             const tZqCmOnuPortKey &where);
     std::vector<Reply> OnuChanged(Store &store, const Bytes &request, bool created);
+    struct OnuChange {
+        bool raise;     // the ONU alarm is raised, else cleared
+        bool activated; // ONU_ACTIVATED, else ONU_DEACTIVATED
+    };
+    std::vector<Reply> OnuReplies(Store &store, const Key &key, uint32_t resType, const uint8_t *serial,
+                                  OnuChange change);
     std::vector<Reply> Register(const Datagram &datagram, Store &store);
     void SaveOnRequest(Store &store);
 

@@ -379,4 +379,11 @@ std::vector<Subscriber> Store::Subscribers() {
     return subscribers_;
 }
 
+size_t Store::ForgetSubscribers() {
+    std::lock_guard lock(mutex_);
+    size_t count = subscribers_.size();
+    subscribers_.clear();
+    return count;
+}
+
 } // namespace oltmgr

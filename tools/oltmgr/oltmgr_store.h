@@ -128,6 +128,9 @@ class Store {
 
     std::vector<Subscriber> Subscribers();
 
+    // Forgets every alarm subscriber, as a manager that restarts does; returns how many there were.
+    size_t ForgetSubscribers();
+
   private:
     using Clock = std::chrono::steady_clock;
     struct Id {
