@@ -9,6 +9,7 @@
 
 #include <filesystem>
 #include <fstream>
+#include <regex>
 
 #include "sim_process.h"
 #include "udp_client.h"
@@ -113,6 +114,19 @@ TEST(SimCommandLineTest, BadArgumentsEndWithStatus2AMessageAndTheUsage) {
         {"--init-delay="},
         {"--alarm-every", "0.001"},
         {"--db", ""},
+        {"--pons", "0"},
+        {"--pons", "17"},
+        {"--onus", "257"},
+        {"--onus", "-1"},
+        {"--churn", "60001"},
+        {"--alarm-rate", "20001"},
+        {"--alarm-rate", "1.5"},
+        {"--drop", "100.5"},
+        {"--duplicate", "-3"},
+        {"--delay", "60001"},
+        {"--delay", "10:"},
+        {"--delay", "10:20:30"},
+        {"--restart-every", "0.05"},
     };
     for (const auto &args : cases) {
         SCOPED_TRACE(args.front() + (args.size() > 1 ? " " + args[1] : ""));
@@ -631,3 +645,269 @@ TEST(SimDbTest, DamagedOrUnreadableDbFilesEndWithStatus1AndTheReason) {
 }
 
 } // namespace
+
+// ---- scale, life and faults ------------------------------------------------------------------
+
+// A serial-number get of an ONU configuration carrying serial.
+Bytes BySerial(const std::string &serial) {
+    Bytes record(sizeof(uZqCmRes), 0);
+    std::copy(serial.begin(), serial.end(), record.begin() + oltmgr::kSerialAt);
+    return Request(eZQ_CM_OPER_TYPE_GET_CFG_BY_SERNUMBER, 6, uZqCmKey{}, record, 9);
+}
+
+uint16_t OnuCount(Client &client, uint16_t port) {
+    Bytes answer = client.Exchange(port, Request(eZQ_CM_OPER_TYPE_GET_INSTANCE_NUM, 6, uZqCmKey{}, {}, 8));
+    return ReadAt<uint16_t>(answer, oltmgr::kInstanceNumAt);
+}
+
+// Stops the program and adds up, over the fault summaries of its whole log, the answers that
+// were what ("dropped", "sent twice", "delayed").
+uint64_t FaultTotal(SimProcess &process, const std::string &what) {
+    process.Signal(SIGTERM);
+    const std::regex counted("(\\d+) answers? " + what);
+    uint64_t total = 0;
+    while (auto line = process.ReadLine(kDeadline)) {
+        std::smatch match;
+        if (line->starts_with("faults: ") && std::regex_search(*line, match, counted)) {
+            total += std::stoull(match[1]);
+        }
+    }
+    return total;
+}
+
+// The alarm types of the storm, in the order it raises them.
+constexpr eZqCmAlarmType kStormTypes[] = {
+    eZQ_CMAPI_ONU_ALARM_DYING_GASP,           eZQ_CMAPI_ONU_ALARM_SF,
+    eZQ_CMAPI_ONU_ALARM_SD,                   eZQ_CMAPI_ONU_ALARM_HIGH_RX_OPTICAL_POWER,
+    eZQ_CMAPI_ONU_ALARM_TEMPERATURE_YELLOW,   eZQ_CMAPI_TCA_ALARM_ONU_GEM_LOST_PKTS,
+};
+
+TEST(SimScaleTest, PonsTimesOnusConfigurationsAreFoundByKeyWalkAndSerialNumber) {
+    struct Case {
+        std::vector<std::string> args;
+        uint16_t count;
+        std::string serial; // a serial number the fill gave, and the key it belongs to
+        int link, onu;
+    };
+    const Case cases[] = {
+        {{}, 0, "", 0, 0},
+        {{"--onus", "3"}, 3, "SIMU00010003", 1, 3},
+        {{"--pons", "3", "--onus", "5"}, 15, "SIMU00030005", 3, 5},
+        {{"--pons", "16", "--onus", "256"}, 4096, "SIMU00100100", 16, 256},
+    };
+    Client client;
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.count);
+        Sim sim(c.args);
+        ASSERT_NE(sim.port, 0);
+        EXPECT_EQ(OnuCount(client, sim.port), c.count);
+        EXPECT_EQ(Ret(client.Exchange(sim.port, BySerial("SIMU00110001"))), eOS_RET_OLT_NO_INSTANCE_EXISTS)
+            << "PON 17 was never filled";
+        if (c.count == 0) {
+            continue;
+        }
+        Bytes found = client.Exchange(sim.port, BySerial(c.serial));
+        ASSERT_EQ(Ret(found), eOS_RET_SUCCESS);
+        auto key = ReadAt<uZqCmKey>(found, oltmgr::kKeyAt).onuKey;
+        EXPECT_EQ(std::tuple(key.slotId, key.deviceId, key.linkId, key.onuId), std::tuple(1, 0, c.link, c.onu));
+        Bytes got = client.Exchange(sim.port, Request(eZQ_CM_OPER_TYPE_GET, 6, OnuKey(c.onu, c.link), {}, 1));
+        EXPECT_EQ(Ret(got), eOS_RET_SUCCESS) << "the fill's key is the key a host builds";
+    }
+}
+
+TEST(SimScaleTest, AFillOverADatabaseKeepsTheSavedOnusAndAddsTheRest) {
+    ScratchDir dir;
+    ASSERT_FALSE(dir.path.empty());
+    std::string db = dir.File("store.db");
+    Client client;
+    {
+        Sim sim({"--db", db});
+        ASSERT_NE(sim.port, 0);
+        ASSERT_EQ(Ret(client.Exchange(sim.port, Request(eZQ_CM_OPER_TYPE_CREATE, 6, OnuKey(2, 1), OnuRecord(7), 1))),
+                  eOS_RET_SUCCESS);
+        sim.process.Signal(SIGTERM);
+        ASSERT_EQ(sim.process.Wait(kExitDeadline), 0);
+    }
+    Sim sim({"--db", db, "--onus", "3"});
+    ASSERT_NE(sim.port, 0);
+    EXPECT_EQ(OnuCount(client, sim.port), 3);
+    Bytes got = client.Exchange(sim.port, Request(eZQ_CM_OPER_TYPE_GET, 6, OnuKey(2, 1), {}, 1));
+    EXPECT_EQ(Bytes(got.begin() + oltmgr::kResAt, got.begin() + oltmgr::kRetAt), OnuRecord(7));
+}
+
+TEST(SimLifeTest, ChurnTakesOnusDownAndBringsThemBackInTurnWithAlarmAndEvent) {
+    Sim sim({"--pons", "2", "--onus", "1", "--churn", "1200"}); // a step every 25 ms
+    ASSERT_NE(sim.port, 0);
+    Subscriber all(sim.port, tZqCmAlarmFilterInfo{});
+    // The first change seen may be either half of a cycle; from a going-down on, each ONU goes
+    // down and comes back before the next one, the two ONUs in turn.
+    std::optional<std::pair<uint32_t, tZqCmAlarmInfo>> alarm;
+    while ((alarm = all.Next()) && (alarm->first != eZQ_CM_MSG_TYPE_ALM ||
+                                    alarm->second.alarmCondition != eZQ_CMAPI_ALARM_CONDITION_ALARM)) {
+    }
+    ASSERT_TRUE(alarm);
+    int link = alarm->second.alarmResId.portId.linkId;
+    for (int change = 0; change < 6; ++change) {
+        SCOPED_TRACE(change);
+        bool down = change % 2 == 0;
+        if (change > 0) {
+            alarm = all.Next();
+            ASSERT_TRUE(alarm);
+        }
+        ASSERT_EQ(alarm->first, eZQ_CM_MSG_TYPE_ALM);
+        EXPECT_EQ(alarm->second.alarmType, eZQ_CMAPI_ONU_ALARM_LOW_RX_OPTICAL_POWER);
+        EXPECT_EQ(alarm->second.alarmCondition,
+                  down ? eZQ_CMAPI_ALARM_CONDITION_ALARM : eZQ_CMAPI_ALARM_CONDITION_CLEAR);
+        EXPECT_EQ(alarm->second.alarmResId.portId.linkId, link);
+        EXPECT_EQ(std::string(reinterpret_cast<const char *>(alarm->second.alarmAdditionInfo.onuSerialNum)),
+                  "SIMU000" + std::to_string(link) + "0001");
+        auto event = all.Next();
+        ASSERT_TRUE(event);
+        EXPECT_EQ(event->first, eZQ_CM_MSG_TYPE_EVT);
+        EXPECT_EQ(all.lastEvent, down ? eZQ_CMAPI_EVENT_ONU_DEACTIVATED : eZQ_CMAPI_EVENT_ONU_ACTIVATED);
+        EXPECT_EQ(all.lastEventOnu, 1);
+        if (!down) {
+            link = 3 - link; // the other PON's ONU is next
+        }
+    }
+    Client client;
+    EXPECT_EQ(OnuCount(client, sim.port), 2) << "an ONU that goes down keeps its configuration";
+}
+
+TEST(SimLifeTest, TheAlarmStormIsPacedByTheClockOverTheOnusWithTheTypesInTurn) {
+    Sim sim({"--onus", "4", "--alarm-rate", "2000"});
+    ASSERT_NE(sim.port, 0);
+    Subscriber all(sim.port, tZqCmAlarmFilterInfo{});
+    std::vector<tZqCmAlarmInfo> alarms;
+    while (alarms.size() < 200) {
+        auto alarm = all.Next();
+        ASSERT_TRUE(alarm);
+        alarms.push_back(alarm->second);
+    }
+    constexpr size_t kTypes = std::size(kStormTypes);
+    for (size_t i = 1; i < alarms.size(); ++i) {
+        SCOPED_TRACE(i);
+        ASSERT_EQ(alarms[i].alarmSeqNo, alarms[i - 1].alarmSeqNo + 1) << "none lost or reordered on loopback";
+        auto type = [&](size_t at) {
+            return std::find(std::begin(kStormTypes), std::end(kStormTypes),
+                             alarms[at].alarmType) - std::begin(kStormTypes);
+        };
+        ASSERT_LT(static_cast<size_t>(type(i)), kTypes);
+        EXPECT_EQ(static_cast<size_t>(type(i)), (type(i - 1) + 1) % kTypes);
+        EXPECT_EQ(alarms[i].alarmResId.portId.onuId % 4, (alarms[i - 1].alarmResId.portId.onuId + 1) % 4);
+    }
+    // Each summary line covers about a second: the clock, not the ticks, decides what is sent.
+    for (int line = 0; line < 2; ++line) {
+        auto summary = sim.process.WaitForLine("storm: ", 3s);
+        ASSERT_TRUE(summary);
+        uint64_t count = std::stoull(summary->substr(7));
+        EXPECT_GE(count, 1800u) << *summary;
+        EXPECT_LE(count, 2200u) << *summary;
+    }
+    sim.process.Signal(SIGTERM);
+    EXPECT_TRUE(sim.process.WaitForLine("storm: in all ", kDeadline));
+}
+
+TEST(SimFaultTest, DelayedAnswersLeaveLateInTheOrderDueWhileOthersAreServedMeanwhile) {
+    struct Case {
+        std::string delay;
+        std::chrono::milliseconds least, most; // of one answer after its request, on top of loopback
+    };
+    const Case cases[] = {{"300", 300ms, 300ms}, {"100:300", 100ms, 400ms}};
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.delay);
+        Sim sim({"--delay", c.delay});
+        ASSERT_NE(sim.port, 0);
+        Client client;
+        constexpr int kRequests = 4;
+        auto start = SimProcess::Clock::now();
+        for (int i = 1; i <= kRequests; ++i) {
+            client.Send(sim.port, Request(eZQ_CM_OPER_TYPE_GET, 1, SystemKey(), {}, static_cast<uint16_t>(i)));
+        }
+        for (int i = 0; i < kRequests; ++i) {
+            auto answer = client.Receive(2s);
+            ASSERT_TRUE(answer);
+            auto after = SimProcess::Clock::now() - start;
+            EXPECT_GE(after, c.least);
+            // Four answers together take the longest delay, not four: each is served meanwhile.
+            EXPECT_LT(after, c.most + 250ms);
+            if (c.least == c.most) {
+                EXPECT_EQ(ReadAt<uint16_t>(answer->bytes, oltmgr::kTransactionIdAt), i + 1) << "equal delays keep order";
+            }
+        }
+        EXPECT_EQ(FaultTotal(sim.process, "delayed"), 4u);
+    }
+}
+
+TEST(SimFaultTest, DroppedAndDuplicatedAnswersAreCountedInTheSummaryLines) {
+    struct Case {
+        std::vector<std::string> args;
+        int answersPerRequest;
+        std::string what;
+        uint64_t count;
+    };
+    const Case cases[] = {
+        {{"--drop", "100"}, 0, "dropped", 3},
+        {{"--duplicate", "100"}, 2, "sent twice", 3},
+        {{"--drop", "0", "--duplicate", "0"}, 1, "", 0},
+    };
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.answersPerRequest);
+        Sim sim(c.args);
+        ASSERT_NE(sim.port, 0);
+        Client client;
+        for (uint16_t tid = 1; tid <= 3; ++tid) {
+            client.Send(sim.port, Request(eZQ_CM_OPER_TYPE_GET, 1, SystemKey(), {}, tid));
+            for (int i = 0; i < c.answersPerRequest; ++i) {
+                auto answer = client.Receive();
+                ASSERT_TRUE(answer);
+                EXPECT_EQ(ReadAt<uint16_t>(answer->bytes, oltmgr::kTransactionIdAt), tid);
+            }
+            EXPECT_FALSE(client.Receive(150ms)) << "one answer too many";
+        }
+        EXPECT_EQ(FaultTotal(sim.process, c.what), c.count);
+    }
+}
+
+TEST(SimRestartTest, ARestartGoesThroughStartUpForgetsSubscribersAndKeepsTheStoreOnlyWithADb) {
+    ScratchDir dir;
+    ASSERT_FALSE(dir.path.empty());
+    for (bool withDb : {false, true}) {
+        SCOPED_TRACE(withDb);
+        std::vector<std::string> args = {"--onus", "2", "--restart-every", "1.5", "--init-delay", "0.4"};
+        if (withDb) {
+            args.insert(args.end(), {"--db", dir.File("restart.db")});
+        }
+        Sim sim(args);
+        ASSERT_NE(sim.port, 0);
+        Client client;
+        while (InitStatus(client, sim.port) != eZQ_CM_OLT_STATUS_READY) {
+            std::this_thread::sleep_for(20ms);
+        }
+        Subscriber all(sim.port, tZqCmAlarmFilterInfo{});
+        ASSERT_EQ(Ret(client.Exchange(sim.port, Request(eZQ_CM_OPER_TYPE_CREATE, 6, OnuKey(9), OnuRecord(9), 1))),
+                  eOS_RET_SUCCESS);
+        ASSERT_TRUE(all.Next()) << "subscribed before the restart";
+        ASSERT_TRUE(all.Next());
+        auto restart = sim.process.WaitForLine("restart: ", 3s);
+        ASSERT_TRUE(restart);
+        EXPECT_NE(restart->find("1 subscriber forgotten"), std::string::npos) << *restart;
+        std::vector<uint32_t> seen;
+        for (auto until = SimProcess::Clock::now() + 3s; SimProcess::Clock::now() < until;) {
+            uint32_t status = InitStatus(client, sim.port);
+            if (seen.empty() || seen.back() != status) {
+                seen.push_back(status);
+            }
+            if (status == eZQ_CM_OLT_STATUS_READY) {
+                break;
+            }
+            std::this_thread::sleep_for(10ms);
+        }
+        EXPECT_EQ(seen, (std::vector<uint32_t>{eZQ_CM_OLT_STATUS_NOT_INIT, eZQ_CM_OLT_STATUS_BUSY,
+                                                eZQ_CM_OLT_STATUS_READY}));
+        EXPECT_EQ(OnuCount(client, sim.port), withDb ? 3 : 2) << "the created ONU stays with a database only";
+        ASSERT_EQ(Ret(client.Exchange(sim.port, Request(eZQ_CM_OPER_TYPE_CREATE, 6, OnuKey(11), OnuRecord(11), 1))),
+                  eOS_RET_SUCCESS);
+        EXPECT_FALSE(all.Next(200ms)) << "a forgotten subscriber hears nothing";
+    }
+}
