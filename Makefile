@@ -6,6 +6,9 @@
 #                                capsheet on the sample capture, and its --check report on an OMCI session
 #   make demo-runtime            the library's example hosts: the runtime tour and the CM client
 #                                against an in-process OLT manager
+#   make demo-scale              build optimised, then a library host against oltmgr-sim with 2048
+#                                ONUs: ready, count, walk (against raw round trips), find by serial,
+#                                a 10-second storm of 10,000 alarms a second (handled against sent)
 #   make bench                   build optimised and run the benchmarks
 #   make bench-smoke             run every benchmark once with the smallest counts, in the test build
 #                                (fails when a benchmark stops or reports an error; no timing)
@@ -50,7 +53,7 @@ CMAKE_FLAGS := -G Ninja -DRELAYKIT_WERROR=ON
 # What the bootstrap checks for: "all" (build, tests, benchmarks) or "build".
 BOOTSTRAP_SCOPE := all
 
-.PHONY: all build test demo demo-runtime bench bench-smoke install clean bootstrap fuzz fuzz-run package package-test dissector-names coverage faults abi-check abi-baseline
+.PHONY: all build test demo demo-runtime demo-scale bench bench-smoke install clean bootstrap fuzz fuzz-run package package-test dissector-names coverage faults abi-check abi-baseline
 
 all: build
 
@@ -83,6 +86,10 @@ demo-runtime: $(BUILD_DIR)/build.ninja
 	cd $(BUILD_DIR) && ./examples/relaykit_demo
 	@echo
 	cd $(BUILD_DIR) && ./examples/relaykit_cm_demo
+
+demo-scale: $(BENCH_DIR)/build.ninja
+	cmake --build $(BENCH_DIR) -j $(JOBS) --target sim_scale_bench
+	$(BENCH_DIR)/bench/sim_scale_bench
 
 bench: $(BENCH_DIR)/build.ninja
 	cmake --build $(BENCH_DIR) -j $(JOBS)
