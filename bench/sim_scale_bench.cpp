@@ -38,7 +38,7 @@ using Clock = std::chrono::steady_clock;
 using namespace std::chrono_literals;
 
 constexpr int kWaitMs = 2000;   // the longest one round trip may take
-constexpr int kRounds = 3;      // walks and raw walks, interleaved
+constexpr int kRounds = 5;      // walks and raw walks, interleaved
 constexpr int kSerialFinds = 10;
 constexpr double kWalkTarget = 1.3;
 

@@ -1,14 +1,13 @@
 // manager_faults_test.cpp - the CM client against the real oltmgr-sim with faults switched on: a
 // dropped answer is a time-out in the client's counters, and an answer sent twice is read once
 // without confusing the request after it. The emulator runs as a child process on loopback.
-#include <regex>
-
 #include "cm_fixture.h"
 #include "sim_process.h"
 
 namespace {
 
 using namespace cmtest;
+using oltmgr_test::FaultTotal;
 using oltmgr_test::SimProcess;
 
 // The CM fixture with the channel pointed at a started oltmgr-sim instead of the in-process peer.
@@ -25,18 +24,6 @@ class ManagerFaultsTest : public CmTest {
         ZqCmSetChannelOptions(waits);
         oltMgrUdpPort = port;
         ASSERT_EQ(ZqCmApi__InitCommunicationChannel(), eOS_RET_SUCCESS);
-    }
-
-    // Stops the emulator and adds up the answers its fault summaries say were what.
-    uint64_t FaultTotal(const std::string &what) {
-        sim_->Signal(SIGTERM);
-        const std::regex counted("(\\d+) answers? " + what);
-        uint64_t total = 0;
-        while (auto line = sim_->ReadLine(3000ms)) {
-            std::smatch match;
-            if (line->starts_with("faults: ") && std::regex_search(*line, match, counted)) total += std::stoull(match[1]);
-        }
-        return total;
     }
 
     std::unique_ptr<SimProcess> sim_;
@@ -65,7 +52,7 @@ TEST_F(ManagerFaultsTest, EveryDroppedAnswerIsOneTimeOutInTheClientsCounters) {
     EXPECT_EQ(CmCounter(CmApiUdpRcvFailCnt) - failedBefore, static_cast<uint32_t>(timedOut));
     // The readiness polls of the start met the same chance: every answer the emulator dropped is
     // a wait the client gave up, and no other wait was given up.
-    EXPECT_EQ(FaultTotal("dropped"), CmCounter(CmApiUdpRcvFailCnt));
+    EXPECT_EQ(FaultTotal(*sim_, "dropped"), CmCounter(CmApiUdpRcvFailCnt));
 }
 
 TEST_F(ManagerFaultsTest, AnAnswerSentTwiceIsReadOnceAndTheNextRequestGetsItsOwnAnswer) {
@@ -92,7 +79,7 @@ TEST_F(ManagerFaultsTest, AnAnswerSentTwiceIsReadOnceAndTheNextRequestGetsItsOwn
     EXPECT_EQ(serials, (std::vector<std::string>{"SIMU00010001", "SIMU00010002", "SIMU00010003", "SIMU00020001",
                                                   "SIMU00020002", "SIMU00020003"}));
     EXPECT_EQ(CmCounter(CmApiUdpRcvFailCnt), 0u) << "no request waited in vain";
-    EXPECT_GE(FaultTotal("sent twice"), serials.size() + 1);
+    EXPECT_GE(FaultTotal(*sim_, "sent twice"), serials.size() + 1);
 }
 
 } // namespace

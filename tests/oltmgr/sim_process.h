@@ -14,6 +14,7 @@
 #include <chrono>
 #include <cstdint>
 #include <optional>
+#include <sstream>
 #include <string>
 #include <thread>
 #include <vector>
@@ -162,6 +163,31 @@ class SimProcess {
     std::vector<std::string> lines_;
     std::optional<int> status_;
 };
+
+// Stops the program and adds up, over the fault summaries of its whole log, the answers that
+// were what ("dropped", "sent twice", "delayed").
+inline uint64_t FaultTotal(SimProcess &process, const std::string &what) {
+    process.Signal(SIGTERM);
+    uint64_t total = 0;
+    while (auto line = process.ReadLine(std::chrono::seconds(3))) {
+        if (!line->starts_with("faults: ")) {
+            continue;
+        }
+        // "faults: 3 answers dropped, 1 answer sent twice, 12 answers delayed (longest 240 ms)"
+        std::istringstream parts(line->substr(8));
+        for (std::string part; std::getline(parts, part, ',');) {
+            std::istringstream words(part);
+            uint64_t count = 0;
+            std::string answers, rest;
+            words >> count >> answers >> std::ws;
+            std::getline(words, rest);
+            if (rest.starts_with(what)) {
+                total += count;
+            }
+        }
+    }
+    return total;
+}
 
 } // namespace oltmgr_test
 

@@ -9,7 +9,6 @@
 
 #include <filesystem>
 #include <fstream>
-#include <regex>
 
 #include "sim_process.h"
 #include "udp_client.h"
@@ -21,6 +20,7 @@ using oltmgr::Bytes;
 using oltmgr::ReadAt;
 using oltmgr_test::BytesOf;
 using oltmgr_test::Client;
+using oltmgr_test::FaultTotal;
 using oltmgr_test::kDeadline;
 using oltmgr_test::OnuKey;
 using oltmgr_test::OnuRecord;
@@ -660,21 +660,6 @@ uint16_t OnuCount(Client &client, uint16_t port) {
     return ReadAt<uint16_t>(answer, oltmgr::kInstanceNumAt);
 }
 
-// Stops the program and adds up, over the fault summaries of its whole log, the answers that
-// were what ("dropped", "sent twice", "delayed").
-uint64_t FaultTotal(SimProcess &process, const std::string &what) {
-    process.Signal(SIGTERM);
-    const std::regex counted("(\\d+) answers? " + what);
-    uint64_t total = 0;
-    while (auto line = process.ReadLine(kDeadline)) {
-        std::smatch match;
-        if (line->starts_with("faults: ") && std::regex_search(*line, match, counted)) {
-            total += std::stoull(match[1]);
-        }
-    }
-    return total;
-}
-
 // The alarm types of the storm, in the order it raises them.
 constexpr eZqCmAlarmType kStormTypes[] = {
     eZQ_CMAPI_ONU_ALARM_DYING_GASP,           eZQ_CMAPI_ONU_ALARM_SF,
@@ -801,8 +786,8 @@ TEST(SimLifeTest, TheAlarmStormIsPacedByTheClockOverTheOnusWithTheTypesInTurn) {
         auto summary = sim.process.WaitForLine("storm: ", 3s);
         ASSERT_TRUE(summary);
         uint64_t count = std::stoull(summary->substr(7));
-        EXPECT_GE(count, 1800u) << *summary;
-        EXPECT_LE(count, 2200u) << *summary;
+        EXPECT_GE(count, 1700u) << *summary;
+        EXPECT_LE(count, 2300u) << *summary;
     }
     sim.process.Signal(SIGTERM);
     EXPECT_TRUE(sim.process.WaitForLine("storm: in all ", kDeadline));

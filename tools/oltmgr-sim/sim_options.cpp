@@ -1,6 +1,8 @@
 // sim_options.cpp - parsing the emulator's command line; every value is checked whole.
 #include "sim_options.h"
 
+#include "sim_fill.h"
+
 #include <arpa/inet.h>
 
 #include <algorithm>
@@ -17,8 +19,6 @@ namespace {
 
 constexpr double kMaxSeconds = 86400;      // a day: longer waits are typing errors
 constexpr double kMinAlarmPeriod = 0.01;   // shorter periods would flood the subscribers
-constexpr unsigned kMaxPons = 16;          // the links of one device
-constexpr unsigned kMaxOnus = 256;         // an XGPON link's ONUs
 constexpr unsigned kMaxChurn = 60000;      // a thousand a second
 constexpr unsigned kMaxAlarmRate = 20000;
 constexpr unsigned kMaxDelayMs = 60000;
@@ -101,7 +101,7 @@ bool TakeValue(const std::string &name, const std::string &value, Options *optio
     };
     constexpr CountOption kCounts[] = {
         {.name = "--pons", .min = 1, .max = kMaxPons, .member = &Options::pons},
-        {.name = "--onus", .min = 0, .max = kMaxOnus, .member = &Options::onus},
+        {.name = "--onus", .min = 0, .max = kMaxOnusPerPon, .member = &Options::onus},
         {.name = "--churn", .min = 0, .max = kMaxChurn, .member = &Options::churnPerMinute},
         {.name = "--alarm-rate", .min = 0, .max = kMaxAlarmRate, .member = &Options::alarmsPerSecond},
     };
