@@ -18,6 +18,7 @@
 #ifndef OLTMGR_SIM_LIFE_H
 #define OLTMGR_SIM_LIFE_H
 
+#include <array>
 #include <chrono>
 #include <condition_variable>
 #include <cstdint>
