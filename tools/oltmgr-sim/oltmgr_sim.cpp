@@ -109,9 +109,10 @@ int main(int argc, char **argv) {
         LogLine("db: loaded " + std::to_string(loaded) + " instances from " + options.dbPath);
     }
     if (options.onus > 0) {
-        LogLine("started with " + std::to_string(options.pons * options.onus) + " ONUs: " +
-                std::to_string(options.pons) + (options.pons == 1 ? " PON" : " PONs") + " (links 1 to " + std::to_string(options.pons) +
-                " of device 0 on slot 1) of " + std::to_string(options.onus) + " ONUs");
+        std::string pons = std::to_string(options.pons);
+        LogLine("started with " + std::to_string(options.pons * options.onus) + " ONUs: " + pons +
+                (options.pons == 1 ? " PON" : " PONs") + " (links 1 to " + pons + " of device 0 on slot 1) of " +
+                std::to_string(options.onus) + " ONUs");
     }
     LifeOptions lifeOptions{options.churnPerMinute, options.alarmsPerSecond, options.restartEvery, options.initDelay,
                             std::nullopt};

@@ -1,8 +1,6 @@
 // sim_options.cpp - parsing the emulator's command line; every value is checked whole.
 #include "sim_options.h"
 
-#include "sim_fill.h"
-
 #include <arpa/inet.h>
 
 #include <algorithm>
@@ -12,6 +10,8 @@
 #include <cstdlib>
 #include <optional>
 #include <string_view>
+
+#include "sim_fill.h"
 
 namespace oltmgr::sim {
 
