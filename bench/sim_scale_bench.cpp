@@ -206,14 +206,18 @@ int main(int, char **) { // --benchmark_min_time and the like are for the other 
     long kernelDrops = UdpPortStateOf(extEntityAlarmUdpPort).drops;
     sim.Signal(SIGTERM);
     long long sent = -1;
+    std::string stormLine = "(the emulator gave no storm totals)";
     while (auto line = sim.ReadLine(std::chrono::milliseconds(kWaitMs))) {
-        if (line->starts_with("storm: in all ")) sent = NumberBefore(*line, " datagrams to subscribers");
+        if (!line->starts_with("storm: in all ")) continue;
+        sent = NumberBefore(*line, " datagrams to subscribers");
+        stormLine = "oltmgr-sim: " + *line; // what it wrote off, when it fell behind, is there too
     }
     sim.Wait(std::chrono::milliseconds(kWaitMs));
     uint64_t handled = alarmsHandled.load();
     took("the alarm storm", std::to_string(handled) + " alarms handled of " + std::to_string(sent) + " sent, " +
                                 std::to_string(kernelDrops) + " dropped by the kernel at the alarm socket");
 
+    std::printf("%s\n", stormLine.c_str());
     std::printf("ratio walk / raw round trips %.3f (%u ONUs; within %.1f: %s)\n", walk / raw, onus, kWalkTarget,
                 walk <= kWalkTarget * raw ? "yes" : "no");
     std::printf("alarms handled %llu of %lld sent (none lost: %s)\n", static_cast<unsigned long long>(handled), sent,
