@@ -174,6 +174,10 @@ int main(int, char **) { // --benchmark_min_time and the like are for the other 
         if (found != onus || trips != onus + 1) Fail("a walk found " + std::to_string(found) + " ONUs");
     }
     double walk = Median(walks), raw = Median(rawWalks);
+    // On a busy machine the median still carries the scheduler's noise; the fastest of each is
+    // the closest to the cost itself.
+    double fastestWalk = *std::min_element(walks.begin(), walks.end());
+    double fastestRaw = *std::min_element(rawWalks.begin(), rawWalks.end());
     char walkText[160];
     std::snprintf(walkText, sizeof walkText, "median of %d walks %.1f ms, of %u raw round trips %.1f ms", kRounds, walk,
                   onus + 1, raw);
@@ -218,8 +222,8 @@ int main(int, char **) { // --benchmark_min_time and the like are for the other 
                                 std::to_string(kernelDrops) + " dropped by the kernel at the alarm socket");
 
     std::printf("%s\n", stormLine.c_str());
-    std::printf("ratio walk / raw round trips %.3f (%u ONUs; within %.1f: %s)\n", walk / raw, onus, kWalkTarget,
-                walk <= kWalkTarget * raw ? "yes" : "no");
+    std::printf("ratio walk / raw round trips %.3f (%u ONUs; within %.1f: %s), of the fastest of each %.3f\n",
+                walk / raw, onus, kWalkTarget, walk <= kWalkTarget * raw ? "yes" : "no", fastestWalk / fastestRaw);
     std::printf("alarms handled %llu of %lld sent (none lost: %s)\n", static_cast<unsigned long long>(handled), sent,
                 sent >= 0 && handled == static_cast<uint64_t>(sent) ? "yes" : "no");
     std::fflush(stdout);
