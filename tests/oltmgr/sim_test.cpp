@@ -760,7 +760,9 @@ TEST(SimLifeTest, ChurnTakesOnusDownAndBringsThemBackInTurnWithAlarmAndEvent) {
 }
 
 TEST(SimLifeTest, TheAlarmStormIsPacedByTheClockOverTheOnusWithTheTypesInTurn) {
-    Sim sim({"--onus", "4", "--alarm-rate", "2000"});
+    // Slow enough that the subscriber's socket buffer rides out a test process that is not
+    // scheduled for a while (75 alarms or so are 150 ms).
+    Sim sim({"--onus", "4", "--alarm-rate", "500"});
     ASSERT_NE(sim.port, 0);
     Subscriber all(sim.port, tZqCmAlarmFilterInfo{});
     std::vector<tZqCmAlarmInfo> alarms;
@@ -786,8 +788,8 @@ TEST(SimLifeTest, TheAlarmStormIsPacedByTheClockOverTheOnusWithTheTypesInTurn) {
         auto summary = sim.process.WaitForLine("storm: ", 3s);
         ASSERT_TRUE(summary);
         uint64_t count = std::stoull(summary->substr(7));
-        EXPECT_GE(count, 1700u) << *summary;
-        EXPECT_LE(count, 2300u) << *summary;
+        EXPECT_GE(count, 425u) << *summary;
+        EXPECT_LE(count, 575u) << *summary;
     }
     sim.process.Signal(SIGTERM);
     EXPECT_TRUE(sim.process.WaitForLine("storm: in all ", kDeadline));
