@@ -5,6 +5,7 @@
 #include <cstdio>
 #include <cstring>
 
+#include "oltmgr_names.h"
 #include "sim_log.h"
 
 namespace oltmgr::sim {
@@ -14,16 +15,8 @@ namespace {
 constexpr size_t kDbSaveAt = kResAt + offsetof(tZqCmGponSysConfig, dbSave);
 
 const char *AlarmName(eZqCmAlarmType type) {
-    switch (type) {
-    case kOnuAlarm:
-        return "ONU_ALARM_LOW_RX_OPTICAL_POWER";
-    case kScheduledOnuAlarm:
-        return "TCA_ALARM_ONU_GEM_LOST_PKTS";
-    case kScheduledLinkAlarm:
-        return "OLT_ALARM_LOS";
-    default:
-        return "?";
-    }
+    const char *name = AlarmTypeName(type);
+    return name != nullptr ? name : "?";
 }
 
 // The ONU port of an ONU key, built field by field (the key's padding byte is not the port's).
@@ -168,7 +161,7 @@ std::vector<Reply> Emulator::OnuChanged(Store &store, const Bytes &request, bool
     TrafficLine(std::string("alarm ") + AlarmName(kOnuAlarm) + (created ? " raised" : " cleared") + " onu " +
             PortText(where) + " seq " + std::to_string(alarm.alarmSeqNo) + " -> " + Subscribers(replies.size()));
     std::vector<Reply> events = EventReplies(store, event, where);
-    TrafficLine(std::string("event ") + (created ? "ONU_ACTIVATED" : "ONU_DEACTIVATED") + " onu " + PortText(where) +
+    TrafficLine(std::string("event ") + EventName(created ? eZQ_CMAPI_EVENT_ONU_ACTIVATED : eZQ_CMAPI_EVENT_ONU_DEACTIVATED) + " onu " + PortText(where) +
             " -> " + Subscribers(events.size()));
     std::move(events.begin(), events.end(), std::back_inserter(replies));
     return replies;
