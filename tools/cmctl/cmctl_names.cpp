@@ -5,6 +5,7 @@
 #include <array>
 #include <cctype>
 #include <charconv>
+#include <vector>
 
 namespace cmctl {
 
@@ -214,6 +215,58 @@ std::optional<uint32_t> ValueOf(std::span<const EnumName> names, std::string_vie
         if (SameText(entry.name, text)) return entry.value;
     if (auto number = ParseNumber(text, max)) return static_cast<uint32_t>(*number);
     return std::nullopt;
+}
+
+namespace {
+
+char Lower(char c) { return static_cast<char>(std::tolower(static_cast<unsigned char>(c))); }
+
+// The number of letters to insert, delete or replace to turn a into b.
+size_t EditDistance(std::string_view a, std::string_view b) {
+    std::vector<size_t> row(b.size() + 1);
+    for (size_t j = 0; j <= b.size(); ++j) row[j] = j;
+    for (size_t i = 1; i <= a.size(); ++i) {
+        size_t diagonal = row[0];
+        row[0] = i;
+        for (size_t j = 1; j <= b.size(); ++j) {
+            size_t above = row[j];
+            row[j] = std::min({row[j] + 1, row[j - 1] + 1, diagonal + (Lower(a[i - 1]) == Lower(b[j - 1]) ? 0 : 1)});
+            diagonal = above;
+        }
+    }
+    return row[b.size()];
+}
+
+} // namespace
+
+std::string DidYouMean(std::string_view text, std::span<const std::string_view> candidates) {
+    // Past a third of the word's letters a suggestion is more guess than correction.
+    size_t best = std::max<size_t>(2, text.size() / 3) + 1;
+    std::string_view closest;
+    for (std::string_view candidate : candidates) {
+        size_t distance = EditDistance(text, candidate);
+        if (distance < best) {
+            best = distance;
+            closest = candidate;
+        }
+    }
+    return closest.empty() ? std::string() : "; did you mean " + std::string(closest) + "?";
+}
+
+std::string DidYouMean(std::string_view text, std::span<const EnumName> names) {
+    std::vector<std::string_view> candidates;
+    for (const EnumName &entry : names) candidates.push_back(entry.name);
+    return DidYouMean(text, candidates);
+}
+
+std::span<const std::string_view> ResourceNames() {
+    static const std::vector<std::string_view> names = [] {
+        std::vector<std::string_view> all;
+        for (const ResourceName &resource : kResources)
+            if (resource.id != 0) all.push_back(resource.name);
+        return all;
+    }();
+    return names;
 }
 
 std::string_view AlarmClass(uint32_t alarmType) {

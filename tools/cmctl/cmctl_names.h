@@ -72,6 +72,13 @@ inline constexpr std::span<const EnumName> kTraceLevelNames = cmnames::eZqTraceL
 inline constexpr std::span<const EnumName> kLogLevelNames =
     std::span<const EnumName>(cmnames::eZqLogLevel_names).first(eZQ_LL_CRITICAL + 1);
 
+// "; did you mean NAME?" for the candidate closest to text by edit distance (letters compared
+// without regard to case), when it is close enough to be a slip of the fingers; else empty.
+std::string DidYouMean(std::string_view text, std::span<const std::string_view> candidates);
+std::string DidYouMean(std::string_view text, std::span<const EnumName> names);
+// The names of the resources, for DidYouMean.
+std::span<const std::string_view> ResourceNames();
+
 // A 32-bit enumerated field as it came off the wire: any value, the ones without an enumerator
 // included (reading those through the enumeration's own type is undefined behaviour).
 template <typename Enum>
