@@ -48,11 +48,17 @@ write_table() {
             for (i = 1; i <= count; i++)
                 printf "    {\"%s\", static_cast<uint32_t>(%s), %s},\n", names[i], names[i],
                        bound(names[i]) ? "true" : "false"
-            printf "};\ninline constexpr EnumName %s_names[] = {\n", type
-            for (i = 1; i <= count; i++)
-                if (!bound(names[i]))
-                    printf "    {static_cast<uint32_t>(%s), \"%s\"},\n", names[i], substr(names[i], length(cut) + 1)
             printf "};\n"
+            # An enumeration of bounds alone has no names (and C++ has no empty array).
+            if (first) {
+                printf "inline constexpr std::span<const EnumName> %s_names{};\n", type
+            } else {
+                printf "inline constexpr EnumName %s_names[] = {\n", type
+                for (i = 1; i <= count; i++)
+                    if (!bound(names[i]))
+                        printf "    {static_cast<uint32_t>(%s), \"%s\"},\n", names[i], substr(names[i], length(cut) + 1)
+                printf "};\n"
+            }
             types[++typeCount] = type; prefixes[typeCount] = cut
         }
         /typedef enum/ { inside = 1; count = 0; next }
