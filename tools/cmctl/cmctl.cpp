@@ -90,15 +90,17 @@ const CommandSpec kCommands[] = {
      "cmctl fields RES\n"
      "Lists the fields of RES's record as get shows them and create and set take them\n"
      "(FIELD=VALUE): name, type and size in bytes, its bit in bitMask, and for an enumeration\n"
-     "the names it accepts (a number is accepted too). Nothing is sent to the OLT manager.\n"},
+     "the names it accepts (a number is accepted too). Nothing is sent to the OLT manager.\n"
+     "RES is a resource name without the eZQ_CMAPI_RES_ID_ prefix, in any case, or its number.\n"},
     {"alarms", kAlarmOptions,
      "cmctl alarms [--follow] [--count N] [--wait SECONDS] [--filter TYPE] [--slot A[-B]]\n"
      "             [--link A[-B]] [--onu A[-B]] [--alarm-type A[-B]]\n"
      "Registers for alarms and prints each message as it arrives, one line each: alarms and the\n"
      "manager's events, with the number and the name of the alarm type or event, and an alarm's\n"
-     "time both in milliseconds and as local time. Without --follow it ends once N messages are printed, alarms and events\n"
-     "alike (--count, 1), or when SECONDS are up (--wait, 5): then it exits 3 with \"no alarm\n"
-     "within SECONDS s\" (or how many of N came). With --follow it runs until interrupted.\n"
+     "time both in milliseconds and as local time. Without --follow it ends once N messages are\n"
+     "printed, alarms and events alike (--count, 1), or when SECONDS are up (--wait, 5): then it\n"
+     "exits 3 with \"no alarm within SECONDS s\" (or how many of N came). With --follow it runs\n"
+     "until interrupted.\n"
      "Ctrl-C or SIGTERM ends either quietly with exit 0 and one line on standard error that\n"
      "counts what was shown. It unregisters before it ends. The filter type (NONE, ONU, LINK,\n"
      "SLOT, ALARM_TYPE, PM_TCA, AVC) follows from the ranges given unless --filter names it.\n"},
@@ -120,7 +122,8 @@ constexpr std::string_view kUsage =
     "       cmctl --version\n"
     "Talks to the OLT manager over the CM protocol.\n"
     "Commands: status, get, walk, count, create, set, delete, alarms, trace, list, fields; see\n"
-    "'cmctl COMMAND --help'. 'cmctl list' shows the resources, 'cmctl fields RES' a record's fields.\n"
+    "'cmctl COMMAND --help'; 'cmctl list' shows the resources, 'cmctl fields RES' a record's\n"
+    "fields.\n"
     "  --mgr ADDR:PORT    the OLT manager (CMCTL_MGR from the environment, else 127.0.0.1:47000)\n"
     "  --port N           local request/response port (a free one)\n"
     "  --alarm-port N     local alarm port (a free one)\n"
@@ -351,8 +354,10 @@ int main(int argc, char **argv) {
         return cmctl::kExitUsage;
     if (run.Has("help")) {
         std::fputs(command->help.data(), stdout);
-        if (run.command != "status" && run.command != "alarms" && run.command != "list")
-            std::printf("%s%s", kResourceHelp.data(), run.command == "count" || run.command == "fields" ? "" : kKeyHelp.data());
+        bool namesResource = run.command != "status" && run.command != "alarms" && run.command != "list" &&
+                             run.command != "fields";
+        if (namesResource)
+            std::printf("%s%s", kResourceHelp.data(), run.command == "count" ? "" : kKeyHelp.data());
         return cmctl::kExitOk;
     }
     return cmctl::RunCommand(run);

@@ -792,13 +792,15 @@ int Fields(const Invocation &run) {
                       .Raw("fields", "[" + items + "]").Text());
         return kExitOk;
     }
-    std::string label = ResourceLabel(*resId);
+    std::string label = FindResource(*resId) != nullptr
+                            ? ResourceLabel(*resId) + " (" + std::to_string(*resId) + ")"
+                            : "resource " + std::to_string(*resId);
     if (layout == nullptr) {
-        std::printf("%s (%u): a record of %zu bytes that cmctl shows and takes as hex (--record HEX|@FILE)\n",
-                    label.c_str(), *resId, size);
+        std::printf("%s: a record of %zu bytes that cmctl shows and takes as hex (--record HEX|@FILE)\n",
+                    label.c_str(), size);
         return kExitOk;
     }
-    std::printf("%s (%u): %zu fields in a record of %zu bytes\n", label.c_str(), *resId, layout->fields.size(), size);
+    std::printf("%s: %zu fields in a record of %zu bytes\n", label.c_str(), layout->fields.size(), size);
     for (const Field &field : layout->fields) {
         char line[160];
         std::string type = std::string(FieldKindName(field.kind)) + "(" + std::to_string(field.size) + ")";
