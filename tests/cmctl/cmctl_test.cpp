@@ -686,14 +686,17 @@ TEST_F(CmctlTest, ListAndFieldsDescribeTheResourcesWithoutAskingTheManager) {
     };
     const Case cases[] = {
         {{"fields", "eqpt_gpon_sys_config"},
-         {"EQPT_GPON_SYS_CONFIG (1): 26 fields in a record of 1072 bytes", "  bitMask                      number(4)  -",
+         {"EQPT_GPON_SYS_CONFIG (1): 26 fields in a record of 1072 bytes",
+          "  bitMask                      number(4)  -",
           "  dbSave                       enum(4)    0x40      FALSE TRUE",
-          "  systemMode                   enum(4)    0x800000  GPON XGPON XGSPON_GPON_COMBO ANY_PON__8_X NOT_AVAILABLE"}},
+          "  systemMode                   enum(4)    0x800000  "
+          "GPON XGPON XGSPON_GPON_COMBO ANY_PON__8_X NOT_AVAILABLE"}},
         {{"fields", "104"}, {"TOD_REQ_MSG (104): 7 fields in a record of 120 bytes",
                              "  linkKey                      link(3)    0x1"}},
         {{"fields", "EQPT_ONU_CONFIG"},
          {"EQPT_ONU_CONFIG (6): a record of 1072 bytes that cmctl shows and takes as hex (--record HEX|@FILE)"}},
-        {{"fields", "200"}, {"resource 200: a record of 1072 bytes that cmctl shows and takes as hex (--record HEX|@FILE)"}},
+        {{"fields", "200"},
+         {"resource 200: a record of 1072 bytes that cmctl shows and takes as hex (--record HEX|@FILE)"}},
     };
     for (const Case &c : cases) {
         Result r = Cmctl(c.args);
@@ -717,7 +720,8 @@ TEST_F(CmctlTest, MistakesNameTheClosestCommandResourceFieldOrValue) {
         {{"stauts"}, "unknown command 'stauts'; did you mean status?"},
         {{"lst"}, "did you mean list?"},
         {{"frobnicate"}, ""},
-        {{"get", "EQPT_ONU_CONFG", "--key", "onu=1/1/3/1"}, "unknown resource 'EQPT_ONU_CONFG'; did you mean EQPT_ONU_CONFIG?"},
+        {{"get", "EQPT_ONU_CONFG", "--key", "onu=1/1/3/1"},
+         "unknown resource 'EQPT_ONU_CONFG'; did you mean EQPT_ONU_CONFIG?"},
         {{"get", "eZQ_CMAPI_RES_ID_VERSON"}, "did you mean VERSION?"},
         {{"count", "NO_SUCH_RESOURCE"}, "unknown resource 'NO_SUCH_RESOURCE'; cmctl list shows them all"},
         {{"fields", "tod_req_msgg"}, "did you mean TOD_REQ_MSG?"},

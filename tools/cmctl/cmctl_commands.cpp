@@ -760,7 +760,8 @@ int List(const Invocation &run) {
 
 std::string JoinedNames(std::span<const EnumName> names, std::string_view separator) {
     std::string joined;
-    for (const EnumName &entry : names) joined += (joined.empty() ? "" : std::string(separator)) + std::string(entry.name);
+    for (const EnumName &entry : names)
+        joined += (joined.empty() ? "" : std::string(separator)) + std::string(entry.name);
     return joined;
 }
 
@@ -804,9 +805,11 @@ int Fields(const Invocation &run) {
     for (const Field &field : layout->fields) {
         char line[160];
         std::string type = std::string(FieldKindName(field.kind)) + "(" + std::to_string(field.size) + ")";
-        int used = field.maskBit == 0
-                       ? std::snprintf(line, sizeof line, "  %-28s %-10s %-10s", std::string(field.name).c_str(), type.c_str(), "-")
-                       : std::snprintf(line, sizeof line, "  %-28s %-10s 0x%-8x", std::string(field.name).c_str(), type.c_str(), field.maskBit);
+        std::string name(field.name);
+        int used = field.maskBit == 0 ? std::snprintf(line, sizeof line, "  %-28s %-10s %-10s", name.c_str(),
+                                                      type.c_str(), "-")
+                                      : std::snprintf(line, sizeof line, "  %-28s %-10s 0x%-8x", name.c_str(),
+                                                      type.c_str(), field.maskBit);
         std::string text(line, static_cast<size_t>(std::clamp(used, 0, static_cast<int>(sizeof line) - 1)));
         if (field.kind == FieldKind::kEnum) text += JoinedNames(field.names, " ");
         PrintLine(text.substr(0, text.find_last_not_of(' ') + 1));
