@@ -150,7 +150,7 @@ abi-baseline: $(BUILD_DIR)/build.ninja
 # The enumerator tables of tools/wireshark/relaykit-cm.lua, from the C headers (needs only a C++
 # compiler; the dissector test fails while they are stale).
 dissector-names:
-	bash tools/wireshark/gen-cm-names.sh --update
+	bash tools/names/gen-cm-names.sh --update
 
 # Coverage: an unoptimised gcov build of its own; the counters of an earlier run are cleared first,
 # so the figures are this run's alone.

@@ -7,7 +7,9 @@
 
 #include <cstdio>
 #include <cstring>
+#include <algorithm>
 #include <fstream>
+#include <sstream>
 #include <string>
 #include <thread>
 #include <vector>
@@ -22,7 +24,13 @@ using cmtest::Result;
 
 class CmctlTest : public ::testing::Test {
   protected:
-    void SetUp() override { ASSERT_TRUE(manager_.Ok()); }
+    void SetUp() override {
+        ASSERT_TRUE(manager_.Ok());
+        // Alarm times are shown as local time: the same in every test run, and no manager from the
+        // environment of whoever runs the tests.
+        setenv("TZ", "UTC", 1);
+        unsetenv("CMCTL_MGR");
+    }
 
     std::vector<std::string> Args(std::vector<std::string> args) {
         args.insert(args.begin(), {"--mgr", "127.0.0.1:" + std::to_string(manager_.Port())});
@@ -248,10 +256,13 @@ TEST_F(CmctlTest, AlarmsArePrintedAsTheyArriveAndTheSubscriptionEnds) {
         EXPECT_EQ(oltmgr::ReadAt<uint16_t>(d.bytes, offsetof(tZqCmAlarmRegInfo, port)), ntohs(d.from.sin_port));
     }
     EXPECT_EQ(registrations, 1u);
-    EXPECT_EQ(manager_.SendAlarm(DyingGasp(17, 7)), 1u);
+    tZqCmAlarmInfo alarm = DyingGasp(17, 7);
+    alarm.alarmOccurrenceTime = {0, 1250};
+    EXPECT_EQ(manager_.SendAlarm(alarm), 1u);
     Result r = child.Finish();
     EXPECT_EQ(r.status, 0) << r.err;
-    EXPECT_EQ(r.out, "ALARM type=108 (ONU) severity=CRITICAL condition=ALARM resource=1/0/3/17 seq=7 time=0\n");
+    EXPECT_EQ(r.out, "ALARM type=108 ONU_ALARM_DYING_GASP (ONU) severity=CRITICAL condition=ALARM "
+                     "resource=1/0/3/17 seq=7 time=1250 (1970-01-01 00:00:01.250)\n");
     EXPECT_EQ(manager_.Subscribers(), 0u);
 }
 
@@ -368,7 +379,8 @@ TEST_F(CmctlTest, SilentManagerFailsEveryCommandWithinTheTimeout) {
 }
 
 TEST_F(CmctlTest, HelpOnEveryCommand) {
-    for (std::string command : {"status", "get", "walk", "count", "create", "set", "delete", "alarms", "trace"}) {
+    for (std::string command :
+         {"status", "get", "walk", "count", "create", "set", "delete", "alarms", "trace", "list", "fields"}) {
         Result r = Cmctl({command, "--help"});
         EXPECT_EQ(r.status, 0) << command;
         EXPECT_EQ(r.out.rfind("cmctl " + command, 0), 0u) << r.out;
@@ -596,6 +608,11 @@ TEST_F(CmctlTest, EveryJsonLineFollowsTheSchema) {
     json({"get", "6", "--key", "onu=1"});
     json({"--port", "0x10000", "status"});
     json({"alarms", "--wait", "0"});
+    json({"list"});
+    json({"fields", "1"});
+    json({"fields", "104"});
+    json({"fields", "6"});
+    json({"fields", "NO_SUCH_RESOURCE"});
     for (const std::vector<std::string> &args : std::vector<std::vector<std::string>>{
              {"status"}, {"get", "1"}, {"walk", "6"}, {"count", "6"}, {"delete", "6", "--key", "onu=1/1/3/1"}, {"alarms"}})
         json(args, "127.0.0.1:" + std::to_string(silent.Port()));
@@ -604,6 +621,7 @@ TEST_F(CmctlTest, EveryJsonLineFollowsTheSchema) {
         ASSERT_TRUE(WaitForSubscribers(1));
         tZqCmAlarmInfo unnamed = DyingGasp(17, 1);
         unnamed.alarmSeverity = static_cast<eZqCmAlarmSeverity>(77);
+        unnamed.alarmType = static_cast<eZqCmAlarmType>(7000);
         manager_.SendAlarm(DyingGasp(17, 1));
         manager_.SendAlarm(unnamed);
         oltmgr::EventFields event;
@@ -630,6 +648,157 @@ TEST_F(CmctlTest, EveryJsonLineFollowsTheSchema) {
     // Names the manager does not know travel as null, beside the number.
     EXPECT_NE(output.find(R"("systemMode":{"value":99,"name":null})"), std::string::npos);
     EXPECT_NE(output.find(R"("severity":{"value":77,"name":null})"), std::string::npos);
+    // Alarm types and events by number and by name, alarm times in milliseconds and as local time.
+    for (const char *expected : {R"("alarmType":108,"alarmTypeName":"ONU_ALARM_DYING_GASP")",
+                                 R"("alarmType":7000,"alarmTypeName":null)", R"("localTime":"1970-01-01 00:00:00.000")",
+                                 R"("eventId":4,"eventName":"ONU_ACTIVATED")"})
+        EXPECT_NE(output.find(expected), std::string::npos) << expected;
+}
+
+TEST_F(CmctlTest, ListAndFieldsDescribeTheResourcesWithoutAskingTheManager) {
+    Result list = Cmctl({"list"});
+    EXPECT_EQ(list.status, 0) << list.err;
+    std::vector<std::string> rows = Lines(list.out);
+    ASSERT_EQ(rows.size(), 1u + eZQ_CMAPI_RES_ID_MAX - 1) << list.out; // a heading, then 1 to 108
+    // Each row: number, name, resource type, record kind, whether one instance needs a key.
+    const std::vector<std::string> expected[] = {
+        {"1", "EQPT_GPON_SYS_CONFIG", "SYSTEM", "fields", "-"},
+        {"6", "EQPT_ONU_CONFIG", "ONU", "hex", "keyed"},
+        {"36", "SERV_ONU_UPGRADE_TASK_AND_RESULT", "SWDL", "fields", "keyed"},
+        {"80", "EQPT_OLT_INIT_STATUS", "SYSTEM", "fields", "-"},
+        {"104", "TOD_REQ_MSG", "TOD", "fields", "keyed"},
+        {"108", "XGPON_TRANSCEIVER_CONFIG", "SYSTEM", "hex", "-"},
+    };
+    for (const std::vector<std::string> &want : expected) {
+        std::vector<std::string> got;
+        std::istringstream row(rows[std::stoul(want[0])]);
+        for (std::string word; row >> word;) got.push_back(word);
+        EXPECT_EQ(got, want) << rows[std::stoul(want[0])];
+    }
+    Result json = Cmctl({"--json", "list"});
+    EXPECT_EQ(Lines(json.out).size(), 1u);
+    EXPECT_NE(json.out.find(R"({"resId":{"value":6,"name":"EQPT_ONU_CONFIG"},"resType":{"value":4,"name":"ONU"},)"
+                            R"("record":"hex","keyed":true})"), std::string::npos) << json.out;
+
+    struct Case {
+        std::vector<std::string> args;
+        std::vector<std::string> lines; // lines the output holds
+    };
+    const Case cases[] = {
+        {{"fields", "eqpt_gpon_sys_config"},
+         {"EQPT_GPON_SYS_CONFIG (1): 26 fields in a record of 1072 bytes",
+          "  bitMask                      number(4)  -",
+          "  dbSave                       enum(4)    0x40      FALSE TRUE",
+          "  systemMode                   enum(4)    0x800000  "
+          "GPON XGPON XGSPON_GPON_COMBO ANY_PON__8_X NOT_AVAILABLE"}},
+        {{"fields", "104"}, {"TOD_REQ_MSG (104): 7 fields in a record of 120 bytes",
+                             "  linkKey                      link(3)    0x1"}},
+        {{"fields", "EQPT_ONU_CONFIG"},
+         {"EQPT_ONU_CONFIG (6): a record of 1072 bytes that cmctl shows and takes as hex (--record HEX|@FILE)"}},
+        {{"fields", "200"},
+         {"resource 200: a record of 1072 bytes that cmctl shows and takes as hex (--record HEX|@FILE)"}},
+    };
+    for (const Case &c : cases) {
+        Result r = Cmctl(c.args);
+        EXPECT_EQ(r.status, 0) << c.args.back() << r.err;
+        std::vector<std::string> lines = Lines(r.out);
+        for (const std::string &line : c.lines)
+            EXPECT_NE(std::find(lines.begin(), lines.end(), line), lines.end()) << line << "\n" << r.out;
+    }
+    Result upgrade = Cmctl({"--json", "fields", "36"});
+    EXPECT_NE(upgrade.out.find(R"("names":[{"value":1,"name":"AUTOMATIC"},{"value":2,"name":"MANUAL"},)"
+                               R"({"value":3,"name":"SCHEDULED"}])"), std::string::npos) << upgrade.out;
+    EXPECT_TRUE(manager_.Requests().empty());
+}
+
+TEST_F(CmctlTest, MistakesNameTheClosestCommandResourceFieldOrValue) {
+    struct Case {
+        std::vector<std::string> args;
+        std::string hint; // "" when nothing is close enough to suggest
+    };
+    const Case cases[] = {
+        {{"stauts"}, "unknown command 'stauts'; did you mean status?"},
+        {{"lst"}, "did you mean list?"},
+        {{"frobnicate"}, ""},
+        {{"get", "EQPT_ONU_CONFG", "--key", "onu=1/1/3/1"},
+         "unknown resource 'EQPT_ONU_CONFG'; did you mean EQPT_ONU_CONFIG?"},
+        {{"get", "eZQ_CMAPI_RES_ID_VERSON"}, "did you mean VERSION?"},
+        {{"count", "NO_SUCH_RESOURCE"}, "unknown resource 'NO_SUCH_RESOURCE'; cmctl list shows them all"},
+        {{"fields", "tod_req_msgg"}, "did you mean TOD_REQ_MSG?"},
+        {{"get", "6", "--type", "ONUU"}, "unknown resource type 'ONUU'; did you mean ONU?"},
+        {{"set", "1", "dbSav=TRUE"}, "has no such field (cmctl fields lists them); did you mean dbSave?"},
+        {{"set", "1", "dbSave=TRU"}, "bad value for dbSave: 'TRU'; did you mean TRUE?"},
+        {{"set", "1", "systemMode=XPON"}, "did you mean GPON?"},
+        {{"get", "1", "--mask", "dbSave,systemMod"}, "has no field 'systemMod'; did you mean systemMode?"},
+        {{"alarms", "--filter", "SLOTT"}, "unknown filter 'SLOTT'; did you mean SLOT?"},
+    };
+    for (const Case &c : cases) {
+        Result r = Cmctl(c.args);
+        EXPECT_EQ(r.status, 2) << c.args[0] << r.err;
+        if (c.hint.empty())
+            EXPECT_EQ(r.err.find("did you mean"), std::string::npos) << r.err;
+        else
+            EXPECT_NE(r.err.find(c.hint), std::string::npos) << c.hint << "\n" << r.err;
+        EXPECT_NE(r.err.find("--help)"), std::string::npos) << r.err;
+    }
+    EXPECT_TRUE(manager_.Requests().empty());
+}
+
+TEST_F(CmctlTest, ManagerComesFromTheEnvironmentUnlessGivenOnTheCommandLine) {
+    std::string here = "127.0.0.1:" + std::to_string(manager_.Port());
+    struct Case {
+        std::string environment;
+        std::vector<std::string> args;
+        int status;
+        bool reachesManager;
+        std::string err; // what standard error holds
+    };
+    const Case cases[] = {
+        {here, {"count", "6"}, 0, true, ""},
+        {"127.0.0.1:9", {"--mgr", here, "count", "6"}, 0, true, ""},
+        {"localhost:0", {"count", "6"}, 2, false, "bad CMCTL_MGR 'localhost:0'"},
+        {"nowhere", {"--mgr", "nowhere:1", "count", "6"}, 2, false, "bad --mgr 'nowhere:1'"},
+    };
+    for (const Case &c : cases) {
+        size_t before = manager_.Requests().size();
+        setenv("CMCTL_MGR", c.environment.c_str(), 1);
+        Result r = cmtest::Run(c.args);
+        unsetenv("CMCTL_MGR");
+        EXPECT_EQ(r.status, c.status) << c.environment << r.err;
+        EXPECT_EQ(manager_.Requests().size() > before, c.reachesManager) << c.environment;
+        EXPECT_NE(r.err.find(c.err), std::string::npos) << r.err;
+    }
+}
+
+TEST_F(CmctlTest, CompletionOffersCommandsResourcesFieldsAndTheirValues) {
+    struct Case {
+        std::vector<std::string> words; // after the program; the last one is being completed
+        std::string offered;            // all that is offered, one word a line
+    };
+    const Case cases[] = {
+        {{"fie"}, "fields\n"},
+        {{"--json", "l"}, "list\n"},
+        {{"trace", "--level", "DEBUG", "c"}, "count\ncreate\n"},
+        {{"list", "--"}, "--help\n"},
+        {{"get", "EQPT_ONU_CONFIG_"}, "EQPT_ONU_CONFIG_LIST\n"},
+        {{"--timeout", "1", "fields", "TOD_"}, "TOD_REQ_MSG\n"},
+        {{"create", "TOD_REQ_MSG", "--key", "link=1/1/3", "sync"}, "syncPeriod=\n"},
+        {{"set", "1", "dbSave="}, "dbSave=FALSE\ndbSave=TRUE\n"},
+        {{"set", "1", "swapmode=X"}, ""},
+        {{"set", "36", "--key", "hex:01", "onuUpgradeRebootMode=M"}, "onuUpgradeRebootMode=MANUAL\n"},
+        {{"get", "1", "--mask", "dbA"}, "dbAudit\ndbAuditStatus\n"},
+        {{"set", "6", "--key", "onu=1/1/3/1", "x"}, ""}, // a record given as hex has no fields
+    };
+    for (const Case &c : cases) {
+        std::vector<std::string> args = {"-c",
+                                         "source \"$1\"; shift; COMP_WORDS=(\"$@\"); COMP_CWORD=$(($# - 1)); _cmctl; "
+                                         "printf '%s\\n' \"${COMPREPLY[@]}\" | grep -v '^$'",
+                                         "_", CMCTL_COMPLETION, CMCTL_BIN};
+        args.insert(args.end(), c.words.begin(), c.words.end());
+        Result r = cmtest::Child(args, "/bin/bash").Finish();
+        EXPECT_EQ(r.out, c.offered) << c.words.back() << r.err;
+    }
+    EXPECT_TRUE(manager_.Requests().empty());
 }
 
 } // namespace

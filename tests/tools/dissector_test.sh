@@ -106,7 +106,7 @@ expect_frame() { # expect_frame DESCRIPTION FILE TEXT...
 
 # ---- the name tables ------------------------------------------------------------------------------
 
-if bash "$source_dir/tools/wireshark/gen-cm-names.sh" --check >"$scratch/names.txt" 2>&1; then
+if bash "$source_dir/tools/names/gen-cm-names.sh" --check >"$scratch/names.txt" 2>&1; then
     pass "the name tables match the C headers"
 else
     fail "the name tables differ from the C headers"

@@ -3,6 +3,7 @@
 #include <arpa/inet.h>
 
 #include <cstdio>
+#include <cstdlib>
 #include <span>
 #include <string>
 #include <string_view>
@@ -79,13 +80,27 @@ const CommandSpec kCommands[] = {
     {"delete", kDeleteOptions,
      "cmctl delete RES --key KEY [--type TYPE]\n"
      "Deletes an instance (--key is needed unless the resource is of the system).\n"},
+    {"list", kNoOptions,
+     "cmctl list\n"
+     "Lists every resource: its number, its name, the resource type cmctl requests it with, how\n"
+     "its record is given and shown (fields: by name, see cmctl fields; hex: as bytes) and\n"
+     "whether a request about one instance needs --key. With --json one object holds the list.\n"
+     "Nothing is sent to the OLT manager.\n"},
+    {"fields", kNoOptions,
+     "cmctl fields RES\n"
+     "Lists the fields of RES's record as get shows them and create and set take them\n"
+     "(FIELD=VALUE): name, type and size in bytes, its bit in bitMask, and for an enumeration\n"
+     "the names it accepts (a number is accepted too). Nothing is sent to the OLT manager.\n"
+     "RES is a resource name without the eZQ_CMAPI_RES_ID_ prefix, in any case, or its number.\n"},
     {"alarms", kAlarmOptions,
      "cmctl alarms [--follow] [--count N] [--wait SECONDS] [--filter TYPE] [--slot A[-B]]\n"
      "             [--link A[-B]] [--onu A[-B]] [--alarm-type A[-B]]\n"
      "Registers for alarms and prints each message as it arrives, one line each: alarms and the\n"
-     "manager's events. Without --follow it ends once N messages are printed, alarms and events\n"
-     "alike (--count, 1), or when SECONDS are up (--wait, 5): then it exits 3 with \"no alarm\n"
-     "within SECONDS s\" (or how many of N came). With --follow it runs until interrupted.\n"
+     "manager's events, with the number and the name of the alarm type or event, and an alarm's\n"
+     "time both in milliseconds and as local time. Without --follow it ends once N messages are\n"
+     "printed, alarms and events alike (--count, 1), or when SECONDS are up (--wait, 5): then it\n"
+     "exits 3 with \"no alarm within SECONDS s\" (or how many of N came). With --follow it runs\n"
+     "until interrupted.\n"
      "Ctrl-C or SIGTERM ends either quietly with exit 0 and one line on standard error that\n"
      "counts what was shown. It unregisters before it ends. The filter type (NONE, ONU, LINK,\n"
      "SLOT, ALARM_TYPE, PM_TCA, AVC) follows from the ranges given unless --filter names it.\n"},
@@ -106,9 +121,10 @@ constexpr std::string_view kUsage =
     "             [--verbose] COMMAND ...\n"
     "       cmctl --version\n"
     "Talks to the OLT manager over the CM protocol.\n"
-    "Commands: status, get, walk, count, create, set, delete, alarms, trace; 'cmctl COMMAND\n"
-    "--help' tells more.\n"
-    "  --mgr ADDR:PORT    the OLT manager (127.0.0.1:47000)\n"
+    "Commands: status, get, walk, count, create, set, delete, alarms, trace, list, fields; see\n"
+    "'cmctl COMMAND --help'; 'cmctl list' shows the resources, 'cmctl fields RES' a record's\n"
+    "fields.\n"
+    "  --mgr ADDR:PORT    the OLT manager (CMCTL_MGR from the environment, else 127.0.0.1:47000)\n"
     "  --port N           local request/response port (a free one)\n"
     "  --alarm-port N     local alarm port (a free one)\n"
     "  --timeout SECONDS  longest wait for one answer (3; fractions allowed)\n"
@@ -240,6 +256,13 @@ std::string ReadTrace(const Invocation &traceRun, cmctl::TraceSettings *traceP) 
 
 std::string ReadGlobals(Invocation *runP) {
     Invocation &run = *runP;
+    // CMCTL_MGR stands for --mgr; an --mgr given on the command line wins.
+    const char *fromEnvironment = std::getenv("CMCTL_MGR");
+    std::string_view managerSource = "--mgr";
+    if (!run.Has("mgr") && fromEnvironment != nullptr && *fromEnvironment != '\0') {
+        run.options["mgr"].push_back(fromEnvironment);
+        managerSource = "CMCTL_MGR";
+    }
     if (const std::string *manager = run.Option("mgr")) {
         size_t colon = manager->rfind(':');
         std::string host = manager->substr(0, colon);
@@ -248,7 +271,7 @@ std::string ReadGlobals(Invocation *runP) {
         auto port = colon == std::string::npos ? std::nullopt
                                                : cmctl::ParseNumber(manager->substr(colon + 1), 65535);
         if (inet_pton(AF_INET, host.c_str(), &address) != 1 || !port || *port == 0)
-            return "bad --mgr '" + *manager + "': give an IPv4 ADDR:PORT";
+            return "bad " + std::string(managerSource) + " '" + *manager + "': give an IPv4 ADDR:PORT";
         run.endpoints.managerIp = ntohl(address.s_addr);
         run.endpoints.managerPort = static_cast<uint16_t>(*port);
         run.manager = host + ":" + std::to_string(*port);
@@ -322,12 +345,18 @@ int main(int argc, char **argv) {
     const CommandSpec *command = nullptr;
     for (const CommandSpec &candidate : kCommands)
         if (candidate.name == run.command) command = &candidate;
-    if (command == nullptr) return Usage("unknown command '" + run.command + "'");
+    if (command == nullptr) {
+        std::vector<std::string_view> names{"trace", "help"};
+        for (const CommandSpec &candidate : kCommands) names.push_back(candidate.name);
+        return Usage("unknown command '" + run.command + "'" + cmctl::DidYouMean(run.command, names));
+    }
     if (ReadOptions(words.subspan(1), command->options, run.command, false, &run) < 0)
         return cmctl::kExitUsage;
     if (run.Has("help")) {
         std::fputs(command->help.data(), stdout);
-        if (run.command != "status" && run.command != "alarms")
+        bool namesResource = run.command != "status" && run.command != "alarms" && run.command != "list" &&
+                             run.command != "fields";
+        if (namesResource)
             std::printf("%s%s", kResourceHelp.data(), run.command == "count" ? "" : kKeyHelp.data());
         return cmctl::kExitOk;
     }

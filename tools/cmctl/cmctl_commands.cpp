@@ -2,12 +2,14 @@
 // synchronously over the channel and prints the answers as text or JSON.
 #include "cmctl_commands.h"
 
+#include <algorithm>
 #include <atomic>
 #include <csignal>
 #include <chrono>
 #include <condition_variable>
 #include <cstdio>
 #include <cstring>
+#include <ctime>
 #include <deque>
 #include <mutex>
 #include <span>
@@ -122,17 +124,25 @@ struct Target {
     std::string Label() const { return ResourceLabel(resId) + " " + KeyText(key, resType); }
 };
 
+std::string UnknownResource(std::string_view text) {
+    std::string_view bare = text;
+    if (bare.size() > kResourcePrefix.size() && SameText(bare.substr(0, kResourcePrefix.size()), kResourcePrefix))
+        bare.remove_prefix(kResourcePrefix.size());
+    std::string hint = DidYouMean(bare, ResourceNames());
+    return "unknown resource '" + std::string(text) + "'" + (hint.empty() ? "; cmctl list shows them all" : hint);
+}
+
 std::string ParseTarget(const Invocation &run, Target *targetP) {
     std::memset(&targetP->key, 0, sizeof targetP->key);
     if (run.args.empty()) return "which resource? give a name or number";
     auto resId = ParseResource(run.args[0]);
-    if (!resId) return "unknown resource '" + run.args[0] + "'";
+    if (!resId) return UnknownResource(run.args[0]);
     targetP->resId = *resId;
     const ResourceName *known = FindResource(*resId);
     targetP->resType = known != nullptr ? known->type : eZQ_CMAPI_RES_TYPE_MIN;
     if (const std::string *type = run.Option("type")) {
         auto value = ValueOf(kResTypeNames, *type);
-        if (!value) return "unknown resource type '" + *type + "'";
+        if (!value) return "unknown resource type '" + *type + "'" + DidYouMean(*type, kResTypeNames);
         targetP->resType = *value;
     }
     if (const std::string *key = run.Option("key")) {
@@ -508,8 +518,32 @@ eOsRet KeepAlarm(uZqCmMsg *msgP) {
 
 void RequestStop(int signal) { stopRequested = signal; }
 
+// The local time of a time stamp in milliseconds since the epoch: "2026-12-09 14:03:07.250".
+std::string LocalTime(uint64_t milliseconds) {
+    time_t seconds = static_cast<time_t>(milliseconds / 1000);
+    tm local{};
+    char date[48];
+    if (localtime_r(&seconds, &local) == nullptr || std::strftime(date, sizeof date, "%Y-%m-%d %H:%M:%S", &local) == 0)
+        return "?";
+    char text[64];
+    std::snprintf(text, sizeof text, "%s.%03u", date, static_cast<unsigned>(milliseconds % 1000));
+    return text;
+}
+
+// " NAME" for a value that has a name, nothing for one that has none.
+std::string SpacedName(std::span<const EnumName> names, uint32_t value) {
+    std::string_view name = NameOf(names, value);
+    return name.empty() ? std::string() : " " + std::string(name);
+}
+
+// A name as JSON: a string, or null when there is none.
+std::string NameJson(std::span<const EnumName> names, uint32_t value) {
+    std::string_view name = NameOf(names, value);
+    return name.empty() ? "null" : JsonString(name);
+}
+
 std::string AlarmText(const uZqCmMsg &msg, bool json) {
-    char text[256];
+    char text[512];
     uint32_t msgType = WireValue(msg.alarmMsg.msgHdr.msgType);
     if (msgType == eZQ_CM_MSG_TYPE_EVT) {
         const tZqCmEventMsg &event = msg.eventMsg;
@@ -517,8 +551,10 @@ std::string AlarmText(const uZqCmMsg &msg, bool json) {
         std::string key = KeyText(event.dbKey, resType);
         if (json)
             return JsonObject().Str("message", "event").Num("eventId", eventId)
+                .Raw("eventName", NameJson(kEventNames, eventId))
                 .Raw("resType", EnumJson(kResTypeNames, resType)).Str("key", key).Text();
-        std::snprintf(text, sizeof text, "EVENT id=%u resType=%u key=%s", eventId, resType, key.c_str());
+        std::snprintf(text, sizeof text, "EVENT id=%u%s resType=%u key=%s", eventId,
+                      SpacedName(kEventNames, eventId).c_str(), resType, key.c_str());
         return text;
     }
     if (msgType != eZQ_CM_MSG_TYPE_ALM) {
@@ -535,19 +571,23 @@ std::string AlarmText(const uZqCmMsg &msg, bool json) {
              conditionValue = WireValue(alarm.alarmCondition);
     if (json)
         return JsonObject().Str("message", "alarm").Num("alarmType", alarmType)
+            .Raw("alarmTypeName", NameJson(kAlarmTypeNames, alarmType))
             .Str("class", AlarmClass(alarmType))
             .Raw("severity", EnumJson(kSeverityNames, severityValue))
             .Raw("condition", EnumJson(kConditionNames, conditionValue)).Str("resource", resource)
-            .Num("seqNo", alarm.alarmSeqNo).Num("time", static_cast<int64_t>(time)).Text();
+            .Num("seqNo", alarm.alarmSeqNo).Num("time", static_cast<int64_t>(time))
+            .Str("localTime", LocalTime(time)).Text();
     auto named = [](std::span<const EnumName> names, uint32_t value) {
         std::string_view name = NameOf(names, value);
         return name.empty() ? std::to_string(value) : std::string(name);
     };
     std::string severity = named(kSeverityNames, severityValue);
     std::string condition = named(kConditionNames, conditionValue);
-    std::snprintf(text, sizeof text, "ALARM type=%u (%s) severity=%s condition=%s resource=%s seq=%u time=%llu",
-                  alarmType, std::string(AlarmClass(alarmType)).c_str(), severity.c_str(),
-                  condition.c_str(), resource, alarm.alarmSeqNo, static_cast<unsigned long long>(time));
+    std::snprintf(text, sizeof text,
+                  "ALARM type=%u%s (%s) severity=%s condition=%s resource=%s seq=%u time=%llu (%s)",
+                  alarmType, SpacedName(kAlarmTypeNames, alarmType).c_str(),
+                  std::string(AlarmClass(alarmType)).c_str(), severity.c_str(), condition.c_str(), resource,
+                  alarm.alarmSeqNo, static_cast<unsigned long long>(time), LocalTime(time).c_str());
     return text;
 }
 
@@ -591,7 +631,7 @@ std::string ParseFilter(const Invocation &run, tZqCmAlarmFilterInfo *filterP) {
     std::memcpy(&filterP->alarmTypeMax, &typeMax, sizeof typeMax);
     if (const std::string *given = run.Option("filter")) {
         auto value = ValueOf(kFilterTypeNames, *given, eZQ_CMAPI_ALARM_FILTER_MAX - 1);
-        if (!value) return "unknown filter '" + *given + "'";
+        if (!value) return "unknown filter '" + *given + "'" + DidYouMean(*given, kFilterTypeNames);
         filterType = *value;
     }
     filterP->alarmFilterType = static_cast<eZqCmAlarmFilterType>(filterType);
@@ -690,6 +730,93 @@ int Alarms(const Invocation &run) {
                                  " alarms and events within " + seconds);
 }
 
+// ---- what there is to ask for ---------------------------------------------------------------------
+
+std::string_view RecordKind(uint32_t resId) { return LayoutOf(resId) != nullptr ? "fields" : "hex"; }
+bool Keyed(const ResourceName &resource) { return resource.type != eZQ_CMAPI_RES_TYPE_SYSTEM; }
+
+// Every resource: number, name, the type cmctl requests it with, how its record is shown, and
+// whether a request about one instance needs --key.
+int List(const Invocation &run) {
+    if (!run.args.empty()) return UsageError(run, "unexpected '" + run.args[0] + "'");
+    std::span<const ResourceName> resources = Resources().subspan(1); // id 0 names no resource
+    if (run.json) {
+        std::string items;
+        for (const ResourceName &resource : resources)
+            items += (items.empty() ? "" : ",") +
+                     JsonObject().Raw("resId", EnumJson(resource.id, resource.name))
+                         .Raw("resType", EnumJson(kResTypeNames, resource.type))
+                         .Str("record", RecordKind(resource.id)).Bool("keyed", Keyed(resource)).Text();
+        PrintLine(JsonObject().Str("operation", "list").Bool("ok", true).Raw("resources", "[" + items + "]").Text());
+        return kExitOk;
+    }
+    std::printf("%3s  %-48s  %-8s  %-6s  %s\n", "ID", "NAME", "TYPE", "RECORD", "KEY");
+    for (const ResourceName &resource : resources)
+        std::printf("%3u  %-48s  %-8s  %-6s  %s\n", resource.id, std::string(resource.name).c_str(),
+                    std::string(NameOf(kResTypeNames, resource.type)).c_str(),
+                    std::string(RecordKind(resource.id)).c_str(), Keyed(resource) ? "keyed" : "-");
+    return kExitOk;
+}
+
+std::string JoinedNames(std::span<const EnumName> names, std::string_view separator) {
+    std::string joined;
+    for (const EnumName &entry : names)
+        joined += (joined.empty() ? "" : std::string(separator)) + std::string(entry.name);
+    return joined;
+}
+
+// The fields of a resource's record: name, type, size, mask bit and, for an enumeration, the
+// names it accepts. A record cmctl shows as bytes has none, which is said, not refused.
+int Fields(const Invocation &run) {
+    if (run.args.empty()) return UsageError(run, "which resource? give a name or number");
+    if (run.args.size() > 1) return UsageError(run, "unexpected '" + run.args[1] + "'");
+    auto resId = ParseResource(run.args[0]);
+    if (!resId) return UsageError(run, UnknownResource(run.args[0]));
+    const Layout *layout = LayoutOf(*resId);
+    size_t size = RecordSize(*resId);
+    if (run.json) {
+        std::string items;
+        for (const Field &field : layout != nullptr ? layout->fields : std::span<const Field>()) {
+            JsonObject item;
+            item.Str("name", field.name).Str("type", FieldKindName(field.kind))
+                .Num("offset", field.offset).Num("size", field.size).Num("maskBit", field.maskBit);
+            if (field.kind == FieldKind::kEnum) {
+                std::string names;
+                for (const EnumName &entry : field.names)
+                    names += (names.empty() ? "" : ",") + EnumJson(entry.value, entry.name);
+                item.Raw("names", "[" + names + "]");
+            }
+            items += (items.empty() ? "" : ",") + item.Text();
+        }
+        PrintLine(JsonObject().Str("operation", "fields").Bool("ok", true).Raw("resId", ResIdJson(*resId))
+                      .Str("record", RecordKind(*resId)).Num("length", static_cast<int64_t>(size))
+                      .Raw("fields", "[" + items + "]").Text());
+        return kExitOk;
+    }
+    std::string label = FindResource(*resId) != nullptr
+                            ? ResourceLabel(*resId) + " (" + std::to_string(*resId) + ")"
+                            : "resource " + std::to_string(*resId);
+    if (layout == nullptr) {
+        std::printf("%s: a record of %zu bytes that cmctl shows and takes as hex (--record HEX|@FILE)\n",
+                    label.c_str(), size);
+        return kExitOk;
+    }
+    std::printf("%s: %zu fields in a record of %zu bytes\n", label.c_str(), layout->fields.size(), size);
+    for (const Field &field : layout->fields) {
+        char line[160];
+        std::string type = std::string(FieldKindName(field.kind)) + "(" + std::to_string(field.size) + ")";
+        std::string name(field.name);
+        int used = field.maskBit == 0 ? std::snprintf(line, sizeof line, "  %-28s %-10s %-10s", name.c_str(),
+                                                      type.c_str(), "-")
+                                      : std::snprintf(line, sizeof line, "  %-28s %-10s 0x%-8x", name.c_str(),
+                                                      type.c_str(), field.maskBit);
+        std::string text(line, static_cast<size_t>(std::clamp(used, 0, static_cast<int>(sizeof line) - 1)));
+        if (field.kind == FieldKind::kEnum) text += JoinedNames(field.names, " ");
+        PrintLine(text.substr(0, text.find_last_not_of(' ') + 1));
+    }
+    return kExitOk;
+}
+
 } // namespace
 
 int RunCommand(const Invocation &run) {
@@ -699,7 +826,8 @@ int RunCommand(const Invocation &run) {
     };
     static constexpr Entry kCommands[] = {{"status", Status}, {"get", Get},       {"walk", Walk},
                                           {"count", Count},   {"create", Change}, {"set", Change},
-                                          {"delete", Change}, {"alarms", Alarms}};
+                                          {"delete", Change}, {"alarms", Alarms}, {"list", List},
+                                          {"fields", Fields}};
     int exit = kExitUsage;
     for (const Entry &entry : kCommands)
         if (entry.name == run.command) exit = entry.run(run);

@@ -1,6 +1,7 @@
 // cmctl_names.h - the names cmctl reads and prints for the CM vocabulary: resource ids with the
 // resource type each one is requested with, results (eOsRet), start-up states, alarm fields, and
-// the enumerations of the records cmctl shows field by field.
+// the enumerations of the records cmctl shows field by field. Every name of a public enumeration
+// comes from the table generated from the public headers; cmctl adds the resource types.
 #ifndef RELAYKIT_CMCTL_NAMES_H
 #define RELAYKIT_CMCTL_NAMES_H
 
@@ -11,14 +12,12 @@
 #include <string>
 #include <string_view>
 
+#include "cm_names.h"
 #include "zqcmapi.h"
 
 namespace cmctl {
 
-struct EnumName {
-    uint32_t value;
-    std::string_view name;
-};
+using cmnames::EnumName;
 
 struct ResourceName {
     uint32_t id;
@@ -50,43 +49,35 @@ std::string NamedValue(std::span<const EnumName> names, uint32_t value);
 std::optional<uint32_t> ValueOf(std::span<const EnumName> names, std::string_view text,
                                 uint32_t max = UINT32_MAX);
 
-inline constexpr EnumName kBoolNames[] = {{0, "FALSE"}, {1, "TRUE"}};
-inline constexpr EnumName kStateNames[] = {{1, "ENABLE"}, {2, "DISABLE"}};
-inline constexpr EnumName kInitStatusNames[] = {{1, "NOT_INIT"}, {2, "BUSY"}, {3, "READY"}};
-inline constexpr EnumName kResTypeNames[] = {
-    {0, "MIN"},      {1, "SYSTEM"}, {2, "LINK_SET"}, {3, "LINK"},     {4, "ONU"},     {5, "PROFILE"},
-    {6, "SWDL"},     {7, "PM"},     {8, "ALARM"},    {9, "DB"},       {10, "CFGFILE"}, {11, "TOD"}};
-inline constexpr EnumName kIgmpModeNames[] = {{1, "IGMP"}, {2, "STD_DISTRIBUTED"}, {3, "DISABLED"}};
-inline constexpr EnumName kAuthMethodNames[] = {
-    {1, "SERIAL_NUM_ONLY"}, {2, "SERIAL_NUM_AND_PWD"},   {3, "DISABLED"},
-    {4, "PASSWORD_ONLY"},   {5, "SERIAL_NUM_AND_REGID"}, {6, "REGISTRATIONID_ONLY"}};
-inline constexpr EnumName kProgressNames[] = { // database save and audit
-    {1, "NO_OPER"}, {2, "IN_PROGRESS"}, {3, "COMPLETED_SUCCESS"}, {4, "COMPLETED_FAILURE"}};
-inline constexpr EnumName kSystemModeNames[] = {{1, "GPON"},           {2, "XGPON"},
-                                                {3, "XGSPON_GPON_COMBO"}, {4, "ANY_PON__8_X"},
-                                                {5, "NOT_AVAILABLE"}};
-inline constexpr EnumName kRebootModeNames[] = {{1, "AUTOMATIC"}, {2, "MANUAL"}, {3, "SCHEDULED"}};
-inline constexpr EnumName kSwapModeNames[] = {
-    {1, "SEQUENCE"}, {2, "ONLY_SWDL"}, {3, "ONLY_SWAP0"}, {4, "ONLY_SWAP1"}};
-inline constexpr EnumName kSeverityNames[] = {{0, "CLEAR"}, {1, "TCA"},   {2, "INFO"},
-                                              {3, "MINOR"}, {4, "MAJOR"}, {5, "CRITICAL"}};
-inline constexpr EnumName kConditionNames[] = {{0, "CLEAR"}, {1, "ALARM"}};
-inline constexpr EnumName kFilterTypeNames[] = {{0, "NONE"},  {1, "ONU"},    {2, "LINK"}, {3, "SLOT"},
-                                                {4, "ALARM_TYPE"}, {5, "PM_TCA"}, {6, "AVC"}};
-inline constexpr EnumName kCmModuleNames[] = {
-    {1, "EXT_SNMP"},      {2, "EXT_CLI"},           {3, "EXT_WEB"},    {4, "EXT_COMMUNICATION"},
-    {5, "EXT_CML_API"},   {6, "IN_COMMUNICATION"},  {7, "IN_CML_API"}, {8, "PAL_TX"},
-    {9, "PAL_RX"},        {10, "CML_DISPATCH"},     {11, "CML_TX"},    {12, "CML_RX"},
-    {13, "SVC"},          {14, "SVCMGR"},           {15, "SOC_EVENT"}, {16, "SWDL"},
-    {17, "PM"},           {18, "ALM"},              {19, "LOCALMGR"},  {20, "PROTECTION_SWITCH"},
-    {21, "DB"},           {22, "TOD"}};
-inline constexpr EnumName kTraceMaskNames[] = {
-    {1, "API"},        {2, "PM"},        {4, "MESSAGE"},     {8, "TIMER"},  {16, "BUFFER"},
-    {32, "INFO"},      {64, "PDU_INFO"}, {128, "PDU_DUMP"},  {256, "LOCK"}, {512, "COUNTER"}};
-inline constexpr EnumName kTraceLevelNames[] = {{0, "DEBUG"}, {1, "INFO"}, {2, "NOTICE"},
-                                                {3, "WARNING"}, {4, "ERR"}, {5, "CRIT"},
-                                                {6, "ALERT"}, {7, "EMERG"}};
-inline constexpr EnumName kLogLevelNames[] = {{0, "MINOR"}, {1, "MAJOR"}, {2, "CRITICAL"}};
+// The enumerations cmctl reads and prints, from the name table of the public headers.
+inline constexpr std::span<const EnumName> kBoolNames = cmnames::eOsBool_names;
+inline constexpr std::span<const EnumName> kStateNames = cmnames::eOsState_names;
+inline constexpr std::span<const EnumName> kInitStatusNames = cmnames::eZqCmOltMgrInitStatus_names;
+inline constexpr std::span<const EnumName> kResTypeNames = cmnames::eZqCmApiResType_names;
+inline constexpr std::span<const EnumName> kIgmpModeNames = cmnames::eZqCmIgmpProxyRoutingMode_names;
+inline constexpr std::span<const EnumName> kAuthMethodNames = cmnames::eZqCmAuthenticationMethod_names;
+inline constexpr std::span<const EnumName> kProgressNames = cmnames::eZqCmDbSaveStatus_names; // save and audit
+inline constexpr std::span<const EnumName> kSystemModeNames = cmnames::eZqCmSystemMode_names;
+inline constexpr std::span<const EnumName> kRebootModeNames = cmnames::eZqCmOnuUpgradeRebootMode_names;
+inline constexpr std::span<const EnumName> kSwapModeNames = cmnames::eZqCmOnuUpgradeSwapMode_names;
+inline constexpr std::span<const EnumName> kAlarmTypeNames = cmnames::eZqCmAlarmType_names;
+inline constexpr std::span<const EnumName> kEventNames = cmnames::eZqCmEventId_names;
+inline constexpr std::span<const EnumName> kSeverityNames = cmnames::eZqCmAlarmSeverity_names;
+inline constexpr std::span<const EnumName> kConditionNames = cmnames::eZqCmAlarmCondition_names;
+inline constexpr std::span<const EnumName> kFilterTypeNames = cmnames::eZqCmAlarmFilterType_names;
+inline constexpr std::span<const EnumName> kCmModuleNames = cmnames::eZqOltModuleId_names;
+inline constexpr std::span<const EnumName> kTraceMaskNames = cmnames::eZqCmTraceMask_names;
+inline constexpr std::span<const EnumName> kTraceLevelNames = cmnames::eZqTraceLevel_names;
+// The levels a log can be set to: NO_LOG is not one of them.
+inline constexpr std::span<const EnumName> kLogLevelNames =
+    std::span<const EnumName>(cmnames::eZqLogLevel_names).first(eZQ_LL_CRITICAL + 1);
+
+// "; did you mean NAME?" for the candidate closest to text by edit distance (letters compared
+// without regard to case), when it is close enough to be a slip of the fingers; else empty.
+std::string DidYouMean(std::string_view text, std::span<const std::string_view> candidates);
+std::string DidYouMean(std::string_view text, std::span<const EnumName> names);
+// The names of the resources, for DidYouMean.
+std::span<const std::string_view> ResourceNames();
 
 // A 32-bit enumerated field as it came off the wire: any value, the ones without an enumerator
 // included (reading those through the enumeration's own type is undefined behaviour).

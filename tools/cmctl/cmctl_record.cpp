@@ -308,6 +308,27 @@ static const Field *FindField(const Layout &layout, std::string_view name) {
     return nullptr;
 }
 
+// "; did you mean NAME?" for a field name that is not one of the layout's (bitMask left out when
+// a mask is being read).
+static std::string FieldHint(const Layout &layout, std::string_view name, bool maskBitsOnly) {
+    std::vector<std::string_view> names;
+    for (const Field &field : layout.fields)
+        if (!maskBitsOnly || field.maskBit != 0) names.push_back(field.name);
+    return DidYouMean(name, names);
+}
+
+std::string_view FieldKindName(FieldKind kind) {
+    switch (kind) {
+    case FieldKind::kNumber: return "number";
+    case FieldKind::kEnum: return "enum";
+    case FieldKind::kText: return "text";
+    case FieldKind::kChars: return "chars";
+    case FieldKind::kBytes: return "bytes";
+    case FieldKind::kLink: return "link";
+    }
+    return "?";
+}
+
 std::string ParseMask(const Layout *layout, std::string_view text, uint32_t *maskP) {
     *maskP = 0;
     if (auto number = ParseNumber(text, UINT32_MAX)) {
@@ -327,7 +348,7 @@ std::string ParseMask(const Layout *layout, std::string_view text, uint32_t *mas
         const Field *field = FindField(*layout, name);
         if (field == nullptr || field->maskBit == 0)
             return "bad mask: " + std::string(layout->name) + " has no field '" +
-                   std::string(name) + "'";
+                   std::string(name) + "'" + FieldHint(*layout, name, true);
         *maskP |= field->maskBit;
         text = comma == std::string_view::npos ? std::string_view() : text.substr(comma + 1);
     }
@@ -375,7 +396,8 @@ std::string Assign(const Layout &layout, std::string_view assignment, std::span<
         equals == std::string_view::npos ? nullptr : FindField(layout, assignment.substr(0, equals));
     if (field == nullptr)
         return "'" + std::string(assignment) + "': " + std::string(layout.name) +
-               " has no such field (see the record of a get for the names)";
+               " has no such field (cmctl fields lists them)" +
+               (equals == std::string_view::npos ? "" : FieldHint(layout, assignment.substr(0, equals), false));
     std::string_view value = assignment.substr(equals + 1);
     std::span<uint8_t> bytes = record.subspan(field->offset, field->size);
     bool ok = true;
@@ -415,7 +437,8 @@ std::string Assign(const Layout &layout, std::string_view assignment, std::span<
     }
     }
     if (!ok)
-        return "bad value for " + std::string(field->name) + ": '" + std::string(value) + "'";
+        return "bad value for " + std::string(field->name) + ": '" + std::string(value) + "'" +
+               (field->kind == FieldKind::kEnum ? DidYouMean(value, field->names) : "");
     if (field->maskBit == 0) return {};
     uint32_t mask = 0;
     std::memcpy(&mask, record.data(), sizeof mask);

@@ -37,6 +37,8 @@ std::string KeyHex(const uZqCmKey &key);
 // ---- records ----------------------------------------------------------------------------------
 
 enum class FieldKind { kNumber, kEnum, kText, kChars, kBytes, kLink };
+// "number", "enum", "text" (zero-terminated), "chars" (may fill every byte), "bytes", "link".
+std::string_view FieldKindName(FieldKind kind);
 
 struct Field {
     std::string_view name;

@@ -5,6 +5,7 @@
 #include <cstdio>
 #include <cstring>
 
+#include "oltmgr_names.h"
 #include "sim_log.h"
 
 namespace oltmgr::sim {
@@ -14,16 +15,8 @@ namespace {
 constexpr size_t kDbSaveAt = kResAt + offsetof(tZqCmGponSysConfig, dbSave);
 
 const char *AlarmName(eZqCmAlarmType type) {
-    switch (type) {
-    case kOnuAlarm:
-        return "ONU_ALARM_LOW_RX_OPTICAL_POWER";
-    case kScheduledOnuAlarm:
-        return "TCA_ALARM_ONU_GEM_LOST_PKTS";
-    case kScheduledLinkAlarm:
-        return "OLT_ALARM_LOS";
-    default:
-        return "?";
-    }
+    const char *name = AlarmTypeName(type);
+    return name != nullptr ? name : "?";
 }
 
 // The ONU port of an ONU key, built field by field (the key's padding byte is not the port's).
@@ -176,8 +169,8 @@ std::vector<Reply> Emulator::OnuReplies(Store &store, const Key &key, uint32_t r
     TrafficLine(std::string("alarm ") + AlarmName(kOnuAlarm) + (change.raise ? " raised" : " cleared") + " onu " +
             PortText(where) + " seq " + std::to_string(alarm.alarmSeqNo) + " -> " + Subscribers(replies.size()));
     std::vector<Reply> events = EventReplies(store, event, where);
-    TrafficLine(std::string("event ") + (up ? "ONU_ACTIVATED" : "ONU_DEACTIVATED") + " onu " + PortText(where) +
-            " -> " + Subscribers(events.size()));
+    TrafficLine(std::string("event ") + EventName(event.eventId) + " onu " + PortText(where) + " -> " +
+                Subscribers(events.size()));
     std::move(events.begin(), events.end(), std::back_inserter(replies));
     return replies;
 }

@@ -1,203 +1,34 @@
-// oltmgr_names.cpp - name tables of the CM vocabulary, indexed by value.
+// oltmgr_names.cpp - the OLT manager's names of the CM vocabulary, read from the generated table.
 #include "oltmgr_names.h"
 
-#include <iterator>
-
-#include "zqcommon.h"
+#include "cm_names.h"
 
 namespace oltmgr {
 
 namespace {
 
-constexpr const char *kResIdNames[] = {
-    nullptr,
-    "EQPT_GPON_SYS_CONFIG",
-    "EQPT_OLT_SLOT_STATUS",
-    "EQPT_OLT_PON_LINK_SET_CONFIG",
-    "EQPT_OLT_PON_LINK_CONFIG",
-    "EQPT_OLT_GPON_PROTO_PROF",
-    "EQPT_ONU_CONFIG",
-    "EQPT_ONU_VIRTUAL_PORT_CONFIG",
-    "EQPT_ONU_ETH_UNI_CONFIG",
-    "EQPT_ONU_VIDEO_UNI_CONFIG",
-    "EQPT_ONU_VIDEO_ANI_CONFIG",
-    "EQPT_ONU_ETH_UNI_CONFIG_PROF",
-    "EQPT_ONU_POTS_UNI_CONFIG",
-    "EQPT_ONU_VLAN_TRANSLATE_CONFIG",
-    "EQPT_ONU_MAC_FILTER_PRE_CONFIG",
-    "SERV_ONU_TCONT_VIRTUAL_PORT_BIND_PROF",
-    "SERV_ONU_TCONT_SERV_PROF",
-    "SERV_ONU_VIRTUAL_PORT_SERV_PROF",
-    "SERV_ONU_BANDWIDTH_PROF",
-    "SERV_ONU_RATECTRL_SCHEDULER_PROF",
-    "SERV_ONU_FLOW_TABLE_PROF",
-    "SERV_ONU_USER_PORT_UPSTREAM_TRAFFIC_MAP_PROF",
-    "SERV_ONU_VLAN_PBIT_UPSTREAM_TRAFFIC_MAP_PROF",
-    "SERV_ONU_VID_UPSTREAM_TRAFFIC_MAP_PROF",
-    "SERV_ONU_VID_VPBIT_UPSTREAM_TRAFFIC_MAP_PROF",
-    "SERV_ONU_USER_PORT_COS_UPSTREAM_TRAFFIC_MAP_PROF",
-    "SERV_OLT_VLAN_TRANSLATE_PROF",
-    "SERV_ONU_VLAN_TRANSLATE_PROF",
-    "SERV_OLT_MAC_BRIDGE_FDB",
-    "SERV_ONU_MAC_BRIDGE_FDB",
-    "SERV_OLT_MCAST_GROUP_TO_MCAST_VLAN_MAP",
-    "SERV_OLT_MCAST_VLAN_TO_MCAST_GEM_PORT_MAP",
-    "SERV_ONU_STATIC_MCAST_GROUP_PROF",
-    "SERV_ONU_DYNAMIC_MCAST_GROUP_PROF",
-    "SERV_ONU_VOIP_SERV_PROF",
-    "SERV_ONU_BLACK_LIST",
-    "SERV_ONU_UPGRADE_TASK_AND_RESULT",
-    "SERV_ONU_UPGRADE_HW_TYPE",
-    "SERV_ONU_ONUCONFIG_FILE",
-    "SERV_ONU_VLAN_TYPE",
-    "SERV_ONU_MULT_OPER_PROFILE",
-    "SERV_ONU_MAC_FILTER_PRE_PROFILE",
-    "SERV_ONU_MAC_FILTER_PROFILE",
-    "SERV_ONU_SIP_AGENT_PROF",
-    "SERV_ONU_SIP_USER_DATA",
-    "SERV_ONU_DIAL_PLAN_TABLE",
-    "SERV_ONU_VOIP_MEDIA_PROF",
-    "PM_ONU_ETH_PORT_THRESHOLD_DATA_PROFILE",
-    "PM_ONU_GEM_PORT_THRESHOLD_DATA_PROFILE",
-    "PM_PON_THRESHOLD_DATA_PROFILE",
-    "PM_THRESHOLD_DATA_PROFILE",
-    "VERSION",
-    "SERV_OLT_MAC_ADDRESS",
-    "SERV_ONU_PROF",
-    "OLT_MCAST_ACL",
-    "ONU_ALLOC_ID_CFG",
-    "ONU_ETH_UNI_CFG_PROF_EXT",
-    "SOFTWARE_UPGRADE_POLICY_TABLE",
-    "MCAST_ACTIVE_GROUP_ENTRY",
-    "ONU_MONITOR",
-    "OLT_XGPON_CHANNEL",
-    "OLT_CHANNEL_PROFILE",
-    "OLT_BURST_PROFILE_TABLE",
-    "ALARM_DB",
-    "PM_ONU_GEM_PORT",
-    "PM_ONU_ETH_PORT",
-    "PM_PON_COUNTER",
-    "PM_NNI_COUNTER",
-    "PON_ACTIVE_COUNTER_NNI_STAT_GET",
-    "PM_PON_ACTIVE_COUNTER",
-    "PM_ONU_ACTIVE_GEM_PORT",
-    "PM_ONU_ACTIVE_ETH_PORT",
-    "PM_LINK_ACTION_HANDLE",
-    "PM_ONU_ACTION_HANDLE",
-    "PM_ONU_CURRENT_ETH_PORT",
-    "PM_ONU_CURRENT_GEM_PORT",
-    "PM_CUMU_STAT_PON_COUNTER",
-    "ALARM_OLT_ACTIVE_ALARM_TABLE",
-    "ALARM_OLT_HIST_ALARM_TABLE",
-    "EQPT_ONU_DYNAMIC_STATUS",
-    "EQPT_OLT_INIT_STATUS",
-    "SERV_ONU_MCAST_ACTIVE_GROUP_LIST",
-    "PM_ONU_15MIN_ETH_PORT",
-    "PM_ONU_1HOUR_ETH_PORT",
-    "PM_ONU_1DAY_ETH_PORT",
-    "SERV_ONU_WHITE_LIST",
-    "ONU_TO_PROF_MAP",
-    "I2C_READ_WRITE",
-    "EQPT_ONU_CONFIG_LIST",
-    "SERV_OLT_BATCH_MAC_ADDRESS",
-    "ALARM_OLT_ONU_ALARM_STATUS",
-    "SEND_PKT_OVER_GEMPORT",
-    "REG_ADP",
-    "ONU_ACTIVE_GEM_PORT_STAT_CFG_GET",
-    "PON_ACTIVE_COUNTER_STAT_CFG_GET",
-    "ONU_ACTIVE_GEM_PORT_STAT_GET",
-    "EQPT_OLT_SEND_INTER_SOC_PS_GEN_MSG",
-    "AVC_ALARM_HEART_BEAT_LOS",
-    "AVC_ALARM_IMA_CFG_COMPLETE",
-    "XGPON_TC_PM_DATA",
-    "XGPON_TC_PM_DATA_ACTIVE",
-    "XGPON_MGMT_PM_DATA",
-    "XGPON_MGMT_PM_DATA_ACTIVE",
-    "GET_PM_OPER_ME_STATUS",
-    "TOD_REQ_MSG",
-    "PROFILE_OLT_MGR_DEBUG",
-    "PAL_API",
-    "ONU_REMOTE_DEBUG",
-    "XGPON_TRANSCEIVER_CONFIG",
-};
-static_assert(std::size(kResIdNames) == eZQ_CMAPI_RES_ID_MAX, "one name per resource id");
+// A short name as a C string, null when the value has none.
+const char *Name(std::span<const cmnames::EnumName> names, uint32_t value) {
+    std::string_view name = cmnames::ShortName(names, value);
+    return name.empty() ? nullptr : name.data();
+}
 
-constexpr const char *kOperNames[] = {
-    nullptr,
-    "CREATE",
-    "DELETE",
-    "SET",
-    "GET",
-    "GETFIRST",
-    "GETNEXT",
-    "GET_INSTANCE_NUM",
-    "GETFIRST_WITHKEY",
-    "GETNEXT_WITHKEY",
-    "GET_INSTANCE_BY_KEY",
-    "GET_CFG_BY_SERNUMBER",
-};
-static_assert(std::size(kOperNames) == eZQ_CM_OPER_TYPE_MAX, "one name per operation");
-
-constexpr const char *kRetNames[] = {
-    "eOS_RET_SUCCESS",
-    "eOS_RET_FAILURE",
-    "eOS_RET_INVALID_ARG",
-    "eOS_RET_INVALID_STATE",
-    "eOS_RET_NO_RESOURCE",
-    "eOS_RET_TIME_OUT",
-    "eOS_RET_AGAIN",
-    "eOS_RET_NOT_EXIST",
-    "eOS_RET_ALREADY_EXIST",
-    "eOS_RET_ONU_MIB_NOT_READY",
-    "eOS_RET_CONFIG_CONTINUE",
-    "eOS_RET_PAL_DEVICE_BUSY",
-    "eOS_RET_SUCCESS_COMPLETE",
-    "eOS_RET_OMCI_UNKNOWN_ONU",
-    "eOS_RET_OMCI_UNKNOWN_CLASS",
-    "eOS_RET_OMCI_UNKNOWN_ACTION",
-    "eOS_RET_OMCI_UNKNOWN_ATTR",
-    "eOS_RET_OMCI_UNSUPPORTED_ACTION",
-    "eOS_RET_OMCI_UNSUPPORTED_ATTR",
-    "eOS_RET_OLT_UNKNOWN_ENTITY",
-    "eOS_RET_OLT_UNKNOWN_OPER",
-    "eOS_RET_OLT_UNKNOWN_ATTR",
-    "eOS_RET_OLT_INVALID_OPER",
-    "eOS_RET_OLT_INSTANCE_EXISTS",
-    "eOS_RET_OLT_NO_INSTANCE_EXISTS",
-    "eOS_RET_ONUMGR_INSTANCE_EXISTS",
-    "eOS_RET_CM_SOCKET_BIND_ERROR",
-    "eOS_RET_CM_SOCKET_SEND_FAIL",
-    "eOS_RET_CM_SOCKET_RCV_ERROR",
-    "eOS_RET_CM_REQUEST_TIMEOUT",
-    "eOS_RET_DB_FILE_OPEN_FAIL",
-    "eOS_RET_DB_FILE_CORRUPT",
-    "eOS_RET_DB_FILE_READ_ERROR",
-    "eOS_RET_DB_FILE_WRITE_ERROR",
-    "eOS_RET_DB_RECORD_ERROR",
-    "eOS_RET_PAL_RX_TIMEOUT",
-    "eOS_RET_PAL_TX_TIMEOUT",
-    "eOS_RET_PAL_TASK_ID_ARRAY_FULL",
-    "eOS_RET_PAL_INVALID_LINK_ID",
-    "eOS_RET_PAL_INVALID_ONU_ID",
-    "eOS_RET_PAL_DEVICE_BIND_FAIL",
-    "eOS_RET_PAL_DEVICE_INIT_FAIL",
-    "eOS_RET_PAL_LINK_INIT_FAIL_DEVICE_NOT_READY",
-    "eOS_RET_PAL_LINK_ACTIVATION_FAIL",
-    "eOS_RET_PAL_LINK_DEACTIVATION_FAIL_ONUS_ACTIVE",
-    "eOS_RET_PAL_ONU_ADD_FAIL_SN_ALREADY_EXISTS",
-    "eOS_RET_PAL_GET_ONU_STATUS_FAIL_ONU_NOT_EXIST",
-};
-static_assert(std::size(kRetNames) == eOS_RET_PAL_GET_ONU_STATUS_FAIL_ONU_NOT_EXIST + 1, "one name per result");
-
-template <size_t N>
-const char *Lookup(const char *const (&names)[N], uint32_t value) {
-    return value < N ? names[value] : nullptr;
+// The same, but null for 0 as well (the resource id and operation 0 name nothing).
+const char *NonZeroName(std::span<const cmnames::EnumName> names, uint32_t value) {
+    return value == 0 ? nullptr : Name(names, value);
 }
 
 } // namespace
 
-const char *ResIdName(uint32_t resId) { return Lookup(kResIdNames, resId); }
-const char *OperName(uint32_t operType) { return Lookup(kOperNames, operType); }
-const char *RetName(uint32_t ret) { return Lookup(kRetNames, ret); }
+const char *ResIdName(uint32_t resId) { return NonZeroName(cmnames::eZqCmApiResId_names, resId); }
+const char *OperName(uint32_t operType) { return NonZeroName(cmnames::eZqCmOperType_names, operType); }
+
+const char *AlarmTypeName(uint32_t alarmType) { return Name(cmnames::eZqCmAlarmType_names, alarmType); }
+const char *EventName(uint32_t eventId) { return Name(cmnames::eZqCmEventId_names, eventId); }
+
+const char *RetName(uint32_t ret) {
+    std::string_view name = cmnames::FullName(cmnames::eOsRet_enumerators, ret);
+    return name.empty() ? nullptr : name.data();
+}
 
 } // namespace oltmgr

@@ -22,7 +22,7 @@
 -- The name tables below are generated from the C headers; the rest of this file is written by
 -- hand and must be kept to the layouts asserted in those headers.
 
--- BEGIN names generated from the C headers by tools/wireshark/gen-cm-names.sh
+-- BEGIN names generated from the C headers by tools/names/gen-cm-names.sh
 -- (run it with --update after changing an enumeration; a test fails while this is stale)
 local names = {}
 names.eZqOltModuleId = {
