@@ -87,6 +87,12 @@ int main(int argc, char **argv) {
     if (!peer->GetStore().Load(instances)) {
         return Fail("database " + options.dbPath + " is unusable: its instances do not make a store");
     }
+    // Declared after the peer, so it stops before the store it writes from goes.
+    std::unique_ptr<WriteThrough> writeThrough;
+    if (database) {
+        writeThrough = std::make_unique<WriteThrough>(*database, peer->GetStore());
+        emulator.UseWriteThrough(writeThrough.get());
+    }
     peer->GetStore().SetInitDelay(options.initDelay);
     emulator.Open();
     LogLine("oltmgr-sim listening on " + options.address + ":" + std::to_string(peer->Port()));

@@ -180,6 +180,18 @@ void Emulator::SaveOnRequest(Store &store) {
         SetDbSaveStatus(store, eZQ_CMAPI_DB_SAVE_STATUS_COMPLETED_FAILURE);
         return;
     }
+    if (writer_ != nullptr) {
+        // The writer's thread saves while requests go on; the saved copy already shows the save
+        // as done, and a failure is written over it afterwards.
+        SetDbSaveStatus(store, eZQ_CMAPI_DB_SAVE_STATUS_IN_PROGRESS);
+        writer_->RequestSave([&store] { SetDbSaveStatus(store, eZQ_CMAPI_DB_SAVE_STATUS_COMPLETED_SUCCESS); },
+                             [this, &store](bool saved, size_t instances, const std::string &error) {
+                                 if (!LogSave(saved, instances, error)) {
+                                     SetDbSaveStatus(store, eZQ_CMAPI_DB_SAVE_STATUS_COMPLETED_FAILURE);
+                                 }
+                             });
+        return;
+    }
     // The saved copy already shows the save as done; a failure is written over it in memory.
     SetDbSaveStatus(store, eZQ_CMAPI_DB_SAVE_STATUS_COMPLETED_SUCCESS);
     if (!Save(store)) {
@@ -191,14 +203,23 @@ bool Emulator::Save(Store &store) {
     if (database_ == nullptr) {
         return true;
     }
-    std::vector<Instance> instances = store.Instances();
     std::string error;
-    if (!database_->Save(instances, &error)) {
+    if (writer_ != nullptr) {
+        size_t instances = 0;
+        bool saved = writer_->Save(&instances, &error);
+        return LogSave(saved, instances, error);
+    }
+    std::vector<Instance> instances = store.Instances();
+    return LogSave(database_->Save(instances, &error), instances.size(), error);
+}
+
+bool Emulator::LogSave(bool saved, size_t instances, const std::string &error) {
+    if (!saved) {
         LogLine("db: cannot save to " + database_->Path() + ": " + error);
         std::fprintf(stderr, "oltmgr-sim: cannot save to %s: %s\n", database_->Path().c_str(), error.c_str());
         return false;
     }
-    LogLine("db: saved " + std::to_string(instances.size()) + " instances to " + database_->Path());
+    LogLine("db: saved " + std::to_string(instances) + " instances to " + database_->Path());
     return true;
 }
 
