@@ -551,16 +551,19 @@ TEST(SimDbTest, TheStoreSurvivesRestartsSavedOnDbSaveAndAtSigtermAndIsNoOtherPro
                                            " is unusable: the file is in use by another process"),
                       std::string::npos);
         }
-        // Killed: nothing but the requested save reaches the file.
+        // The save emptied the write-ahead log into the file.
+        EXPECT_EQ(std::filesystem::file_size(db + "-wal"), 0u);
+        // Killed: a change written through in a batch is in the file all the same.
         ASSERT_EQ(Ret(client.Exchange(sim.port, Request(eZQ_CM_OPER_TYPE_CREATE, 6, OnuKey(9), OnuRecord(9), 1))),
                   eOS_RET_SUCCESS);
+        EXPECT_TRUE(sim.process.WaitForLine("db: wrote 1 change to " + db, kDeadline));
         sim.process.Signal(SIGKILL);
         ASSERT_TRUE(sim.process.Wait(kExitDeadline));
     }
     {
         Sim sim({"--db", db});
         ASSERT_NE(sim.port, 0) << "the lock ends with the process that held it";
-        EXPECT_EQ(WalkOnuIds(client, sim.port), (std::vector<int>{1, 5}));
+        EXPECT_EQ(WalkOnuIds(client, sim.port), (std::vector<int>{1, 5, 9}));
         Bytes got = client.Exchange(sim.port, Request(eZQ_CM_OPER_TYPE_GET, 6, OnuKey(5), {}, 1));
         EXPECT_EQ(Bytes(got.begin() + oltmgr::kResAt, got.begin() + oltmgr::kRetAt), OnuRecord(5));
         EXPECT_EQ(SystemConfig(client, sim.port).fdbAgingTimer, 300u);
@@ -570,8 +573,8 @@ TEST(SimDbTest, TheStoreSurvivesRestartsSavedOnDbSaveAndAtSigtermAndIsNoOtherPro
     }
     Sim sim({"--db", db});
     ASSERT_NE(sim.port, 0);
-    EXPECT_TRUE(sim.process.WaitForLine("db: loaded 2 instances", kDeadline));
-    EXPECT_EQ(WalkOnuIds(client, sim.port), (std::vector<int>{5})) << "saved at SIGTERM";
+    EXPECT_TRUE(sim.process.WaitForLine("db: loaded 3 instances", kDeadline));
+    EXPECT_EQ(WalkOnuIds(client, sim.port), (std::vector<int>{5, 9})) << "saved at SIGTERM";
 }
 
 // Runs a statement on a new or existing SQLite file.
@@ -584,11 +587,66 @@ void WithSqlite(const std::string &path, const std::string &sql) {
     sqlite3_close(db);
 }
 
+// The file's one table as every version of the program has made it.
+const std::string kTable = "CREATE TABLE instances(res_id INTEGER NOT NULL, key BLOB NOT NULL, "
+                           "record BLOB NOT NULL, PRIMARY KEY (res_id, key)) WITHOUT ROWID; PRAGMA user_version = 1;";
+
+// The text of a one-value query on a file.
+std::string QueryText(const std::string &path, const char *sql) {
+    sqlite3 *db = nullptr;
+    sqlite3_stmt *statement = nullptr;
+    std::string text;
+    if (sqlite3_open(path.c_str(), &db) == SQLITE_OK && sqlite3_prepare_v2(db, sql, -1, &statement, nullptr) == SQLITE_OK &&
+        sqlite3_step(statement) == SQLITE_ROW) {
+        text = reinterpret_cast<const char *>(sqlite3_column_text(statement, 0));
+    }
+    sqlite3_finalize(statement);
+    sqlite3_close(db);
+    return text;
+}
+
+std::string Hex(const Bytes &bytes) {
+    std::string text;
+    char digits[3];
+    for (uint8_t byte : bytes) {
+        std::snprintf(digits, sizeof digits, "%02x", byte);
+        text += digits;
+    }
+    return text;
+}
+
+TEST(SimDbTest, AFileOfTheEarlierSettingsLoadsAndIsConvertedOnce) {
+    ScratchDir dir;
+    ASSERT_FALSE(dir.path.empty());
+    std::string db = dir.File("old.db");
+    // 4 KiB pages, a rollback journal and no vacuum, as the whole-file saves left it.
+    WithSqlite(db, "PRAGMA page_size = 4096;" + kTable + "INSERT INTO instances VALUES (6, x'" +
+                       Hex(BytesOf(OnuKey(3))) + "', x'" + Hex(OnuRecord(3)) + "');");
+    ASSERT_EQ(QueryText(db, "PRAGMA page_size"), "4096");
+    Client client;
+    {
+        Sim sim({"--db", db});
+        ASSERT_NE(sim.port, 0);
+        EXPECT_TRUE(sim.process.WaitForLine("db: loaded 1 instances", kDeadline));
+        EXPECT_EQ(WalkOnuIds(client, sim.port), (std::vector<int>{3}));
+        ASSERT_EQ(Ret(client.Exchange(sim.port, Request(eZQ_CM_OPER_TYPE_CREATE, 6, OnuKey(4), OnuRecord(4), 1))),
+                  eOS_RET_SUCCESS);
+        sim.process.Signal(SIGTERM);
+        EXPECT_EQ(sim.process.Wait(kExitDeadline), 0);
+    }
+    EXPECT_EQ(QueryText(db, "PRAGMA page_size"), "8192");
+    EXPECT_EQ(QueryText(db, "PRAGMA auto_vacuum"), "2");
+    EXPECT_EQ(QueryText(db, "PRAGMA journal_mode"), "wal");
+    EXPECT_EQ(QueryText(db, "SELECT count(*) FROM instances"), "2");
+    Sim sim({"--db", db});
+    EXPECT_TRUE(sim.process.WaitForLine("db: loaded 2 instances", kDeadline));
+    EXPECT_EQ(WalkOnuIds(client, sim.port), (std::vector<int>{3, 4}));
+}
+
 TEST(SimDbTest, DamagedOrUnreadableDbFilesEndWithStatus1AndTheReason) {
     ScratchDir dir;
     ASSERT_FALSE(dir.path.empty());
-    const std::string table = "CREATE TABLE instances(res_id INTEGER NOT NULL, key BLOB NOT NULL, "
-                              "record BLOB NOT NULL, PRIMARY KEY (res_id, key)) WITHOUT ROWID; PRAGMA user_version = 1;";
+    const std::string &table = kTable;
     const std::string key = "zeroblob(52)";
     const struct {
         const char *name;
