@@ -98,7 +98,9 @@ std::vector<Reply> Emulator::Respond(const Datagram &datagram, Store &store) {
         return replies;
     }
     const Bytes &answer = replies.front().bytes;
-    TrafficLine(RequestLine(request, answer));
+    if (TrafficLogged()) { // the answering thread formats no line that is not written
+        TrafficLine(RequestLine(request, answer));
+    }
     if (ReadAt<uint32_t>(answer, kRetAt) != eOS_RET_SUCCESS) {
         return replies;
     }
