@@ -240,7 +240,8 @@ void Fail(const char *whatP) {
 // talking to it).
 oltmgr::Peer &Host() {
     static oltmgr::Peer &peer = []() -> oltmgr::Peer & {
-        auto *peerP = new oltmgr::Peer;
+        // Lean: no foreign socket to watch and no record of the datagrams, which only tests read.
+        auto *peerP = new oltmgr::Peer(oltmgr::PeerOptions{"127.0.0.1", 0, "", 0});
         if (!peerP->Ok()) Fail("the OLT manager peer did not start");
         if (OsWrap__Init(nullptr) != eOS_RET_SUCCESS || SvcInit(nullptr, Quiet) != eOS_RET_SUCCESS)
             Fail("the service layer did not start");
