@@ -685,6 +685,7 @@ TEST(SimDbTest, DamagedOrUnreadableDbFilesEndWithStatus1AndTheReason) {
         std::string errors = sim.Errors();
         EXPECT_NE(errors.find("oltmgr-sim: database " + path + " is unusable"), std::string::npos) << errors;
         EXPECT_NE(errors.find(c.reason), std::string::npos) << errors;
+        EXPECT_NE(QueryText(path, "PRAGMA journal_mode"), "wal") << "a refused file is left as it was";
     }
 }
 

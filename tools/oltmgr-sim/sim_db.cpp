@@ -123,32 +123,45 @@ Database::~Database() {
     }
 }
 
-// Page size and vacuum mode (a file of an older version is rewritten with them once), the
-// write-ahead log, and for a new file its table.
+// Durable commits at the log's pace, and for a new file its settings and table.
 bool Database::Configure(const std::string &version, std::string *error) {
-    std::string pageSize, vacuum, journal;
-    if (!QueryText(db_, "PRAGMA page_size", &pageSize, error) || !QueryText(db_, "PRAGMA auto_vacuum", &vacuum, error) ||
-        !QueryText(db_, "PRAGMA journal_mode", &journal, error)) {
+    if (!Exec("PRAGMA synchronous = NORMAL", error)) {
         return false;
     }
-    bool settled = pageSize == std::to_string(kPageSize) && vacuum == kIncrementalVacuum;
-    if (!settled && journal != "wal") {
-        std::string settings = "PRAGMA page_size = " + std::to_string(kPageSize) + "; PRAGMA auto_vacuum = INCREMENTAL;";
-        // A new file takes the settings with its first table; one with rows needs a rewrite.
-        if (!Exec(settings.c_str(), error) || (version != "0" && !Exec("VACUUM", error))) {
-            return false;
-        }
+    if (version != "0") {
+        return true; // a file with a layout: Settle converts it once its rows make a store
     }
-    if (!QueryText(db_, "PRAGMA journal_mode = WAL", &journal, error) || !Exec("PRAGMA synchronous = NORMAL", error)) {
-        return false;
-    }
-    return version != "0" ||
+    // A new file takes its settings with its first table.
+    std::string settings = "PRAGMA page_size = " + std::to_string(kPageSize) + "; PRAGMA auto_vacuum = INCREMENTAL;";
+    std::string journal;
+    return Exec(settings.c_str(), error) && QueryText(db_, "PRAGMA journal_mode = WAL", &journal, error) &&
            Exec("BEGIN;"
                 "CREATE TABLE instances(res_id INTEGER NOT NULL, key BLOB NOT NULL, record BLOB NOT NULL,"
                 " PRIMARY KEY (res_id, key)) WITHOUT ROWID;"
                 "PRAGMA user_version = 1;"
                 "COMMIT;",
                 error);
+}
+
+// Gives a file of an older version (other page size, no incremental vacuum, a rollback journal)
+// this version's settings: rewritten once, then in WAL mode.
+bool Database::Settle(std::string *error) {
+    std::lock_guard lock(mutex_);
+    std::string pageSize, vacuum, journal;
+    if (!QueryText(db_, "PRAGMA page_size", &pageSize, error) || !QueryText(db_, "PRAGMA auto_vacuum", &vacuum, error) ||
+        !QueryText(db_, "PRAGMA journal_mode", &journal, error)) {
+        return false;
+    }
+    if (journal == "wal") {
+        return true; // this version's file: the page size cannot change in WAL mode anyway
+    }
+    if (pageSize != std::to_string(kPageSize) || vacuum != kIncrementalVacuum) {
+        std::string settings = "PRAGMA page_size = " + std::to_string(kPageSize) + "; PRAGMA auto_vacuum = INCREMENTAL; VACUUM;";
+        if (!Exec(settings.c_str(), error)) {
+            return false;
+        }
+    }
+    return QueryText(db_, "PRAGMA journal_mode = WAL", &journal, error);
 }
 
 bool Database::Exec(const char *sql, std::string *error) {
@@ -330,6 +343,11 @@ bool WriteThrough::Save(size_t *instances, std::string *error, std::chrono::mill
 }
 
 void WriteThrough::Run() {
+    std::string error;
+    if (!database_.Settle(&error)) {
+        LogLine("db: cannot convert " + database_.Path() + " to this version's settings: " + error +
+                " (kept as it is)");
+    }
     std::unique_lock lock(mutex_);
     for (;;) {
         wake_.wait_for(lock, interval_, [&] { return stop_ || !saves_.empty(); });
@@ -338,7 +356,7 @@ void WriteThrough::Run() {
         bool stopping = stop_;
         lock.unlock();
 
-        std::string error;
+        error.clear();
         Report(WriteBatch(&error), error);
         for (SaveRequest &save : saves) {
             if (save.prepare) {

@@ -5,7 +5,8 @@
 //
 // The file is in WAL mode with 8 KiB pages, so a row (about 1.1 KiB) never spills into an
 // overflow page of its own, and with incremental vacuum, so a save gives freed pages back. A file
-// written with other settings (an older version of this program) is converted once when opened.
+// written with other settings (an older version of this program) is converted by the writer
+// when it starts, once the file's rows have made a store; a file that is refused is left as it was.
 //
 // A file that SQLite cannot open, that fails its integrity check, that has another layout, or
 // whose rows do not make instances of the store (a key that is not 52 bytes, a record that is
@@ -55,6 +56,10 @@ class Database {
     // Writes the changes in one transaction; on failure the file keeps what it had.
     bool Write(const Changes &changes, std::string *error);
 
+    // Gives a file of an older version this version's settings (rewriting it once); nothing for a
+    // file that has them. False with the reason in *error, the file then keeping its own.
+    bool Settle(std::string *error);
+
     // Copies the write-ahead log into the file, gives free pages back and empties the log.
     bool Checkpoint(std::string *error);
 
@@ -77,7 +82,8 @@ inline constexpr auto kBatchInterval = std::chrono::milliseconds(100);
 // store reaches the file within an interval, written by the thread this object owns. It copies
 // the changed records under the store's lock, a few at a time, and works the database outside
 // it, so a request never waits for SQLite. A batch that fails stays pending and is tried again
-// with the next one; the failure is logged once, and so is the recovery.
+// with the next one; the failure is logged once, and so is the recovery. Before its first batch
+// the thread converts a file of an older version (Database::Settle).
 //
 // The store and the database must outlive this object. Save and RequestSave may be called from
 // any thread.
