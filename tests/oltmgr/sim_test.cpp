@@ -525,58 +525,6 @@ TEST(SimLifeTest, QuietKeepsOnlyStartUpShutdownSavesAndErrors) {
     }
 }
 
-TEST(SimDbTest, TheStoreSurvivesRestartsSavedOnDbSaveAndAtSigtermAndIsNoOtherProgramsMeanwhile) {
-    ScratchDir dir;
-    ASSERT_FALSE(dir.path.empty());
-    std::string db = dir.File("store.db");
-    Client client;
-    {
-        Sim sim({"--db", db});
-        ASSERT_NE(sim.port, 0);
-        for (int onu : {5, 1}) {
-            ASSERT_EQ(Ret(client.Exchange(sim.port, Request(eZQ_CM_OPER_TYPE_CREATE, 6, OnuKey(onu), OnuRecord(onu), 1))),
-                      eOS_RET_SUCCESS);
-        }
-        ASSERT_EQ(Ret(client.Exchange(sim.port, SetSystem(300, true))), eOS_RET_SUCCESS);
-        EXPECT_TRUE(sim.process.WaitForLine("db: saved 3 instances to " + db, kDeadline));
-        tZqCmGponSysConfig config = SystemConfig(client, sim.port);
-        EXPECT_EQ(config.dbSave, eOS_BOOL_FALSE) << "the save is done";
-        EXPECT_EQ(config.dbSaveStatus, eZQ_CMAPI_DB_SAVE_STATUS_COMPLETED_SUCCESS);
-        // A second program on the same file, also by another name, would save over these saves.
-        std::filesystem::create_symlink(db, dir.File("alias.db"));
-        for (const std::string &path : {db, dir.File("alias.db")}) {
-            SimProcess second({"--listen", "127.0.0.1:0", "--db", path});
-            EXPECT_EQ(second.Wait(1s), 1) << path;
-            EXPECT_NE(second.Errors().find("oltmgr-sim: database " + path +
-                                           " is unusable: the file is in use by another process"),
-                      std::string::npos);
-        }
-        // The save emptied the write-ahead log into the file.
-        EXPECT_EQ(std::filesystem::file_size(db + "-wal"), 0u);
-        // Killed: a change written through in a batch is in the file all the same.
-        ASSERT_EQ(Ret(client.Exchange(sim.port, Request(eZQ_CM_OPER_TYPE_CREATE, 6, OnuKey(9), OnuRecord(9), 1))),
-                  eOS_RET_SUCCESS);
-        EXPECT_TRUE(sim.process.WaitForLine("db: wrote 1 change to " + db, kDeadline));
-        sim.process.Signal(SIGKILL);
-        ASSERT_TRUE(sim.process.Wait(kExitDeadline));
-    }
-    {
-        Sim sim({"--db", db});
-        ASSERT_NE(sim.port, 0) << "the lock ends with the process that held it";
-        EXPECT_EQ(WalkOnuIds(client, sim.port), (std::vector<int>{1, 5, 9}));
-        Bytes got = client.Exchange(sim.port, Request(eZQ_CM_OPER_TYPE_GET, 6, OnuKey(5), {}, 1));
-        EXPECT_EQ(Bytes(got.begin() + oltmgr::kResAt, got.begin() + oltmgr::kRetAt), OnuRecord(5));
-        EXPECT_EQ(SystemConfig(client, sim.port).fdbAgingTimer, 300u);
-        ASSERT_EQ(Ret(client.Exchange(sim.port, Request(eZQ_CM_OPER_TYPE_DELETE, 6, OnuKey(1), {}, 1))), eOS_RET_SUCCESS);
-        sim.process.Signal(SIGTERM);
-        EXPECT_EQ(sim.process.Wait(kExitDeadline), 0);
-    }
-    Sim sim({"--db", db});
-    ASSERT_NE(sim.port, 0);
-    EXPECT_TRUE(sim.process.WaitForLine("db: loaded 3 instances", kDeadline));
-    EXPECT_EQ(WalkOnuIds(client, sim.port), (std::vector<int>{5, 9})) << "saved at SIGTERM";
-}
-
 // Runs a statement on a new or existing SQLite file.
 void WithSqlite(const std::string &path, const std::string &sql) {
     sqlite3 *db = nullptr;
@@ -613,6 +561,60 @@ std::string Hex(const Bytes &bytes) {
         text += digits;
     }
     return text;
+}
+
+TEST(SimDbTest, TheStoreSurvivesRestartsSavedOnDbSaveAndAtSigtermAndIsNoOtherProgramsMeanwhile) {
+    ScratchDir dir;
+    ASSERT_FALSE(dir.path.empty());
+    std::string db = dir.File("store.db");
+    Client client;
+    {
+        Sim sim({"--db", db});
+        ASSERT_NE(sim.port, 0);
+        for (int onu : {5, 1}) {
+            ASSERT_EQ(Ret(client.Exchange(sim.port, Request(eZQ_CM_OPER_TYPE_CREATE, 6, OnuKey(onu), OnuRecord(onu), 1))),
+                      eOS_RET_SUCCESS);
+        }
+        ASSERT_EQ(Ret(client.Exchange(sim.port, SetSystem(300, true))), eOS_RET_SUCCESS);
+        EXPECT_TRUE(sim.process.WaitForLine("db: saved 3 instances to " + db, kDeadline));
+        tZqCmGponSysConfig config = SystemConfig(client, sim.port);
+        EXPECT_EQ(config.dbSave, eOS_BOOL_FALSE) << "the save is done";
+        EXPECT_EQ(config.dbSaveStatus, eZQ_CMAPI_DB_SAVE_STATUS_COMPLETED_SUCCESS);
+        // A second program on the same file, also by another name, would save over these saves.
+        std::filesystem::create_symlink(db, dir.File("alias.db"));
+        for (const std::string &path : {db, dir.File("alias.db")}) {
+            SimProcess second({"--listen", "127.0.0.1:0", "--db", path});
+            EXPECT_EQ(second.Wait(1s), 1) << path;
+            EXPECT_NE(second.Errors().find("oltmgr-sim: database " + path +
+                                           " is unusable: the file is in use by another process"),
+                      std::string::npos);
+        }
+        // The save checkpointed: the file alone, without its write-ahead log, holds the instances.
+        std::filesystem::copy_file(db, dir.File("checkpointed.db"));
+        EXPECT_EQ(QueryText(dir.File("checkpointed.db"), "SELECT count(*) FROM instances"), "3");
+        EXPECT_TRUE(sim.process.WaitForLine("db: wrote 1 change to " + db, kDeadline)) << "the save's outcome";
+        // Killed: a change written through in a batch is in the file all the same.
+        ASSERT_EQ(Ret(client.Exchange(sim.port, Request(eZQ_CM_OPER_TYPE_CREATE, 6, OnuKey(9), OnuRecord(9), 1))),
+                  eOS_RET_SUCCESS);
+        EXPECT_TRUE(sim.process.WaitForLine("db: wrote 1 change to " + db, kDeadline));
+        sim.process.Signal(SIGKILL);
+        ASSERT_TRUE(sim.process.Wait(kExitDeadline));
+    }
+    {
+        Sim sim({"--db", db});
+        ASSERT_NE(sim.port, 0) << "the lock ends with the process that held it";
+        EXPECT_EQ(WalkOnuIds(client, sim.port), (std::vector<int>{1, 5, 9}));
+        Bytes got = client.Exchange(sim.port, Request(eZQ_CM_OPER_TYPE_GET, 6, OnuKey(5), {}, 1));
+        EXPECT_EQ(Bytes(got.begin() + oltmgr::kResAt, got.begin() + oltmgr::kRetAt), OnuRecord(5));
+        EXPECT_EQ(SystemConfig(client, sim.port).fdbAgingTimer, 300u);
+        ASSERT_EQ(Ret(client.Exchange(sim.port, Request(eZQ_CM_OPER_TYPE_DELETE, 6, OnuKey(1), {}, 1))), eOS_RET_SUCCESS);
+        sim.process.Signal(SIGTERM);
+        EXPECT_EQ(sim.process.Wait(kExitDeadline), 0);
+    }
+    Sim sim({"--db", db});
+    ASSERT_NE(sim.port, 0);
+    EXPECT_TRUE(sim.process.WaitForLine("db: loaded 3 instances", kDeadline));
+    EXPECT_EQ(WalkOnuIds(client, sim.port), (std::vector<int>{5, 9})) << "saved at SIGTERM";
 }
 
 TEST(SimDbTest, AFileOfTheEarlierSettingsLoadsAndIsConvertedOnce) {

@@ -303,10 +303,10 @@ WriteThrough::~WriteThrough() {
     thread_.join();
 }
 
-void WriteThrough::RequestSave(std::function<void()> prepare, SaveDone done) {
+void WriteThrough::RequestSave(SaveDone done) {
     {
         std::lock_guard lock(mutex_);
-        saves_.push_back({std::move(prepare), std::move(done)});
+        saves_.push_back(std::move(done));
     }
     wake_.notify_all();
 }
@@ -322,7 +322,7 @@ bool WriteThrough::Save(size_t *instances, std::string *error, std::chrono::mill
         std::string error;
     };
     auto outcome = std::make_shared<Outcome>();
-    RequestSave(nullptr, [outcome](bool saved, size_t count, const std::string &why) {
+    RequestSave([outcome](bool saved, size_t count, const std::string &why) {
         {
             std::lock_guard lock(outcome->mutex);
             outcome->finished = true;
@@ -351,20 +351,19 @@ void WriteThrough::Run() {
     std::unique_lock lock(mutex_);
     for (;;) {
         wake_.wait_for(lock, interval_, [&] { return stop_ || !saves_.empty(); });
-        std::vector<SaveRequest> saves = std::move(saves_);
+        std::vector<SaveDone> saves = std::move(saves_);
         saves_.clear();
         bool stopping = stop_;
         lock.unlock();
 
         error.clear();
         Report(WriteBatch(&error), error);
-        for (SaveRequest &save : saves) {
-            if (save.prepare) {
-                save.prepare();
-            }
+        for (SaveDone &done : saves) {
             error.clear();
             bool saved = WriteBatch(&error) && database_.Checkpoint(&error);
-            save.done(saved, store_.Size(), error);
+            done(saved, store_.Size(), error);
+            error.clear();
+            Report(WriteBatch(&error), error);
         }
         if (stopping) {
             return;

@@ -97,19 +97,15 @@ class WriteThrough {
     WriteThrough(const WriteThrough &) = delete;
     WriteThrough &operator=(const WriteThrough &) = delete;
 
-    // Asks for a save and returns at once. The writer's thread calls prepare (the last change
-    // before the save), writes every pending change, checkpoints, then calls done.
-    void RequestSave(std::function<void()> prepare, SaveDone done);
+    // Asks for a save and returns at once. The writer's thread writes every pending change,
+    // checkpoints, calls done, and then writes at once what done changed in the store (the
+    // save's outcome), so the file shows it too.
+    void RequestSave(SaveDone done);
 
     // Saves and waits for the outcome, at most wait; false with the reason in *error.
     bool Save(size_t *instances, std::string *error, std::chrono::milliseconds wait = std::chrono::seconds(60));
 
   private:
-    struct SaveRequest {
-        std::function<void()> prepare;
-        SaveDone done;
-    };
-
     void Run();
     bool WriteBatch(std::string *error);
     void Report(bool ok, const std::string &error);
@@ -120,7 +116,7 @@ class WriteThrough {
 
     std::mutex mutex_; // guards saves_ and stop_; never held while the database works
     std::condition_variable wake_;
-    std::vector<SaveRequest> saves_;
+    std::vector<SaveDone> saves_;
     bool stop_ = false;
 
     // The thread's own: changes taken from the store and not yet in the file, and whether the

@@ -183,15 +183,14 @@ void Emulator::SaveOnRequest(Store &store) {
         return;
     }
     if (writer_ != nullptr) {
-        // The writer's thread saves while requests go on; the saved copy already shows the save
-        // as done, and a failure is written over it afterwards.
+        // The writer's thread saves while requests go on; the outcome is shown once it is known,
+        // and the writer puts it in the file right after.
         SetDbSaveStatus(store, eZQ_CMAPI_DB_SAVE_STATUS_IN_PROGRESS);
-        writer_->RequestSave([&store] { SetDbSaveStatus(store, eZQ_CMAPI_DB_SAVE_STATUS_COMPLETED_SUCCESS); },
-                             [this, &store](bool saved, size_t instances, const std::string &error) {
-                                 if (!LogSave(saved, instances, error)) {
-                                     SetDbSaveStatus(store, eZQ_CMAPI_DB_SAVE_STATUS_COMPLETED_FAILURE);
-                                 }
-                             });
+        writer_->RequestSave([this, &store](bool saved, size_t instances, const std::string &error) {
+            SetDbSaveStatus(store, saved ? eZQ_CMAPI_DB_SAVE_STATUS_COMPLETED_SUCCESS
+                                         : eZQ_CMAPI_DB_SAVE_STATUS_COMPLETED_FAILURE);
+            LogSave(saved, instances, error);
+        });
         return;
     }
     // The saved copy already shows the save as done; a failure is written over it in memory.
