@@ -617,6 +617,38 @@ TEST(SimDbTest, TheStoreSurvivesRestartsSavedOnDbSaveAndAtSigtermAndIsNoOtherPro
     EXPECT_EQ(WalkOnuIds(client, sim.port), (std::vector<int>{5, 9})) << "saved at SIGTERM";
 }
 
+TEST(SimDbTest, ABatchTheFileRefusesIsKeptAndWrittenLaterAndASaveMeanwhileReportsFailure) {
+    ScratchDir dir;
+    ASSERT_FALSE(dir.path.empty());
+    std::string db = dir.File("store.db");
+    Client client;
+    Sim sim({"--db", db});
+    ASSERT_NE(sim.port, 0);
+    ASSERT_EQ(Ret(client.Exchange(sim.port, Request(eZQ_CM_OPER_TYPE_CREATE, 6, OnuKey(7), OnuRecord(7), 1))),
+              eOS_RET_SUCCESS);
+    ASSERT_TRUE(sim.process.WaitForLine("db: wrote 1 change", kDeadline));
+
+    // Another connection holds the file's write lock: batches and saves cannot commit meanwhile.
+    sqlite3 *other = nullptr;
+    ASSERT_EQ(sqlite3_open(db.c_str(), &other), SQLITE_OK);
+    ASSERT_EQ(sqlite3_exec(other, "BEGIN IMMEDIATE", nullptr, nullptr, nullptr), SQLITE_OK);
+    ASSERT_EQ(Ret(client.Exchange(sim.port, Request(eZQ_CM_OPER_TYPE_CREATE, 6, OnuKey(8), OnuRecord(8), 1))),
+              eOS_RET_SUCCESS);
+    EXPECT_TRUE(sim.process.WaitForLine("db: cannot write to " + db, 2 * kDeadline));
+    ASSERT_EQ(Ret(client.Exchange(sim.port, SetSystem(1, true))), eOS_RET_SUCCESS);
+    EXPECT_EQ(SystemConfig(client, sim.port).dbSaveStatus, eZQ_CMAPI_DB_SAVE_STATUS_IN_PROGRESS);
+    EXPECT_TRUE(sim.process.WaitForLine("db: cannot save to " + db, 3 * kDeadline));
+    EXPECT_EQ(SystemConfig(client, sim.port).dbSaveStatus, eZQ_CMAPI_DB_SAVE_STATUS_COMPLETED_FAILURE);
+
+    sqlite3_exec(other, "ROLLBACK", nullptr, nullptr, nullptr);
+    sqlite3_close(other);
+    EXPECT_TRUE(sim.process.WaitForLine("db: writing to " + db + " again", 3 * kDeadline));
+    sim.process.Signal(SIGKILL);
+    ASSERT_TRUE(sim.process.Wait(kExitDeadline));
+    Sim restarted({"--db", db});
+    EXPECT_EQ(WalkOnuIds(client, restarted.port), (std::vector<int>{7, 8})) << "the refused batch came later";
+}
+
 TEST(SimDbTest, AFileOfTheEarlierSettingsLoadsAndIsConvertedOnce) {
     ScratchDir dir;
     ASSERT_FALSE(dir.path.empty());
