@@ -2,16 +2,18 @@
 // synchronous get round trip against a ping-pong of the same datagram between two plain sockets
 // (on one host thread and on four), the same gets answered by the oltmgr-sim program against
 // a plain echo thread (four host threads driving each: the manager's answering rate), requests
-// sent in asynchronous mode against raw sendto, and
-// responses dispatched by the receive task and alarms delivered by the alarm task against a raw
-// recvfrom loop fed the same traffic. After the runs it prints each ratio of real time.
+// sent in asynchronous mode against raw sendto, and responses dispatched by the receive task and
+// alarms delivered by the alarm task against a raw recvfrom loop fed the same traffic. After the
+// runs it prints each ratio of real time.
 //
 // On a busy machine real time mostly tells how often a thread got a processor, so the CPU cost is
 // shown too: in the CPU column the round trips give the CPU time of the whole process (the peer
-// or the echo thread included) and the sends that of the sending thread, and the receiving
-// benchmarks count "rx_cpu_ns", the CPU time the receiving thread spends per datagram.
+// or the echo thread included; not the oltmgr-sim program's, which runs apart) and the sends that
+// of the sending thread, and the receiving benchmarks count "rx_cpu_ns", the CPU time the
+// receiving thread spends per datagram.
 //
-// The OLT manager is the loopback peer, started once with the channel and kept for the whole run.
+// The OLT manager is the loopback peer, started once with the channel and kept for the whole run;
+// the oltmgr-sim program, where it is built, is started once too, quiet, and ends with the run.
 // Every wait on a socket is bounded (kWaitMs), and every benchmark stops by itself.
 #include <benchmark/benchmark.h>
 
