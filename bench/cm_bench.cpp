@@ -1,15 +1,19 @@
 // cm_bench.cpp - the CM client against plain UDP sockets on loopback, in the same run: a
 // synchronous get round trip against a ping-pong of the same datagram between two plain sockets
-// (on one host thread and on four), requests sent in asynchronous mode against raw sendto, and
-// responses dispatched by the receive task and alarms delivered by the alarm task against a raw
-// recvfrom loop fed the same traffic. After the runs it prints each ratio of real time.
+// (on one host thread and on four), the same gets answered by the oltmgr-sim program against
+// a plain echo thread (four host threads driving each: the manager's answering rate), requests
+// sent in asynchronous mode against raw sendto, and responses dispatched by the receive task and
+// alarms delivered by the alarm task against a raw recvfrom loop fed the same traffic. After the
+// runs it prints each ratio of real time.
 //
 // On a busy machine real time mostly tells how often a thread got a processor, so the CPU cost is
 // shown too: in the CPU column the round trips give the CPU time of the whole process (the peer
-// or the echo thread included) and the sends that of the sending thread, and the receiving
-// benchmarks count "rx_cpu_ns", the CPU time the receiving thread spends per datagram.
+// or the echo thread included; not the oltmgr-sim program's, which runs apart) and the sends that
+// of the sending thread, and the receiving benchmarks count "rx_cpu_ns", the CPU time the
+// receiving thread spends per datagram.
 //
-// The OLT manager is the loopback peer, started once with the channel and kept for the whole run.
+// The OLT manager is the loopback peer, started once with the channel and kept for the whole run;
+// the oltmgr-sim program, where it is built, is started once too, quiet, and ends with the run.
 // Every wait on a socket is bounded (kWaitMs), and every benchmark stops by itself.
 #include <benchmark/benchmark.h>
 
@@ -33,6 +37,9 @@
 #include "oltmgr_wire.h"
 #include "oswrap.h"
 #include "ratio_reporter.h"
+#ifdef OLTMGR_SIM_PATH
+#include "sim_process.h"
+#endif
 #include "svc.h"
 #include "zqcm_internal.h"
 
@@ -235,7 +242,8 @@ void Fail(const char *whatP) {
 // talking to it).
 oltmgr::Peer &Host() {
     static oltmgr::Peer &peer = []() -> oltmgr::Peer & {
-        auto *peerP = new oltmgr::Peer;
+        // Lean: no foreign socket to watch and no record of the datagrams, which only tests read.
+        auto *peerP = new oltmgr::Peer(oltmgr::PeerOptions{"127.0.0.1", 0, "", 0});
         if (!peerP->Ok()) Fail("the OLT manager peer did not start");
         if (OsWrap__Init(nullptr) != eOS_RET_SUCCESS || SvcInit(nullptr, Quiet) != eOS_RET_SUCCESS)
             Fail("the service layer did not start");
@@ -271,6 +279,15 @@ void UseMode(eZqCmApiMode mode) {
     table.getNumInstanceRsp = CountNumRsp;
     table.alarmRegisterRsp = table.alarmUnregisterRsp = IgnoreRegistrationRsp;
     if (ZqCmApi__SetMode(mode, &table) != eOS_RET_SUCCESS) Fail("the mode was refused");
+}
+
+// Synchronous mode against the manager at port for this run. The first thread sets it before
+// the threads start together, so the others see it.
+void AnsweredAt(benchmark::State &state, uint16_t port) {
+    if (state.thread_index() == 0) {
+        UseMode(eZQ_CMAPI_MODE_SYNC);
+        OltMgrInsMap[0].port = port;
+    }
 }
 
 std::vector<oltmgr::Reply> Silent(const oltmgr::Datagram &, oltmgr::Store &) { return {}; }
@@ -309,9 +326,9 @@ void SyncGets(benchmark::State &state) {
 void SyncGetsFromPeer(benchmark::State &state, oltmgr::Peer::Responder responder) {
     oltmgr::Peer &peer = Host();
     if (state.thread_index() == 0) {
-        UseMode(eZQ_CMAPI_MODE_SYNC);
         peer.SetResponder(std::move(responder));
     }
+    AnsweredAt(state, peer.Port());
     SyncGets(state);
 }
 
@@ -321,21 +338,38 @@ void BM_CmGet_RelayKit(benchmark::State &state) { SyncGetsFromPeer(state, nullpt
 // Answered with the request turned into its response, so that the manager's own work is minimal.
 void BM_CmGetEchoPeer_RelayKit(benchmark::State &state) { SyncGetsFromPeer(state, Echo); }
 
+// A plain echo thread that lives as long as the process, shared by the runs on several threads.
+PlainThread &SharedEcho() {
+    static PlainThread echo(PlainThread::Role::kEcho);
+    if (!echo.Ok()) Fail("no echo socket");
+    return echo;
+}
+
 // Answered by the baseline's plain echo thread, standing in for the manager for this run: the
 // client takes the request sent back with its header turned (same transaction id) for the answer,
 // so against the baseline only the client's own work differs.
 void BM_CmGetPlainEcho_RelayKit(benchmark::State &state) {
     Host();
-    PlainThread echo(PlainThread::Role::kEcho);
-    if (!echo.Ok()) {
-        state.SkipWithError("no echo socket");
-        return;
-    }
-    UseMode(eZQ_CMAPI_MODE_SYNC);
-    OltMgrInsMap[0].port = echo.Port();
+    AnsweredAt(state, SharedEcho().Port());
     SyncGets(state);
-    OltMgrInsMap[0].port = oltMgrUdpPort;
 }
+
+#ifdef OLTMGR_SIM_PATH
+// The oltmgr-sim program, quiet, started once and ended with the process.
+uint16_t SimPort() {
+    static oltmgr_test::SimProcess sim({"--listen", "127.0.0.1:0", "--quiet"});
+    static const uint16_t port = sim.WaitListening();
+    if (port == 0) Fail("oltmgr-sim did not start");
+    return port;
+}
+
+// Answered by the emulator program, from its store, by its one answering thread.
+void BM_CmGetSim_RelayKit(benchmark::State &state) {
+    Host();
+    AnsweredAt(state, SimPort());
+    SyncGets(state);
+}
+#endif
 
 // The same 1640 bytes sent to a plain echo thread and read back.
 void BM_UdpPingPong_Baseline(benchmark::State &state) {
@@ -360,6 +394,7 @@ using tDeleteCall = eOsRet (*)(uint16, eZqCmApiResType, eZqCmApiResId, uZqCmKey)
 // One delete per iteration in asynchronous mode; the manager takes them in without answering.
 void AsyncDeletes(benchmark::State &state, tDeleteCall deleteCall) {
     Host().SetResponder(Silent);
+    OltMgrInsMap[0].port = Host().Port();
     UseMode(eZQ_CMAPI_MODE_ASYNC);
     uZqCmKey key{};
     key.resType = kDeleteType;
@@ -461,6 +496,12 @@ BENCHMARK(BM_UdpPingPong_Baseline)->UseRealTime()->MeasureProcessCPUTime()->Repe
 BENCHMARK(BM_CmGetEchoPeer_RelayKit)->UseRealTime()->MeasureProcessCPUTime()->Repetitions(ratio::Count(kRepetitions));
 BENCHMARK(BM_CmGetPlainEcho_RelayKit)->UseRealTime()->MeasureProcessCPUTime()->Repetitions(ratio::Count(kRepetitions));
 BENCHMARK(BM_CmGet_RelayKit)->UseRealTime()->MeasureProcessCPUTime()->Threads(4)->Repetitions(ratio::Count(kRepetitions));
+BENCHMARK(BM_CmGetPlainEcho_RelayKit)->UseRealTime()->Threads(4)->Repetitions(ratio::Count(kRepetitions));
+#ifdef OLTMGR_SIM_PATH
+// The program's CPU time is not the process's: only real time compares here.
+BENCHMARK(BM_CmGetSim_RelayKit)->UseRealTime()->Repetitions(ratio::Count(kRepetitions));
+BENCHMARK(BM_CmGetSim_RelayKit)->UseRealTime()->Threads(4)->Repetitions(ratio::Count(kRepetitions));
+#endif
 BENCHMARK(BM_CmAsyncDelete_RelayKit)->UseRealTime()->Repetitions(ratio::Count(kRepetitions));
 BENCHMARK(BM_UdpSend_Baseline)->UseRealTime()->Repetitions(ratio::Count(kRepetitions));
 BENCHMARK(BM_CmDeleteAsync_RelayKit)->UseRealTime()->Repetitions(ratio::Count(kRepetitions));
@@ -483,6 +524,9 @@ int main(int argc, char **argv) {
                         {"BM_CmGetEchoPeer_RelayKit", "BM_UdpPingPong_Baseline"},
                         {"BM_CmGetPlainEcho_RelayKit", "BM_UdpPingPong_Baseline"},
                         {"BM_CmGet_RelayKit/threads:4", "BM_CmGet_RelayKit"},
+                        {"BM_CmGet_RelayKit/threads:4", "BM_CmGetPlainEcho_RelayKit/threads:4"},
+                        {"BM_CmGetSim_RelayKit/threads:4", "BM_CmGetPlainEcho_RelayKit/threads:4"},
+                        {"BM_CmGetSim_RelayKit", "BM_UdpPingPong_Baseline"},
                         {"BM_CmAsyncDelete_RelayKit", "BM_UdpSend_Baseline"},
                         {"BM_CmDeleteAsync_RelayKit", "BM_UdpSend_Baseline"},
                         {"BM_CmDispatchResponse_RelayKit", "BM_UdpReceiveResponse_Baseline"},

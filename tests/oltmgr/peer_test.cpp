@@ -8,6 +8,7 @@
 
 #include <array>
 #include <cstring>
+#include <functional>
 #include <optional>
 #include <string>
 
@@ -431,6 +432,77 @@ TEST(StoreLoadTest, InstancesComeBackInStoreOrderAndABadSetIsRefusedWhole) {
     }
     ASSERT_TRUE(store.Load({}));
     EXPECT_EQ(store.Instances().size(), 1u) << "only the system configuration stays";
+}
+
+// Each step is a request (or a Load) followed by a take of the noted changes: which instances come
+// out, by ONU id (0: the system configuration), and which of them are gone.
+TEST(StoreChangeTest, EveryChangeIsNotedOnceAndTakenInStoreOrderWithItsLatestRecord) {
+    Store store;
+    auto handle = [&](uint32_t operType, int onuId, uint8_t fill) {
+        Bytes request = Request(operType, 6, OnuKey(onuId), OnuRecord(fill), 1);
+        return Ret(store.Handle(request.data(), request.size()));
+    };
+    ASSERT_EQ(handle(eZQ_CM_OPER_TYPE_CREATE, 7, 1), eOS_RET_SUCCESS);
+    std::vector<Instance> untracked;
+    EXPECT_FALSE(store.TakeChanges(10, &untracked));
+    EXPECT_TRUE(untracked.empty()) << "nothing is noted before tracking starts";
+    store.TrackChanges();
+
+    struct Step {
+        const char *what;
+        std::function<void()> act;
+        std::vector<int> taken;     // ONU ids in the order taken
+        std::vector<int> gone;      // of those, the ones taken with an empty record
+        uint8_t fill = 0;           // the first taken record's first byte, when not gone
+    };
+    const Step steps[] = {
+        {"create", [&] { handle(eZQ_CM_OPER_TYPE_CREATE, 9, 2); }, {9}, {}, 2},
+        {"set twice: one change with the latest record",
+         [&] { handle(eZQ_CM_OPER_TYPE_SET, 7, 3), handle(eZQ_CM_OPER_TYPE_SET, 7, 4); }, {7}, {}, 4},
+        {"delete", [&] { handle(eZQ_CM_OPER_TYPE_DELETE, 9, 0); }, {9}, {9}},
+        {"created and deleted before the take: gone", [&] { handle(eZQ_CM_OPER_TYPE_CREATE, 4, 5), handle(eZQ_CM_OPER_TYPE_DELETE, 4, 0); }, {4}, {4}},
+        {"refused and read-only requests note nothing",
+         [&] {
+             handle(eZQ_CM_OPER_TYPE_CREATE, 7, 6), handle(eZQ_CM_OPER_TYPE_SET, 8, 6), handle(eZQ_CM_OPER_TYPE_DELETE, 8, 6),
+                 handle(eZQ_CM_OPER_TYPE_GET, 7, 6), handle(eZQ_CM_OPER_TYPE_GETFIRST, 7, 6);
+         },
+         {}, {}},
+        {"a load: what went and what came, in store order",
+         [&] { ASSERT_TRUE(store.Load({MakeInstance(6, 2, 1072), MakeInstance(6, 7, 1072)})); }, {0, 2, 7}, {}, 0},
+        {"a load of nothing: all but the system configuration go",
+         [&] { ASSERT_TRUE(store.Load({})); }, {0, 2, 7}, {2, 7}, 0},
+    };
+    for (const Step &step : steps) {
+        SCOPED_TRACE(step.what);
+        step.act();
+        std::vector<Instance> changes;
+        EXPECT_FALSE(store.TakeChanges(100, &changes));
+        std::vector<int> taken, gone;
+        for (const Instance &change : changes) {
+            int onuId = change.resId == 1 ? 0 : ReadAt<uZqCmKey>(Bytes(change.key.begin(), change.key.end()), 0).onuKey.onuId;
+            taken.push_back(onuId);
+            if (change.record.empty()) gone.push_back(onuId);
+        }
+        EXPECT_EQ(taken, step.taken);
+        EXPECT_EQ(gone, step.gone);
+        if (!changes.empty() && !changes.front().record.empty()) {
+            EXPECT_EQ(changes.front().record[0], step.fill);
+        }
+    }
+
+    // A take stops at its limit and says more are noted; what it left comes with the next one.
+    for (int onuId : {1, 2, 3}) handle(eZQ_CM_OPER_TYPE_CREATE, onuId, 1);
+    std::vector<Instance> changes;
+    EXPECT_TRUE(store.TakeChanges(2, &changes));
+    EXPECT_FALSE(store.TakeChanges(2, &changes));
+    EXPECT_EQ(changes.size(), 3u);
+    store.TrackChanges();
+    handle(eZQ_CM_OPER_TYPE_SET, 1, 9);
+    changes.clear();
+    store.TrackChanges();
+    EXPECT_FALSE(store.TakeChanges(10, &changes));
+    EXPECT_TRUE(changes.empty()) << "tracking anew forgets what was noted";
+    EXPECT_EQ(store.Size(), 4u);
 }
 
 } // namespace

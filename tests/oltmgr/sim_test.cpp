@@ -539,6 +539,44 @@ TEST(SimLifeTest, QuietKeepsOnlyStartUpShutdownSavesAndErrors) {
     }
 }
 
+// Runs a statement on a new or existing SQLite file.
+void WithSqlite(const std::string &path, const std::string &sql) {
+    sqlite3 *db = nullptr;
+    ASSERT_EQ(sqlite3_open(path.c_str(), &db), SQLITE_OK);
+    char *error = nullptr;
+    EXPECT_EQ(sqlite3_exec(db, sql.c_str(), nullptr, nullptr, &error), SQLITE_OK) << (error ? error : "");
+    sqlite3_free(error);
+    sqlite3_close(db);
+}
+
+// The file's one table as every version of the program has made it.
+const std::string kTable = "CREATE TABLE instances(res_id INTEGER NOT NULL, key BLOB NOT NULL, "
+                           "record BLOB NOT NULL, PRIMARY KEY (res_id, key)) WITHOUT ROWID; PRAGMA user_version = 1;";
+
+// The text of a one-value query on a file.
+std::string QueryText(const std::string &path, const char *sql) {
+    sqlite3 *db = nullptr;
+    sqlite3_stmt *statement = nullptr;
+    std::string text;
+    if (sqlite3_open(path.c_str(), &db) == SQLITE_OK && sqlite3_prepare_v2(db, sql, -1, &statement, nullptr) == SQLITE_OK &&
+        sqlite3_step(statement) == SQLITE_ROW) {
+        text = reinterpret_cast<const char *>(sqlite3_column_text(statement, 0));
+    }
+    sqlite3_finalize(statement);
+    sqlite3_close(db);
+    return text;
+}
+
+std::string Hex(const Bytes &bytes) {
+    std::string text;
+    char digits[3];
+    for (uint8_t byte : bytes) {
+        std::snprintf(digits, sizeof digits, "%02x", byte);
+        text += digits;
+    }
+    return text;
+}
+
 TEST(SimDbTest, TheStoreSurvivesRestartsSavedOnDbSaveAndAtSigtermAndIsNoOtherProgramsMeanwhile) {
     ScratchDir dir;
     ASSERT_FALSE(dir.path.empty());
@@ -565,16 +603,21 @@ TEST(SimDbTest, TheStoreSurvivesRestartsSavedOnDbSaveAndAtSigtermAndIsNoOtherPro
                                            " is unusable: the file is in use by another process"),
                       std::string::npos);
         }
-        // Killed: nothing but the requested save reaches the file.
+        // The save checkpointed: the file alone, without its write-ahead log, holds the instances.
+        std::filesystem::copy_file(db, dir.File("checkpointed.db"));
+        EXPECT_EQ(QueryText(dir.File("checkpointed.db"), "SELECT count(*) FROM instances"), "3");
+        EXPECT_TRUE(sim.process.WaitForLine("db: wrote 1 change to " + db, kDeadline)) << "the save's outcome";
+        // Killed: a change written through in a batch is in the file all the same.
         ASSERT_EQ(Ret(client.Exchange(sim.port, Request(eZQ_CM_OPER_TYPE_CREATE, 6, OnuKey(9), OnuRecord(9), 1))),
                   eOS_RET_SUCCESS);
+        EXPECT_TRUE(sim.process.WaitForLine("db: wrote 1 change to " + db, kDeadline));
         sim.process.Signal(SIGKILL);
         ASSERT_TRUE(sim.process.Wait(kExitDeadline));
     }
     {
         Sim sim({"--db", db});
         ASSERT_NE(sim.port, 0) << "the lock ends with the process that held it";
-        EXPECT_EQ(WalkOnuIds(client, sim.port), (std::vector<int>{1, 5}));
+        EXPECT_EQ(WalkOnuIds(client, sim.port), (std::vector<int>{1, 5, 9}));
         Bytes got = client.Exchange(sim.port, Request(eZQ_CM_OPER_TYPE_GET, 6, OnuKey(5), {}, 1));
         EXPECT_EQ(Bytes(got.begin() + oltmgr::kResAt, got.begin() + oltmgr::kRetAt), OnuRecord(5));
         EXPECT_EQ(SystemConfig(client, sim.port).fdbAgingTimer, 300u);
@@ -584,25 +627,74 @@ TEST(SimDbTest, TheStoreSurvivesRestartsSavedOnDbSaveAndAtSigtermAndIsNoOtherPro
     }
     Sim sim({"--db", db});
     ASSERT_NE(sim.port, 0);
-    EXPECT_TRUE(sim.process.WaitForLine("db: loaded 2 instances", kDeadline));
-    EXPECT_EQ(WalkOnuIds(client, sim.port), (std::vector<int>{5})) << "saved at SIGTERM";
+    EXPECT_TRUE(sim.process.WaitForLine("db: loaded 3 instances", kDeadline));
+    EXPECT_EQ(WalkOnuIds(client, sim.port), (std::vector<int>{5, 9})) << "saved at SIGTERM";
 }
 
-// Runs a statement on a new or existing SQLite file.
-void WithSqlite(const std::string &path, const std::string &sql) {
-    sqlite3 *db = nullptr;
-    ASSERT_EQ(sqlite3_open(path.c_str(), &db), SQLITE_OK);
-    char *error = nullptr;
-    EXPECT_EQ(sqlite3_exec(db, sql.c_str(), nullptr, nullptr, &error), SQLITE_OK) << (error ? error : "");
-    sqlite3_free(error);
-    sqlite3_close(db);
+TEST(SimDbTest, ABatchTheFileRefusesIsKeptAndWrittenLaterAndASaveMeanwhileReportsFailure) {
+    ScratchDir dir;
+    ASSERT_FALSE(dir.path.empty());
+    std::string db = dir.File("store.db");
+    Client client;
+    Sim sim({"--db", db});
+    ASSERT_NE(sim.port, 0);
+    ASSERT_EQ(Ret(client.Exchange(sim.port, Request(eZQ_CM_OPER_TYPE_CREATE, 6, OnuKey(7), OnuRecord(7), 1))),
+              eOS_RET_SUCCESS);
+    ASSERT_TRUE(sim.process.WaitForLine("db: wrote 1 change", kDeadline));
+
+    // Another connection holds the file's write lock: batches and saves cannot commit meanwhile.
+    sqlite3 *other = nullptr;
+    ASSERT_EQ(sqlite3_open(db.c_str(), &other), SQLITE_OK);
+    ASSERT_EQ(sqlite3_exec(other, "BEGIN IMMEDIATE", nullptr, nullptr, nullptr), SQLITE_OK);
+    ASSERT_EQ(Ret(client.Exchange(sim.port, Request(eZQ_CM_OPER_TYPE_CREATE, 6, OnuKey(8), OnuRecord(8), 1))),
+              eOS_RET_SUCCESS);
+    EXPECT_TRUE(sim.process.WaitForLine("db: cannot write to " + db, 2 * kDeadline));
+    ASSERT_EQ(Ret(client.Exchange(sim.port, SetSystem(1, true))), eOS_RET_SUCCESS);
+    EXPECT_EQ(SystemConfig(client, sim.port).dbSaveStatus, eZQ_CMAPI_DB_SAVE_STATUS_IN_PROGRESS);
+    EXPECT_TRUE(sim.process.WaitForLine("db: cannot save to " + db, 3 * kDeadline));
+    EXPECT_EQ(SystemConfig(client, sim.port).dbSaveStatus, eZQ_CMAPI_DB_SAVE_STATUS_COMPLETED_FAILURE);
+
+    sqlite3_exec(other, "ROLLBACK", nullptr, nullptr, nullptr);
+    sqlite3_close(other);
+    EXPECT_TRUE(sim.process.WaitForLine("db: writing to " + db + " again", 3 * kDeadline));
+    sim.process.Signal(SIGKILL);
+    ASSERT_TRUE(sim.process.Wait(kExitDeadline));
+    Sim restarted({"--db", db});
+    EXPECT_EQ(WalkOnuIds(client, restarted.port), (std::vector<int>{7, 8})) << "the refused batch came later";
+}
+
+TEST(SimDbTest, AFileOfTheEarlierSettingsLoadsAndIsConvertedOnce) {
+    ScratchDir dir;
+    ASSERT_FALSE(dir.path.empty());
+    std::string db = dir.File("old.db");
+    // 4 KiB pages, a rollback journal and no vacuum, as the whole-file saves left it.
+    WithSqlite(db, "PRAGMA page_size = 4096;" + kTable + "INSERT INTO instances VALUES (6, x'" +
+                       Hex(BytesOf(OnuKey(3))) + "', x'" + Hex(OnuRecord(3)) + "');");
+    ASSERT_EQ(QueryText(db, "PRAGMA page_size"), "4096");
+    Client client;
+    {
+        Sim sim({"--db", db});
+        ASSERT_NE(sim.port, 0);
+        EXPECT_TRUE(sim.process.WaitForLine("db: loaded 1 instances", kDeadline));
+        EXPECT_EQ(WalkOnuIds(client, sim.port), (std::vector<int>{3}));
+        ASSERT_EQ(Ret(client.Exchange(sim.port, Request(eZQ_CM_OPER_TYPE_CREATE, 6, OnuKey(4), OnuRecord(4), 1))),
+                  eOS_RET_SUCCESS);
+        sim.process.Signal(SIGTERM);
+        EXPECT_EQ(sim.process.Wait(kExitDeadline), 0);
+    }
+    EXPECT_EQ(QueryText(db, "PRAGMA page_size"), "8192");
+    EXPECT_EQ(QueryText(db, "PRAGMA auto_vacuum"), "2");
+    EXPECT_EQ(QueryText(db, "PRAGMA journal_mode"), "wal");
+    EXPECT_EQ(QueryText(db, "SELECT count(*) FROM instances"), "2");
+    Sim sim({"--db", db});
+    EXPECT_TRUE(sim.process.WaitForLine("db: loaded 2 instances", kDeadline));
+    EXPECT_EQ(WalkOnuIds(client, sim.port), (std::vector<int>{3, 4}));
 }
 
 TEST(SimDbTest, DamagedOrUnreadableDbFilesEndWithStatus1AndTheReason) {
     ScratchDir dir;
     ASSERT_FALSE(dir.path.empty());
-    const std::string table = "CREATE TABLE instances(res_id INTEGER NOT NULL, key BLOB NOT NULL, "
-                              "record BLOB NOT NULL, PRIMARY KEY (res_id, key)) WITHOUT ROWID; PRAGMA user_version = 1;";
+    const std::string &table = kTable;
     const std::string key = "zeroblob(52)";
     const struct {
         const char *name;
@@ -641,6 +733,7 @@ TEST(SimDbTest, DamagedOrUnreadableDbFilesEndWithStatus1AndTheReason) {
         std::string errors = sim.Errors();
         EXPECT_NE(errors.find("oltmgr-sim: database " + path + " is unusable"), std::string::npos) << errors;
         EXPECT_NE(errors.find(c.reason), std::string::npos) << errors;
+        EXPECT_NE(QueryText(path, "PRAGMA journal_mode"), "wal") << "a refused file is left as it was";
     }
 }
 

@@ -83,7 +83,6 @@ int main(int argc, char **argv) {
     }
 
     size_t loaded = instances.size();
-    instances = WithFill(std::move(instances), options.pons, options.onus);
 
     Emulator emulator(database.get(), options.acceptEarly);
     Faults faults({options.dropPercent, options.duplicatePercent, options.delay, options.jitter});
@@ -97,10 +96,18 @@ int main(int argc, char **argv) {
         return replies;
     });
     if (!peer->GetStore().Load(instances)) {
-        return Fail(instances.size() > kMaxInstances
-                        ? "the database's instances and the starting ONUs are more than " +
-                              std::to_string(kMaxInstances)
-                        : "database " + options.dbPath + " is unusable: its instances do not make a store");
+        return Fail("database " + options.dbPath + " is unusable: its instances do not make a store");
+    }
+    // Declared after the peer, so it stops before the store it writes from goes. It writes through
+    // from the file's own contents on: the starting ONUs the file lacks are its first changes.
+    std::unique_ptr<WriteThrough> writeThrough;
+    if (database) {
+        writeThrough = std::make_unique<WriteThrough>(*database, peer->GetStore());
+        emulator.UseWriteThrough(writeThrough.get());
+    }
+    instances = WithFill(std::move(instances), options.pons, options.onus);
+    if (instances.size() > loaded && !peer->GetStore().Load(instances)) {
+        return Fail("the database's instances and the starting ONUs are more than " + std::to_string(kMaxInstances));
     }
     peer->GetStore().SetInitDelay(options.initDelay);
     emulator.Open();

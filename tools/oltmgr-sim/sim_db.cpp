@@ -1,4 +1,5 @@
-// sim_db.cpp - the store's SQLite file: layout check, load and save.
+// sim_db.cpp - the store's SQLite file: layout check, load, batches, checkpoints and the thread
+// that writes the store's changes through.
 #include "sim_db.h"
 
 #include <fcntl.h>
@@ -9,6 +10,8 @@
 #include <cerrno>
 #include <cstring>
 
+#include "sim_log.h"
+
 namespace oltmgr::sim {
 
 namespace {
@@ -16,6 +19,12 @@ namespace {
 constexpr int kLayoutVersion = 1;          // PRAGMA user_version of the files this program writes
 constexpr int kLargestValue = 4096;        // no key or record is longer; SQLite refuses longer values
 constexpr int kBusyWaitMs = 1000;          // another process holding the file: wait this long at most
+constexpr int kPageSize = 8192;            // several rows to a page, none spilling into overflow pages
+constexpr const char *kIncrementalVacuum = "2"; // PRAGMA auto_vacuum's value for INCREMENTAL
+constexpr size_t kTakeAtOnce = 256;        // records copied under the store's lock at a time
+// A batch stops taking changes after this many, so a store that keeps changing cannot hold the
+// writer in one batch forever; the rest go with the next one.
+constexpr size_t kLargestBatch = 2 * kMaxInstances;
 
 struct StatementCloser {
     void operator()(sqlite3_stmt *statement) const { sqlite3_finalize(statement); }
@@ -99,13 +108,7 @@ std::unique_ptr<Database> Database::Open(const std::string &path, std::string *e
         *error = "layout version " + version + " is not " + std::to_string(kLayoutVersion);
         return nullptr;
     }
-    if (version == "0" &&
-        !database->Exec("BEGIN;"
-                        "CREATE TABLE instances(res_id INTEGER NOT NULL, key BLOB NOT NULL, record BLOB NOT NULL,"
-                        " PRIMARY KEY (res_id, key)) WITHOUT ROWID;"
-                        "PRAGMA user_version = 1;"
-                        "COMMIT;",
-                        error)) {
+    if (!database->Configure(version, error)) {
         return nullptr;
     }
     return database;
@@ -118,6 +121,47 @@ Database::~Database() {
     if (lockFd_ >= 0) {
         close(lockFd_);
     }
+}
+
+// Durable commits at the log's pace, and for a new file its settings and table.
+bool Database::Configure(const std::string &version, std::string *error) {
+    if (!Exec("PRAGMA synchronous = NORMAL", error)) {
+        return false;
+    }
+    if (version != "0") {
+        return true; // a file with a layout: Settle converts it once its rows make a store
+    }
+    // A new file takes its settings with its first table.
+    std::string settings = "PRAGMA page_size = " + std::to_string(kPageSize) + "; PRAGMA auto_vacuum = INCREMENTAL;";
+    std::string journal;
+    return Exec(settings.c_str(), error) && QueryText(db_, "PRAGMA journal_mode = WAL", &journal, error) &&
+           Exec("BEGIN;"
+                "CREATE TABLE instances(res_id INTEGER NOT NULL, key BLOB NOT NULL, record BLOB NOT NULL,"
+                " PRIMARY KEY (res_id, key)) WITHOUT ROWID;"
+                "PRAGMA user_version = 1;"
+                "COMMIT;",
+                error);
+}
+
+// Gives a file of an older version (other page size, no incremental vacuum, a rollback journal)
+// this version's settings: rewritten once, then in WAL mode.
+bool Database::Settle(std::string *error) {
+    std::lock_guard lock(mutex_);
+    std::string pageSize, vacuum, journal;
+    if (!QueryText(db_, "PRAGMA page_size", &pageSize, error) || !QueryText(db_, "PRAGMA auto_vacuum", &vacuum, error) ||
+        !QueryText(db_, "PRAGMA journal_mode", &journal, error)) {
+        return false;
+    }
+    if (journal == "wal") {
+        return true; // this version's file: the page size cannot change in WAL mode anyway
+    }
+    if (pageSize != std::to_string(kPageSize) || vacuum != kIncrementalVacuum) {
+        std::string settings = "PRAGMA page_size = " + std::to_string(kPageSize) + "; PRAGMA auto_vacuum = INCREMENTAL; VACUUM;";
+        if (!Exec(settings.c_str(), error)) {
+            return false;
+        }
+    }
+    return QueryText(db_, "PRAGMA journal_mode = WAL", &journal, error);
 }
 
 bool Database::Exec(const char *sql, std::string *error) {
@@ -200,6 +244,165 @@ bool Database::Save(const std::vector<Instance> &instances, std::string *error) 
     }
     insert.reset();
     return Exec("COMMIT", error);
+}
+
+bool Database::Write(const Changes &changes, std::string *error) {
+    std::lock_guard lock(mutex_);
+    Statement insert = Prepare(db_, "INSERT OR REPLACE INTO instances(res_id, key, record) VALUES (?, ?, ?)", error);
+    Statement remove = Prepare(db_, "DELETE FROM instances WHERE res_id = ? AND key = ?", error);
+    if (!insert || !remove || !Exec("BEGIN IMMEDIATE", error)) {
+        return false;
+    }
+    for (const auto &[id, record] : changes) {
+        sqlite3_stmt *row = record.empty() ? remove.get() : insert.get();
+        sqlite3_reset(row);
+        sqlite3_bind_int64(row, 1, id.first);
+        sqlite3_bind_blob(row, 2, id.second.data(), static_cast<int>(id.second.size()), SQLITE_STATIC);
+        if (!record.empty()) {
+            sqlite3_bind_blob(row, 3, record.data(), static_cast<int>(record.size()), SQLITE_STATIC);
+        }
+        if (sqlite3_step(row) != SQLITE_DONE) {
+            *error = sqlite3_errmsg(db_);
+            sqlite3_exec(db_, "ROLLBACK", nullptr, nullptr, nullptr);
+            return false;
+        }
+    }
+    insert.reset();
+    remove.reset();
+    return Exec("COMMIT", error);
+}
+
+bool Database::Checkpoint(std::string *error) {
+    std::lock_guard lock(mutex_);
+    if (!Exec("PRAGMA incremental_vacuum", error)) {
+        return false;
+    }
+    std::string busy;
+    if (!QueryText(db_, "PRAGMA wal_checkpoint(TRUNCATE)", &busy, error)) {
+        return false;
+    }
+    if (busy != "0") {
+        *error = "the write-ahead log could not be checkpointed: the file is busy";
+        return false;
+    }
+    return true;
+}
+
+WriteThrough::WriteThrough(Database &database, Store &store, std::chrono::milliseconds interval)
+    : database_(database), store_(store), interval_(interval) {
+    store_.TrackChanges();
+    thread_ = std::thread(&WriteThrough::Run, this);
+}
+
+WriteThrough::~WriteThrough() {
+    {
+        std::lock_guard lock(mutex_);
+        stop_ = true;
+    }
+    wake_.notify_all();
+    thread_.join();
+}
+
+void WriteThrough::RequestSave(SaveDone done) {
+    {
+        std::lock_guard lock(mutex_);
+        saves_.push_back(std::move(done));
+    }
+    wake_.notify_all();
+}
+
+bool WriteThrough::Save(size_t *instances, std::string *error, std::chrono::milliseconds wait) {
+    // Shared with the writer, which may finish after a caller that gave up waiting has gone.
+    struct Outcome {
+        std::mutex mutex;
+        std::condition_variable done;
+        bool finished = false;
+        bool saved = false;
+        size_t instances = 0;
+        std::string error;
+    };
+    auto outcome = std::make_shared<Outcome>();
+    RequestSave([outcome](bool saved, size_t count, const std::string &why) {
+        {
+            std::lock_guard lock(outcome->mutex);
+            outcome->finished = true;
+            outcome->saved = saved;
+            outcome->instances = count;
+            outcome->error = why;
+        }
+        outcome->done.notify_all();
+    });
+    std::unique_lock lock(outcome->mutex);
+    if (!outcome->done.wait_for(lock, wait, [&] { return outcome->finished; })) {
+        *error = "the save did not finish within " + std::to_string(wait.count()) + " ms";
+        return false;
+    }
+    *instances = outcome->instances;
+    *error = outcome->error;
+    return outcome->saved;
+}
+
+void WriteThrough::Run() {
+    std::string error;
+    if (!database_.Settle(&error)) {
+        LogLine("db: cannot convert " + database_.Path() + " to this version's settings: " + error +
+                " (kept as it is)");
+    }
+    std::unique_lock lock(mutex_);
+    for (;;) {
+        wake_.wait_for(lock, interval_, [&] { return stop_ || !saves_.empty(); });
+        std::vector<SaveDone> saves = std::move(saves_);
+        saves_.clear();
+        bool stopping = stop_;
+        lock.unlock();
+
+        error.clear();
+        Report(WriteBatch(&error), error);
+        for (SaveDone &done : saves) {
+            error.clear();
+            bool saved = WriteBatch(&error) && database_.Checkpoint(&error);
+            done(saved, store_.Size(), error);
+            error.clear();
+            Report(WriteBatch(&error), error);
+        }
+        if (stopping) {
+            return;
+        }
+        lock.lock();
+    }
+}
+
+// Takes the store's changes and writes them, with those of failed batches, in one transaction.
+bool WriteThrough::WriteBatch(std::string *error) {
+    std::vector<Instance> taken;
+    bool more = true;
+    for (size_t count = 0; more && count < kLargestBatch; count += taken.size()) {
+        taken.clear();
+        more = store_.TakeChanges(kTakeAtOnce, &taken);
+        for (Instance &instance : taken) {
+            pending_.insert_or_assign({instance.resId, instance.key}, std::move(instance.record));
+        }
+    }
+    if (pending_.empty()) {
+        return true;
+    }
+    if (!database_.Write(pending_, error)) {
+        return false;
+    }
+    TrafficLine("db: wrote " + std::to_string(pending_.size()) + (pending_.size() == 1 ? " change" : " changes") +
+                " to " + database_.Path());
+    pending_.clear();
+    return true;
+}
+
+// Logs a batch's failure once, until one succeeds again.
+void WriteThrough::Report(bool ok, const std::string &error) {
+    if (!ok && !failing_) {
+        LogLine("db: cannot write to " + database_.Path() + ": " + error + " (kept, tried again with the next batch)");
+    } else if (ok && failing_) {
+        LogLine("db: writing to " + database_.Path() + " again");
+    }
+    failing_ = !ok;
 }
 
 } // namespace oltmgr::sim

@@ -91,7 +91,9 @@ std::vector<Reply> Emulator::Respond(const Datagram &datagram, Store &store) {
         return replies;
     }
     const Bytes &answer = replies.front().bytes;
-    TrafficLine(RequestLine(request, answer));
+    if (TrafficLogged()) { // the answering thread formats no line that is not written
+        TrafficLine(RequestLine(request, answer));
+    }
     if (ReadAt<uint32_t>(answer, kRetAt) != eOS_RET_SUCCESS) {
         return replies;
     }
@@ -196,6 +198,17 @@ void Emulator::SaveOnRequest(Store &store) {
         SetDbSaveStatus(store, eZQ_CMAPI_DB_SAVE_STATUS_COMPLETED_FAILURE);
         return;
     }
+    if (writer_ != nullptr) {
+        // The writer's thread saves while requests go on; the outcome is shown once it is known,
+        // and the writer puts it in the file right after.
+        SetDbSaveStatus(store, eZQ_CMAPI_DB_SAVE_STATUS_IN_PROGRESS);
+        writer_->RequestSave([this, &store](bool saved, size_t instances, const std::string &error) {
+            SetDbSaveStatus(store, saved ? eZQ_CMAPI_DB_SAVE_STATUS_COMPLETED_SUCCESS
+                                         : eZQ_CMAPI_DB_SAVE_STATUS_COMPLETED_FAILURE);
+            LogSave(saved, instances, error);
+        });
+        return;
+    }
     // The saved copy already shows the save as done; a failure is written over it in memory.
     SetDbSaveStatus(store, eZQ_CMAPI_DB_SAVE_STATUS_COMPLETED_SUCCESS);
     if (!Save(store)) {
@@ -207,14 +220,23 @@ bool Emulator::Save(Store &store) {
     if (database_ == nullptr) {
         return true;
     }
-    std::vector<Instance> instances = store.Instances();
     std::string error;
-    if (!database_->Save(instances, &error)) {
+    if (writer_ != nullptr) {
+        size_t instances = 0;
+        bool saved = writer_->Save(&instances, &error);
+        return LogSave(saved, instances, error);
+    }
+    std::vector<Instance> instances = store.Instances();
+    return LogSave(database_->Save(instances, &error), instances.size(), error);
+}
+
+bool Emulator::LogSave(bool saved, size_t instances, const std::string &error) {
+    if (!saved) {
         LogLine("db: cannot save to " + database_->Path() + ": " + error);
         std::fprintf(stderr, "oltmgr-sim: cannot save to %s: %s\n", database_->Path().c_str(), error.c_str());
         return false;
     }
-    LogLine("db: saved " + std::to_string(instances.size()) + " instances to " + database_->Path());
+    LogLine("db: saved " + std::to_string(instances) + " instances to " + database_->Path());
     return true;
 }
 

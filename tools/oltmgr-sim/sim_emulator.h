@@ -40,6 +40,10 @@ class Emulator {
 
     void Open() { open_ = true; }
 
+    // From now on the database is written through by writer (given before Open): a requested
+    // save is then the writer's checkpoint, and the answering thread never waits for it.
+    void UseWriteThrough(WriteThrough *writer) { writer_ = writer; }
+
     // The peer's responder: the answer to the datagram and the notifications it causes, in that
     // order; each request and registration is logged on one line, ignored datagrams in summary.
     std::vector<Reply> Respond(const Datagram &datagram, Store &store);
@@ -59,8 +63,8 @@ class Emulator {
     // unlogged; returns how many subscribers it was sent to. Any thread.
     size_t StormAlarm(Peer &peer, eZqCmAlarmType type, const Key &key, const uint8_t *serial);
 
-    // Saves the store to the database (when there is one) and logs the outcome; false when a
-    // database save failed.
+    // Saves the store to the database (when there is one: through the writer, else whole) and
+    // logs the outcome; false when a database save failed.
     bool Save(Store &store);
 
   private:
@@ -75,8 +79,10 @@ class Emulator {
                                   OnuChange change);
     std::vector<Reply> Register(const Datagram &datagram, Store &store);
     void SaveOnRequest(Store &store);
+    bool LogSave(bool saved, size_t instances, const std::string &error);
 
     Database *database_;
+    WriteThrough *writer_ = nullptr;
     bool acceptEarly_;
     std::atomic<bool> open_{false};
     IgnoredDatagrams ignored_;

@@ -62,6 +62,8 @@ void TrafficLine(const std::string &text) {
 
 void SetQuiet(bool quiet) { quietLog.store(quiet); }
 
+bool TrafficLogged() { return !quietLog.load(std::memory_order_relaxed); }
+
 void IgnoredDatagrams::Count(const Datagram &datagram, Clock::time_point now) {
     size_t reason = 3;
     uint32_t msgType = ReadAt<uint32_t>(datagram.bytes, kMsgTypeAt);

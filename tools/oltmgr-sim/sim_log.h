@@ -24,6 +24,8 @@ void LogLine(const std::string &text);
 // --quiet drops.
 void TrafficLine(const std::string &text);
 void SetQuiet(bool quiet);
+// Whether traffic is logged: a caller asks before it formats a line.
+bool TrafficLogged();
 
 // Datagrams the peer gave no answer to, counted by reason. A flood of garbage would otherwise
 // write a line per datagram; instead at most one line a second says how many came and why.

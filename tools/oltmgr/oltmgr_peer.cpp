@@ -4,6 +4,7 @@
 #include <arpa/inet.h>
 #include <poll.h>
 #include <sys/socket.h>
+#include <sys/time.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -16,6 +17,8 @@ namespace {
 
 constexpr int kPollSliceMs = 20;         // the longest the thread waits before looking at stop_
 constexpr size_t kReceiveBufferLen = 65536; // the largest UDP datagram
+// Datagrams taken one after the other without a wait; then delayed replies get their turn.
+constexpr int kBurst = 64;
 
 bool ParseAddress(const std::string &text, in_addr *address) {
     return inet_pton(AF_INET, text.c_str(), address) == 1;
@@ -97,6 +100,12 @@ Peer::Peer(Options options) : options_(std::move(options)), buffer_(kReceiveBuff
     if (socket_ < 0) {
         return;
     }
+    // A receive that waits gives up after a slice, so the thread still looks at stop_.
+    timeval slice{0, kPollSliceMs * 1000};
+    if (setsockopt(socket_, SOL_SOCKET, SO_RCVTIMEO, &slice, sizeof slice) != 0) {
+        error_ = std::string("cannot set the receive timeout: ") + std::strerror(errno);
+        return;
+    }
     if (!options_.foreignAddress.empty()) {
         foreignSocket_ = BindUdp(options_.foreignAddress, 0, &foreignPort_, &error_);
         if (foreignSocket_ < 0) {
@@ -133,8 +142,9 @@ uint16_t Peer::Port() const { return port_; }
 uint16_t Peer::ForeignPort() const { return foreignPort_; }
 
 void Peer::SetResponder(Responder responder) {
+    auto shared = responder ? std::make_shared<const Responder>(std::move(responder)) : nullptr;
     std::lock_guard lock(mutex_);
-    responder_ = std::move(responder);
+    responder_ = std::move(shared);
 }
 
 std::vector<Datagram> Peer::Requests() {
@@ -189,32 +199,40 @@ size_t Peer::Subscribers() { return store_.Subscribers().size(); }
 
 void Peer::Run() {
     while (!stop_) {
-        pollfd fds[2] = {{socket_, POLLIN, 0}, {foreignSocket_, POLLIN, 0}};
-        nfds_t count = foreignSocket_ >= 0 ? 2 : 1;
-        int ready = poll(fds, count, PollTimeoutMs(Clock::now()));
-        if (ready > 0 && (fds[0].revents & POLLIN) != 0) {
-            ReceiveOne(Clock::now());
+        bool got;
+        if (foreignSocket_ < 0 && pending_.empty()) {
+            got = ReceiveOne(true); // nothing else to watch: wait in the receive
+        } else {
+            pollfd fds[2] = {{socket_, POLLIN, 0}, {foreignSocket_, POLLIN, 0}};
+            nfds_t count = foreignSocket_ >= 0 ? 2 : 1;
+            int ready = poll(fds, count, PollTimeoutMs(Clock::now()));
+            got = ready > 0 && (fds[0].revents & POLLIN) != 0 && ReceiveOne(false);
+            if (ready > 0 && count == 2 && (fds[1].revents & POLLIN) != 0) {
+                // Nothing is meant to arrive at the foreign socket: read it away so poll stays quiet.
+                recv(foreignSocket_, buffer_.data(), buffer_.size(), MSG_DONTWAIT);
+            }
         }
-        if (ready > 0 && count == 2 && (fds[1].revents & POLLIN) != 0) {
-            // Nothing is meant to arrive at the foreign socket: read it away so poll stays quiet.
-            recv(foreignSocket_, buffer_.data(), buffer_.size(), MSG_DONTWAIT);
+        for (int taken = 0; got && taken < kBurst && !stop_; ++taken) {
+            got = ReceiveOne(false);
         }
         SendDue(Clock::now());
     }
 }
 
-// Receives one datagram, records it and schedules the responder's replies.
-void Peer::ReceiveOne(Clock::time_point now) {
-    Datagram datagram;
+// Receives one datagram (waiting at most a slice when told to), records it and sends or schedules
+// the responder's replies; false when none came.
+bool Peer::ReceiveOne(bool wait) {
+    Datagram &datagram = datagram_;
     socklen_t fromLength = sizeof datagram.from;
-    ssize_t received = recvfrom(socket_, buffer_.data(), buffer_.size(), MSG_DONTWAIT,
+    ssize_t received = recvfrom(socket_, buffer_.data(), buffer_.size(), wait ? 0 : MSG_DONTWAIT,
                                 reinterpret_cast<sockaddr *>(&datagram.from), &fromLength);
     if (received < 0) {
-        return;
+        return false;
     }
+    Clock::time_point now = Clock::now();
     datagram.bytes.assign(buffer_.begin(), buffer_.begin() + received);
 
-    Responder responder;
+    std::shared_ptr<const Responder> responder;
     {
         std::lock_guard lock(mutex_);
         if (options_.recordLimit > 0) {
@@ -230,14 +248,19 @@ void Peer::ReceiveOne(Clock::time_point now) {
 
     std::vector<Reply> replies;
     try {
-        replies = responder ? responder(datagram, store_) : DefaultReplies(datagram, store_);
+        replies = responder ? (*responder)(datagram, store_) : DefaultReplies(datagram, store_);
     } catch (...) {
         replies.clear(); // a responder that fails answers nothing
     }
     for (Reply &reply : replies) {
         sockaddr_in to = reply.to.value_or(datagram.from);
-        pending_.emplace(now + reply.delay, Pending{to, std::move(reply)});
+        if (reply.delay.count() <= 0 && pending_.empty()) {
+            SendTo(to, reply.bytes.data(), reply.bytes.size(), reply.fromForeign);
+        } else {
+            pending_.emplace(now + reply.delay, Pending{to, std::move(reply)});
+        }
     }
+    return true;
 }
 
 void Peer::SendDue(Clock::time_point now) {

@@ -5,8 +5,10 @@
 // The peer has two sockets: the request socket (Options::address, Options::port) on which it
 // receives and from which it answers, and a foreign socket (Options::foreignAddress, any port)
 // from which replies marked fromForeign leave, so a client sees an answer from an address that is
-// not its manager's. Its thread waits with poll() for at most 20 ms at a time, so the destructor
-// stops it promptly; delayed replies still pending then are dropped.
+// not its manager's. Its thread waits for at most 20 ms at a time (in the receive itself when it
+// has nothing else to watch, else in poll()), so the destructor stops it promptly; delayed
+// replies still pending then are dropped. Datagrams already waiting are all taken before it waits
+// again, and an immediate reply leaves at once unless delayed ones are still to go before it.
 //
 // Every datagram that arrives on the request socket is recorded (the latest Options::recordLimit,
 // 4096 unless told otherwise, are kept),
@@ -28,6 +30,7 @@
 #include <deque>
 #include <functional>
 #include <map>
+#include <memory>
 #include <mutex>
 #include <optional>
 #include <string>
@@ -122,7 +125,7 @@ class Peer {
     using Clock = std::chrono::steady_clock;
 
     void Run();
-    void ReceiveOne(Clock::time_point now);
+    bool ReceiveOne(bool wait);
     void SendDue(Clock::time_point now);
     int PollTimeoutMs(Clock::time_point now);
 
@@ -139,12 +142,14 @@ class Peer {
     std::condition_variable arrived_;
     std::deque<Datagram> requests_;
     size_t received_ = 0; // since the last clear
-    Responder responder_;
+    std::shared_ptr<const Responder> responder_; // null: DefaultReplies
 
-    // The thread's own: replies waiting for their time (equal times in the order given), and the
-    // receive buffer.
+    // The thread's own: replies waiting for their time (equal times in the order given), the
+    // receive buffer, and the datagram handed to the responder (its buffer kept from one to the
+    // next).
     std::multimap<Clock::time_point, Pending> pending_;
     std::vector<uint8_t> buffer_;
+    Datagram datagram_;
     std::atomic<bool> stop_{false};
     std::thread thread_;
 };

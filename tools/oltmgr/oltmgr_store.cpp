@@ -149,7 +149,11 @@ eOsRet Store::Apply(Bytes &response) {
         if (system) {
             return eOS_RET_OLT_INVALID_OPER;
         }
-        return records_.erase(id) != 0 ? eOS_RET_SUCCESS : eOS_RET_OLT_NO_INSTANCE_EXISTS;
+        if (records_.erase(id) == 0) {
+            return eOS_RET_OLT_NO_INSTANCE_EXISTS;
+        }
+        Note(id);
+        return eOS_RET_SUCCESS;
     case eZQ_CM_OPER_TYPE_SET: {
         eOsRet ret = Set(id, response);
         if (ret == eOS_RET_SUCCESS) {
@@ -198,6 +202,7 @@ eOsRet Store::Create(const Id &id, const Bytes &response) {
         return eOS_RET_NO_RESOURCE;
     }
     records_.emplace(id, RecordOf(response));
+    Note(id);
     return eOS_RET_SUCCESS;
 }
 
@@ -206,6 +211,7 @@ eOsRet Store::Set(const Id &id, const Bytes &response) {
     if (found == records_.end()) {
         return eOS_RET_OLT_NO_INSTANCE_EXISTS;
     }
+    Note(id);
     Bytes given = RecordOf(response);
     if (id.resId != kSysConfigId) {
         found->second = std::move(given);
@@ -313,8 +319,50 @@ bool Store::Load(const std::vector<Instance> &instances) {
     }
     std::lock_guard lock(mutex_);
     loaded.emplace(Id{kSysConfigId, Key{}}, records_.at(Id{kSysConfigId, Key{}})); // kept unless given
+    if (tracking_) {
+        // What goes and what comes are changes; an instance kept as it was is not.
+        for (const auto &[id, record] : records_) {
+            auto kept = loaded.find(id);
+            if (kept == loaded.end() || kept->second != record) {
+                changed_.insert(id);
+            }
+        }
+        for (const auto &[id, record] : loaded) {
+            if (!records_.contains(id)) {
+                changed_.insert(id);
+            }
+        }
+    }
     records_ = std::move(loaded);
     return true;
+}
+
+size_t Store::Size() {
+    std::lock_guard lock(mutex_);
+    return records_.size();
+}
+
+void Store::TrackChanges() {
+    std::lock_guard lock(mutex_);
+    tracking_ = true;
+    changed_.clear();
+}
+
+void Store::Note(const Id &id) {
+    if (tracking_) {
+        changed_.insert(id);
+    }
+}
+
+bool Store::TakeChanges(size_t limit, std::vector<Instance> *changes) {
+    std::lock_guard lock(mutex_);
+    auto next = changed_.begin();
+    for (; next != changed_.end() && limit > 0; --limit) {
+        auto found = records_.find(*next);
+        changes->push_back({next->resId, next->key, found != records_.end() ? found->second : Bytes{}});
+        next = changed_.erase(next);
+    }
+    return !changed_.empty();
 }
 
 size_t Store::Count(eZqCmApiResId resId) {

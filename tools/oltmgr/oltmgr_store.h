@@ -14,6 +14,10 @@
 // right behind its three mask words; a get by serial number finds the first ONU configuration,
 // in key order, whose serial equals the one at the same place in the request's record.
 //
+// A store that is kept elsewhere too (the emulator's database file) notes which instances
+// changed once TrackChanges is called: each create, set, delete and Load notes the instances it
+// touched, and TakeChanges hands them over a few at a time, so a writer never holds the lock long.
+//
 // Every member may be called from any thread; one lock guards the state.
 #ifndef RELAYKIT_OLTMGR_STORE_H
 #define RELAYKIT_OLTMGR_STORE_H
@@ -27,6 +31,7 @@
 #include <map>
 #include <mutex>
 #include <optional>
+#include <set>
 #include <vector>
 
 #include "oltmgr_wire.h"
@@ -126,6 +131,18 @@ class Store {
     // Instances of a resource id (the system configuration counts as one, under 1 and 80).
     size_t Count(eZqCmApiResId resId);
 
+    // All stored instances, the system configuration included.
+    size_t Size();
+
+    // From now on notes every instance that is created, changed or deleted; forgets what was
+    // noted before.
+    void TrackChanges();
+
+    // Moves up to limit noted changes, in store order, into *changes (appended): each instance
+    // with its current record, or with an empty record when it is gone. True when more are
+    // noted. An instance changed again after it was taken is noted anew.
+    bool TakeChanges(size_t limit, std::vector<Instance> *changes);
+
     std::vector<Subscriber> Subscribers();
 
     // Forgets every alarm subscriber, as a manager that restarts does; returns how many there were.
@@ -148,6 +165,7 @@ class Store {
     void PutFound(Bytes &response, Records::const_iterator found, bool isPoll);
     eZqCmOltMgrInitStatus InitStatus(bool isPoll);
     size_t CountOf(uint32_t resId) const;
+    void Note(const Id &id);
 
     std::mutex mutex_;
     Records records_;
@@ -157,6 +175,8 @@ class Store {
     Clock::time_point started_;
     std::chrono::milliseconds initDelay_{0};
     std::vector<Subscriber> subscribers_;
+    bool tracking_ = false;
+    std::set<Id> changed_; // noted since the last take, while tracking_
 };
 
 } // namespace oltmgr

@@ -39,10 +39,10 @@ Bytes EchoResponse(const uint8_t *request, size_t length, eOsRet ret) {
     if (request == nullptr || length < kMsgLen) {
         return {};
     }
-    Bytes copy(request, request + std::min(length, kApiMsgLen));
-    uint32_t resId = ReadAt<uint32_t>(copy, kResIdAt);
+    uint32_t resId;
+    std::memcpy(&resId, request + kResIdAt, sizeof resId); // inside the 1640 bytes checked above
     Bytes response = ZeroedMessage(MessageLength(resId));
-    std::copy_n(copy.begin(), std::min(copy.size(), response.size()), response.begin());
+    std::copy_n(request, std::min({length, kApiMsgLen, response.size()}), response.begin());
 
     TurnIntoResponse(response);
     if (ExtendedRecordSize(resId) != 0) {
