@@ -806,7 +806,17 @@ TEST(SimScaleTest, AFillOverADatabaseKeepsTheSavedOnusAndAddsTheRest) {
         sim.process.Signal(SIGTERM);
         ASSERT_EQ(sim.process.Wait(kExitDeadline), 0);
     }
-    Sim sim({"--db", db, "--onus", "3"});
+    {
+        Sim sim({"--db", db, "--onus", "3"});
+        ASSERT_NE(sim.port, 0);
+        EXPECT_EQ(OnuCount(client, sim.port), 3);
+        Bytes got = client.Exchange(sim.port, Request(eZQ_CM_OPER_TYPE_GET, 6, OnuKey(2, 1), {}, 1));
+        EXPECT_EQ(Bytes(got.begin() + oltmgr::kResAt, got.begin() + oltmgr::kRetAt), OnuRecord(7));
+        sim.process.Signal(SIGTERM);
+        ASSERT_EQ(sim.process.Wait(kExitDeadline), 0);
+    }
+    // The ONUs the fill added went into the file too: a start without the fill still has them.
+    Sim sim({"--db", db});
     ASSERT_NE(sim.port, 0);
     EXPECT_EQ(OnuCount(client, sim.port), 3);
     Bytes got = client.Exchange(sim.port, Request(eZQ_CM_OPER_TYPE_GET, 6, OnuKey(2, 1), {}, 1));
