@@ -146,7 +146,7 @@ TEST_F(CmTest, PortsLeftAtZeroAreChosenByTheSystemHeldAloneAndKnownBeforeTheStar
     std::vector<oltmgr::Datagram> sent = peer_.Requests();
     ASSERT_EQ(sent.size(), 1u);
     EXPECT_EQ(ntohs(sent[0].from.sin_port), alarm);
-    EXPECT_EQ(Field<uint16_t>(sent[0].bytes, 36), alarm);
+    EXPECT_EQ(Field<uint16_t>(sent[0].bytes, kRegPort), alarm);
     EXPECT_EQ(peer_.Subscribers(), 1u);
 }
 

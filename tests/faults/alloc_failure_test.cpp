@@ -226,8 +226,8 @@ TEST_P(AllocFailureTest, CmReceivePathsDeliverEveryAnswerAndAlarmWhileTheirRecor
     ASSERT_EQ(ZqCmApi__SetMode(eZQ_CMAPI_MODE_ASYNC, &table), eOS_RET_SUCCESS);
     ASSERT_EQ(itCmApi__RegisterAlarmHandler([](uZqCmMsg *) { return ++alarms, eOS_RET_SUCCESS; }), eOS_RET_SUCCESS);
     Bytes unknown(1640, 0), alarm(1640, 0);
-    SetField<uint32_t>(unknown, 16, 99);
-    SetField<uint32_t>(alarm, 16, eZQ_CM_MSG_TYPE_ALM);
+    SetField<uint32_t>(unknown, kMsgType, 99);
+    SetField<uint32_t>(alarm, kMsgType, eZQ_CM_MSG_TYPE_ALM);
     for (uint16_t tid = 0; tid < 30; ++tid) {
         uZqCmRes record = {};
         ASSERT_EQ(ZqCmApi__GetReq(tid, eZQ_CMAPI_RES_TYPE_ONU, eZQ_CMAPI_RES_ID_EQPT_ONU_CONFIG, uZqCmKey{}, &record),
