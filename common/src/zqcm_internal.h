@@ -9,6 +9,7 @@
 #include <cstddef>
 #include <cstdint>
 
+#include "osshared.h"
 #include "zqcmapi.h"
 #include "zqcmtrace.h"
 #include "zqcommon.h"
@@ -39,19 +40,6 @@ void ZqCmSetBoardFileForTest(const char *pathP);
 // Milliseconds of the monotonic clock, for deadlines.
 int64_t ZqCmNowMs();
 
-// The descriptor in one of the channel's socket variables (CmReqRspSocket, CmAlarmSocket), read
-// whole while a start may be writing it.
-inline int CmSocket(int &socketVariable) { return std::atomic_ref<int>(socketVariable).load(); }
-
-// ---- counters ---------------------------------------------------------------------------------
-
-inline void CmCount(uint32 &counter) {
-    std::atomic_ref<uint32>(counter).fetch_add(1, std::memory_order_relaxed);
-}
-inline uint32 CmCounter(const uint32 &counter) {
-    return std::atomic_ref<uint32>(const_cast<uint32 &>(counter)).load(std::memory_order_relaxed);
-}
-
 // ---- the request/response exchange ------------------------------------------------------------
 
 // One lock serialises synchronous exchanges (from the send until the matching answer or the
@@ -72,8 +60,7 @@ class tCmExchange {
 
 // The mode as the receive task and the requests read it.
 inline bool CmApiIsAsync() {
-    return std::atomic_ref<eZqCmApiMode>(ZqCmApiMode).load(std::memory_order_acquire) ==
-           eZQ_CMAPI_MODE_ASYNC;
+    return SharedGetAcquire(ZqCmApiMode) == eZQ_CMAPI_MODE_ASYNC;
 }
 
 // One row of the CM operations' table (zqcmapi_operations.h).

@@ -52,7 +52,7 @@ bool PollReady(uint16 transactionId, bool *answeredP) {
 // Closes a socket of a start that failed and leaves 0 in its variable, as a failed open does: a
 // retried start opens it anew, and no stale socket stays bound to the port to take its datagrams.
 void CloseChannelSocket(int &socketFd) {
-    int descriptor = std::atomic_ref<int>(socketFd).exchange(0);
+    int descriptor = SharedExchangeOrdered(socketFd, 0);
     if (descriptor > 0) close(descriptor);
 }
 
@@ -60,17 +60,17 @@ void CloseChannelSocket(int &socketFd) {
 // the port, which is written back into the variable at once, so that everything after the start
 // (the alarm task's redirect, a host's registration) names the port really bound.
 eOsRet OpenChannelSocket(int &socketFd, uint16 &portVariable) {
-    uint16 port = std::atomic_ref<uint16>(portVariable).load();
+    uint16 port = SharedGetOrdered(portVariable);
     eOsRet result = InitUdpSocket(&socketFd, port);
     if (result != eOS_RET_SUCCESS || port != 0) return result;
     sockaddr_in bound;
     socklen_t length = sizeof bound;
-    if (getsockname(CmSocket(socketFd), reinterpret_cast<sockaddr *>(&bound), &length) != 0) {
+    if (getsockname(SharedGetOrdered(socketFd), reinterpret_cast<sockaddr *>(&bound), &length) != 0) {
         SvcPrintf("InitUdpSocket(): getsockname Error: %d\n", errno);
         CloseChannelSocket(socketFd);
         return eOS_RET_FAILURE;
     }
-    std::atomic_ref<uint16>(portVariable).store(ntohs(bound.sin_port));
+    SharedSetOrdered(portVariable, ntohs(bound.sin_port));
     return eOS_RET_SUCCESS;
 }
 
@@ -82,8 +82,8 @@ eOsRet OpenChannel() {
     auto undo = [&](eOsRet result) {
         CloseChannelSocket(CmReqRspSocket);
         CloseChannelSocket(CmAlarmSocket);
-        std::atomic_ref<uint16>(extEntityReqRspUdpPort).store(requestPort);
-        std::atomic_ref<uint16>(extEntityAlarmUdpPort).store(alarmPort);
+        SharedSetOrdered(extEntityReqRspUdpPort, requestPort);
+        SharedSetOrdered(extEntityAlarmUdpPort, alarmPort);
         return result;
     };
     eOsRet result = OpenChannelSocket(CmReqRspSocket, extEntityReqRspUdpPort);

@@ -233,8 +233,8 @@ eOsRet OsWrap__Init(tOsSysErrorHandler sysErrorHandler) {
         }
         if (failedP == nullptr) {
             clock_gettime(CLOCK_MONOTONIC, &OWData.bootTime);
-            StoreRelease(OsMemAlloc, static_cast<tOsSysMemAllocHandler>(malloc));
-            StoreRelease(OsMemFree, static_cast<tOsSysMemFreeHandler>(free));
+            SharedSetRelease(OsMemAlloc, static_cast<tOsSysMemAllocHandler>(malloc));
+            SharedSetRelease(OsMemFree, static_cast<tOsSysMemFreeHandler>(free));
             initDone = true;
         }
     }
