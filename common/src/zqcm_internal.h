@@ -36,6 +36,21 @@ tZqCmChannelOptions ZqCmChannelOptions();
 
 // Points GetBoardTypeFromHW at another file; null restores "/tmp/get_board_id".
 void ZqCmSetBoardFileForTest(const char *pathP);
+// Restores the board file and the board limits a process starts with.
+void ZqCmResetBoardForTest();
+
+// Ends the channel for a test that starts it again in the same process: asks the receive and alarm
+// tasks to return and waits (ten seconds at the most) until both have, closes both sockets,
+// forgets the alarm handler and the asynchronous callbacks (the mode turns synchronous), zeroes the
+// counters, and puts the endpoints, waits and board (ZqCmResetBoardForTest) back as a process
+// starts with. False when a task did not return in time; the sockets then stay open.
+bool ZqCmStopChannelForTest();
+
+// True while a stop asks the channel's tasks to return.
+bool CmChannelStopping();
+
+// Forgets the host's alarm handler.
+void CmForgetAlarmHandler();
 
 // Milliseconds of the monotonic clock, for deadlines.
 int64_t ZqCmNowMs();

@@ -10,6 +10,7 @@
 #include <initializer_list>
 #include <mutex>
 
+#include "ostaskend.h"
 #include "oswrap.h"
 #include "svc.h"
 #include "svcsyslog.h"
@@ -162,6 +163,9 @@ bool RecordPassesOnuTextFilter(const tRecord &rec) {
 
 std::atomic<tOsQueueId> traceQueueId{OS_QUEUE_ID_INVALID};
 std::atomic<tOsTaskId> traceTaskId{OS_TASK_ID_INVALID};
+// The block that asks the trace task to end. It is queued behind the records already waiting, so
+// the task writes them first; the task frees it and returns.
+std::atomic<tOsMsg> traceTaskEndRequest{nullptr};
 std::mutex traceStartMutex;
 
 // A writer that fails inside the wrapper (allocation, queue) is reported through LogInterface
@@ -281,6 +285,10 @@ void TraceTaskSummariseDrops() {
                       static_cast<unsigned>(dropped));
 }
 
+// The levels a process starts with, before InitTrace.
+constexpr eZqTraceLevel kTraceLevelAtStart = eZQ_TL_INFO;
+constexpr eZqLogLevel kLogLevelAtStart = eZQ_LL_MAJOR;
+
 // Setters of masks are serialised, so that two changes at the same time cannot leave a sum that
 // misses one of them; the sum is ORed up aside and stored at once, so readers never see a partial
 // one.
@@ -322,9 +330,47 @@ eOsRet TraceTaskStart() {
     return eOS_RET_SUCCESS;
 }
 
+// Asks the trace task to end once it has written what is queued, and removes its entry when it
+// has; false when it did not end within ten seconds.
+bool TraceTaskEnd() {
+    tOsMsg requestP = OsWrap__Alloc(TRACE_PRINTF_BUF_LEN);
+    if (requestP == nullptr) return false;
+    traceTaskEndRequest.store(requestP, std::memory_order_release);
+    if (OsWrap__QueueSend(traceQueueId.load(), requestP) != eOS_RET_SUCCESS) {
+        OsWrap__Free(requestP);
+        return false;
+    }
+    return OsWrapRemoveEndedTask(traceTaskId.exchange(OS_TASK_ID_INVALID), 10000);
+}
+
 } // namespace
 
 void LogSetTestObserver(tLogObserver observer) { logObserver.store(observer); }
+
+bool TraceResetForTest() {
+    std::lock_guard<std::mutex> lock(traceStartMutex);
+    if (TraceStarted()) {
+        SharedSetRelease(LogTraceInitDone, eOS_BOOL_FALSE); // writers queue nothing more
+        if (!TraceTaskEnd()) return false;
+    }
+    // The queue goes with whatever a writer queued behind the end request.
+    if (tOsQueueId queueId = traceQueueId.exchange(OS_QUEUE_ID_INVALID); queueId != OS_QUEUE_ID_INVALID)
+        (void)OsWrap__QueueDelete(queueId);
+    traceTaskEndRequest.store(nullptr);
+    traceBacklog.store(0);
+    dropsSinceSummary.store(0);
+    SharedSet(TraceDropCnt, 0);
+    for (eZqCmTraceMask &mask : TraceMasks) SharedSet(mask, eZQ_CM_TM_NONE);
+    for (eZqCmTraceMask &mask : CmTraceMasks) SharedSet(mask, eZQ_CM_TM_NONE);
+    SharedSet(TraceMaskSum, eZQ_CM_TM_NONE);
+    SharedSet(CmTraceMaskSum, eZQ_CM_TM_NONE);
+    SharedSet(TraceLevel, kTraceLevelAtStart);
+    SharedSet(LogLevel, kLogLevelAtStart);
+    SharedSet(traceFieldBitMask, static_cast<uint32>(eZQ_TRACE_FIELD_BIT_MASK_NONE));
+    OnuTraceClear();
+    SharedSet(WordOf(OnuTraceMaskEnable), static_cast<uint32>(eOS_BOOL_FALSE));
+    return true;
+}
 bool TraceInterfaceExtV(const char *fileNameP, uint32 lineNum, const char *funcNameP,
                         eSvcModuleId moduleId, eZqCmTraceMask mask, eZqTraceLevel traceLevel,
                         uint32 bitMask, const void *linkKeyP, uint32 onuId, const char *formatP,
@@ -424,8 +470,8 @@ eZqCmTraceMask TraceMasks[ZQ_TRACE_MODULE_NUM];
 eZqCmTraceMask TraceMaskSum = eZQ_CM_TM_NONE;
 eZqCmTraceMask CmTraceMasks[ZQ_CM_TRACE_MODULE_NUM];
 eZqCmTraceMask CmTraceMaskSum = eZQ_CM_TM_NONE;
-eZqTraceLevel TraceLevel = eZQ_TL_INFO;
-eZqLogLevel LogLevel = eZQ_LL_MAJOR;
+eZqTraceLevel TraceLevel = kTraceLevelAtStart;
+eZqLogLevel LogLevel = kLogLevelAtStart;
 uint32 traceFieldBitMask = eZQ_TRACE_FIELD_BIT_MASK_NONE;
 eOsBool LogTraceInitDone = eOS_BOOL_FALSE;
 uint32 TraceDropCnt = 0;
@@ -499,14 +545,7 @@ void DumpLogLevelAndTraceLevel(void) {
 
 void InitTrace(void) {
     (void)TraceTaskStart();
-    for (tZqOnuTraceMask &entry : OnuTraceMasks) {
-        SharedSet(entry.linkId, static_cast<uint8>(0));
-        SharedSet(entry.onuId, static_cast<uint16>(0));
-    }
-    for (auto &slot : onuTraceBitMask)
-        for (auto &device : slot)
-            for (auto &link : device)
-                for (uint32 &word : link.bitMask) SharedSet(word, 0u);
+    OnuTraceClear();
     SharedSet(traceFieldBitMask, static_cast<uint32>(eZQ_TRACE_FIELD_BIT_MASK_NONE));
     SetTraceFieldBitMask(eZQ_TRACE_FIELD_BIT_MASK_LEVEL_AND_ID, eOS_BOOL_TRUE);
     SetTraceFieldBitMask(eZQ_TRACE_FIELD_BIT_MASK_FILE_NAME_LINE, eOS_BOOL_TRUE);
@@ -630,6 +669,10 @@ void TraceTask(void) {
         tOsMsg msg = nullptr;
         if (OsWrap__QueueRcv(queueId, &msg, OS_WAIT_FOREVER) != eOS_RET_SUCCESS) continue;
         if (msg == nullptr) continue;
+        if (msg == traceTaskEndRequest.load(std::memory_order_acquire)) {
+            OsWrap__Free(msg);
+            return;
+        }
         traceBacklog.fetch_sub(1, std::memory_order_relaxed);
         TraceTaskWrite(static_cast<char *>(msg));
         OsWrap__Free(msg);

@@ -75,7 +75,7 @@ void OMApi_AlarmRxTask(void) {
         SvcPrintf("%s:malloc() error.\n", kTaskName);
         return;
     }
-    for (;;) {
+    while (!CmChannelStopping()) {
         // Cleared every time, so a handler never sees bytes of an earlier alarm behind a short one.
         memset(msgP, 0, sizeof *msgP);
         int alarmSocket = SharedGetOrdered(CmAlarmSocket);
@@ -88,7 +88,10 @@ void OMApi_AlarmRxTask(void) {
         if (!CmFromManager(sender, alarmSocket)) continue;
         AlarmRxHandleDatagram(msgP, byteCount);
     }
+    free(msgP);
 }
+
+void CmForgetAlarmHandler() { almHandler.store(nullptr); }
 
 extern "C" eOsRet itCmApi__RegisterAlarmHandler(tZqCMLalarmHandler callbackP) {
     if (callbackP == nullptr) return eOS_RET_INVALID_ARG;

@@ -124,7 +124,7 @@ void PackageParse(const uZqCmApiMsg *msgP, int byteCount) {
 
 void CommunicatorRxTask(void) {
     uZqCmApiMsg msg;
-    for (;;) {
+    while (!CmChannelStopping()) {
         int socketFd = SharedGetOrdered(CmReqRspSocket);
         bool async = CmApiIsAsync();
         pollfd waiters[2] = {{wakeFd.load(), POLLIN, 0}, {socketFd, POLLIN, 0}};

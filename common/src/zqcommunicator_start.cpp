@@ -8,6 +8,7 @@
 #include <cerrno>
 #include <cstring>
 
+#include "ostaskend.h"
 #include "oswrap.h"
 #include "svc.h"
 #include "zqcm_internal.h"
@@ -19,6 +20,8 @@ namespace {
 
 // Set while a start runs or after one succeeded: the channel is started once per process.
 std::atomic<bool> channelUp{false};
+// Set while a stop waits for the channel's tasks to return.
+std::atomic<bool> channelStopping{false};
 
 constexpr uint32 kAlarmTaskLooks = 10;
 constexpr uint32 kLongestReceiveTimeoutMs = 3600000;
@@ -114,7 +117,47 @@ eOsRet OpenChannel() {
     return eOS_RET_SUCCESS;
 }
 
+// Asks both tasks to return, the receive task through its wake-up signal and the alarm task with an
+// empty datagram the alarm socket sends itself, and removes their entries once they have.
+bool EndChannelTasks() {
+    channelStopping.store(true);
+    CmWakeReceiveTask();
+    if (int alarmSocket = SharedGetOrdered(CmAlarmSocket); alarmSocket > 0) {
+        char nothing = 0;
+        (void)UdpSend(alarmSocket, SharedGetOrdered(extEntityAlarmUdpPort), INADDR_LOOPBACK, 0, &nothing);
+    }
+    for (tOsTaskId *taskIdP : {&ComunicatorRxTaskId, &OMApi_AlarmTaskId}) {
+        if (*taskIdP == 0) continue;
+        if (!OsWrapRemoveEndedTask(*taskIdP, 10000)) return false;
+        *taskIdP = 0;
+    }
+    channelStopping.store(false);
+    almRxTaskStarted.store(0);
+    return true;
+}
+
 } // namespace
+
+bool CmChannelStopping() { return channelStopping.load(); }
+
+bool ZqCmStopChannelForTest() {
+    if (!EndChannelTasks()) return false;
+    CloseChannelSocket(CmReqRspSocket);
+    CloseChannelSocket(CmAlarmSocket);
+    CmForgetAlarmHandler();
+    (void)ZqCmApi__SetMode(eZQ_CMAPI_MODE_SYNC, nullptr);
+    for (uint32 *counterP : {&CmApiUdpSentCnt, &CmApiUdpRcvCnt, &CmApiUdpSentFailCnt, &CmApiUdpRcvFailCnt})
+        SharedSet(*counterP, 0);
+    SharedSet(OltMgrHostAddr, 0);
+    SharedSet(oltMgrUdpPort, 0);
+    SharedSetOrdered(extEntityReqRspUdpPort, 0);
+    SharedSetOrdered(extEntityAlarmUdpPort, 0);
+    memset(OltMgrInsMap, 0, sizeof OltMgrInsMap);
+    ZqCmSetChannelOptions(kZqCmDefaultChannelOptions);
+    ZqCmResetBoardForTest();
+    channelUp.store(false);
+    return true;
+}
 
 extern "C" {
 

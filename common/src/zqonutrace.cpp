@@ -135,6 +135,17 @@ bool OnuTraceBitIsSet(uint32 slotId, uint32 deviceId, uint32 linkId, uint32 onuI
     return (SharedGet(OnuWord(slotId, deviceId, linkId, onuId)) & OnuBit(onuId)) != 0;
 }
 
+void OnuTraceClear() {
+    for (tZqOnuTraceMask &entry : OnuTraceMasks) {
+        SharedSet(entry.linkId, static_cast<uint8>(0));
+        SharedSet(entry.onuId, static_cast<uint16>(0));
+    }
+    for (auto &slot : onuTraceBitMask)
+        for (auto &device : slot)
+            for (auto &link : device)
+                for (uint32 &word : link.bitMask) SharedSet(word, 0u);
+}
+
 extern "C" {
 
 tZqOnuTraceBitMask onuTraceBitMask[ONU_TRACE_SLOT_NUM][ONU_TRACE_DEVICE_NUM][ONU_TRACE_LINK_NUM];

@@ -100,7 +100,11 @@ class CmTest : public ::testing::Test {
         extEntityAlarmUdpPort = 0;
         ZqCmSetBoardFileForTest("/nonexistent/board-file");
     }
-    void TearDown() override { rktest::QuiesceTrace(); }
+    // The channel and the trace facility end, so that the next test starts them anew.
+    void TearDown() override {
+        EXPECT_TRUE(ZqCmStopChannelForTest()) << "the channel's tasks did not end";
+        rktest::EndTrace();
+    }
 
     // Brings the channel up against the peer (which answers READY by default).
     void StartChannel() {

@@ -15,7 +15,7 @@ namespace {
 class TraceConfigTest : public ::testing::Test {
   protected:
     void SetUp() override { SvcSysInfoHandler = rktest::CaptureInfoHandler; }
-    void TearDown() override { rktest::QuiesceTrace(); }
+    void TearDown() override { rktest::EndTrace(); }
 };
 
 TEST_F(TraceConfigTest, SumIsTheOrOfAllMasksAfterEveryChange) {

@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "cm_fixture.h"
+#include "svcinternal.h"
 #include "svcmsg.h"
 #include "svctick.h"
 #include "timerdef.h"
@@ -49,9 +50,18 @@ class AllocFailureTest : public CmTest, public ::testing::WithParamInterface<uin
         rktest::CaptureLogReports();
         rktest::QuiesceTrace();
         ASSERT_TRUE(rktest::WaitForNoLiveBlocks());
+        allocCalls = 0, refused = 0, hookLive = 0; // each case counts its own
         OsWrap__RegisterMemHandleFunc(FailingAlloc, CountingFree);
         rktest::LogReports().Clear();
         failEvery = GetParam();
+    }
+    // Stops refusing, and gives back what the service layer keeps for the test thread (its tick,
+    // its registrations and its belts) before the channel and the trace task end.
+    void TearDown() override {
+        failEvery = 0;
+        SvcTaskEnded();
+        SvcTimerTestReset();
+        CmTest::TearDown();
     }
     // Stops refusing, lets the trace task write what is queued, and checks that every refusal was
     // reported and that the library's count and the hook's agree on the blocks still live.
@@ -220,6 +230,7 @@ eOsRet FailingDelete(uint16, eZqCmApiResType, eZqCmApiResId, uZqCmKey, eOsRet) {
 eOsRet FailingCount(uint16, eZqCmApiResType, eZqCmApiResId, sint16) { return eOS_RET_FAILURE; }
 
 TEST_P(AllocFailureTest, CmReceivePathsDeliverEveryAnswerAndAlarmWhileTheirRecordsLoseBlocks) {
+    answers = 0, alarms = 0;
     StartChannel();
     tZqCmApiCallback table = {FailingAnswer, FailingDelete, FailingAnswer, FailingAnswer, FailingAnswer,
                               FailingAnswer, FailingAnswer, FailingAnswer, FailingCount, nullptr, nullptr};
