@@ -61,6 +61,8 @@ constexpr size_t kRegManagerId = offsetof(tZqCmAlarmRegInfo, managerId),
                  kRegPort = offsetof(tZqCmAlarmRegInfo, port),
                  kRegType = offsetof(tZqCmAlarmRegInfo, regType),
                  kRegFilter = offsetof(tZqCmAlarmRegInfo, alarmFilterInfo);
+// The registration type an answer to a registration carries in its record.
+constexpr size_t kAnswerRegType = kRes + offsetof(tZqCmAlarmRegInfo, regType);
 // An alarm's sequence number.
 constexpr size_t kAlarmSeqNo = offsetof(tZqCmAlarmMsg, alarmInfo) + offsetof(tZqCmAlarmInfo, alarmSeqNo);
 

@@ -294,19 +294,19 @@ TEST_F(CmAsyncTest, RegistrationWaitsThreeTimesAndTakesALateAnswerAtTheSecond) {
 }
 
 TEST_F(CmAsyncTest, RegistrationTakesOnlyAResponseOfItsOwnRegTypeWithinItsThreeWaits) {
-    constexpr size_t kRegType = 136; // res.alarmRegInfo.regType
+    const uint16_t requestPortNumber = extEntityReqRspUdpPort;
     // Before the honest answer: an unregistration answer (through the alarm task, which forwards
     // it) and a response without a registration type (straight to the request port).
-    peer_.SetResponder([](const oltmgr::Datagram &d, oltmgr::Store &s) {
+    peer_.SetResponder([requestPortNumber](const oltmgr::Datagram &d, oltmgr::Store &s) {
         std::vector<oltmgr::Reply> replies = oltmgr::DefaultReplies(d, s);
         if (replies.empty()) return replies;
         oltmgr::Reply otherType = replies[0], plain = replies[0];
-        SetField<uint32_t>(otherType.bytes, kRegType, eZQ_CMAPI_ALARM_REG_TYPE_UNREG);
+        SetField<uint32_t>(otherType.bytes, kAnswerRegType, eZQ_CMAPI_ALARM_REG_TYPE_UNREG);
         SetField<uint32_t>(otherType.bytes, kRet, eOS_RET_OLT_INVALID_OPER);
-        SetField<uint32_t>(plain.bytes, kRegType, 0);
+        SetField<uint32_t>(plain.bytes, kAnswerRegType, 0);
         SetField<uint32_t>(plain.bytes, kRet, eOS_RET_OLT_UNKNOWN_OPER);
         sockaddr_in requestPort = d.from;
-        requestPort.sin_port = htons(extEntityReqRspUdpPort);
+        requestPort.sin_port = htons(requestPortNumber);
         plain.to = requestPort;
         return std::vector<oltmgr::Reply>{otherType, plain, replies[0]};
     });
@@ -324,7 +324,7 @@ TEST_F(CmAsyncTest, RegistrationTakesOnlyAResponseOfItsOwnRegTypeWithinItsThreeW
     peer_.SetResponder([](const oltmgr::Datagram &d, oltmgr::Store &s) {
         std::vector<oltmgr::Reply> replies;
         for (oltmgr::Reply reply : oltmgr::DefaultReplies(d, s)) {
-            SetField<uint32_t>(reply.bytes, kRegType, eZQ_CMAPI_ALARM_REG_TYPE_UNREG);
+            SetField<uint32_t>(reply.bytes, kAnswerRegType, eZQ_CMAPI_ALARM_REG_TYPE_UNREG);
             for (int i = 0; i < 25; ++i, reply.delay += 100ms) replies.push_back(reply);
         }
         return replies;
@@ -355,13 +355,12 @@ TEST_F(CmAsyncTest, InAsynchronousModeRegistrationAnswersWithoutACallbackAreDrop
     ASSERT_EQ(ZqCmApi__SetMode(eZQ_CMAPI_MODE_ASYNC, &table), eOS_RET_SUCCESS);
     // Both answers, then a response of no registration type that prints a line once the alarm
     // task has read them, all from one socket in this order.
-    constexpr size_t kRegType = 136; // res.alarmRegInfo.regType
     const uint32_t regTypes[] = {eZQ_CMAPI_ALARM_REG_TYPE_REG, eZQ_CMAPI_ALARM_REG_TYPE_UNREG, 0};
     for (uint32_t regType : regTypes) {
         Bytes answer(1640, 0);
         SetField<uint32_t>(answer, kMsgType, eZQ_CM_MSG_TYPE_RSP);
         SetField<uint16_t>(answer, kTransactionId, static_cast<uint16_t>(5 + regType));
-        SetField<uint32_t>(answer, kRegType, regType);
+        SetField<uint32_t>(answer, kAnswerRegType, regType);
         ASSERT_TRUE(peer_.SendTo(extEntityAlarmUdpPort, answer.data(), answer.size()));
     }
     EXPECT_TRUE(rktest::HandlerTexts().WaitFor("Received unknown response type: T5, RT0.\n"));
