@@ -222,8 +222,13 @@ RELAYKIT_API void TraceTask(void);
 
 /* ---- call-site forms ---------------------------------------------------------------------- */
 
-/* True while a mask sum is non-zero; a guarded form skips the whole call, arguments included. */
+/* True while a mask sum is non-zero; a guarded form skips the whole call, arguments included.
+ * The library's own units read the sum as they read every shared variable (osshared.h). */
+#if defined(RELAYKIT_LIBRARY) && defined(__cplusplus)
+#define ZQ_TRACE_SUM_ON(sumM) (SharedGet(WordOf(sumM)) != 0)
+#else
 #define ZQ_TRACE_SUM_ON(sumM) (__atomic_load_n(&(sumM), __ATOMIC_RELAXED) != 0)
+#endif
 #define ZQ_TRACE_ALL_MASK ((eZqCmTraceMask)0xFFFFFFFFu)
 
 #define CmTrace(moduleIdM, maskM, ...)                                                           \

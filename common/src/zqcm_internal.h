@@ -9,6 +9,7 @@
 #include <cstddef>
 #include <cstdint>
 
+#include "osshared.h"
 #include "zqcmapi.h"
 #include "zqcmtrace.h"
 #include "zqcommon.h"
@@ -35,22 +36,24 @@ tZqCmChannelOptions ZqCmChannelOptions();
 
 // Points GetBoardTypeFromHW at another file; null restores "/tmp/get_board_id".
 void ZqCmSetBoardFileForTest(const char *pathP);
+// Restores the board file and the board limits a process starts with.
+void ZqCmResetBoardForTest();
+
+// Ends the channel for a test that starts it again in the same process: asks the receive and alarm
+// tasks to return and waits (ten seconds at the most) until both have, closes both sockets,
+// forgets the alarm handler and the asynchronous callbacks (the mode turns synchronous), zeroes the
+// counters, and puts the endpoints, waits and board (ZqCmResetBoardForTest) back as a process
+// starts with. False when a task did not return in time; the sockets then stay open.
+bool ZqCmStopChannelForTest();
+
+// True while a stop asks the channel's tasks to return.
+bool CmChannelStopping();
+
+// Forgets the host's alarm handler.
+void CmForgetAlarmHandler();
 
 // Milliseconds of the monotonic clock, for deadlines.
 int64_t ZqCmNowMs();
-
-// The descriptor in one of the channel's socket variables (CmReqRspSocket, CmAlarmSocket), read
-// whole while a start may be writing it.
-inline int CmSocket(int &socketVariable) { return std::atomic_ref<int>(socketVariable).load(); }
-
-// ---- counters ---------------------------------------------------------------------------------
-
-inline void CmCount(uint32 &counter) {
-    std::atomic_ref<uint32>(counter).fetch_add(1, std::memory_order_relaxed);
-}
-inline uint32 CmCounter(const uint32 &counter) {
-    return std::atomic_ref<uint32>(const_cast<uint32 &>(counter)).load(std::memory_order_relaxed);
-}
 
 // ---- the request/response exchange ------------------------------------------------------------
 
@@ -72,8 +75,7 @@ class tCmExchange {
 
 // The mode as the receive task and the requests read it.
 inline bool CmApiIsAsync() {
-    return std::atomic_ref<eZqCmApiMode>(ZqCmApiMode).load(std::memory_order_acquire) ==
-           eZQ_CMAPI_MODE_ASYNC;
+    return SharedGetAcquire(ZqCmApiMode) == eZQ_CMAPI_MODE_ASYNC;
 }
 
 // One row of the CM operations' table (zqcmapi_operations.h).

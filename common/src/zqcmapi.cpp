@@ -34,8 +34,8 @@ using tMember = tCmOperation;
 void PrintCounters(const char *nameP, int line) {
     SvcPrintf("%s, %d, CmApiUdpSentCnt %d, CmApiUdpRcvCnt %d, CmApiUdpSentFailCnt %d, "
               "CmApiUdpRcvFailCnt %d\n",
-              nameP, line, CmCounter(CmApiUdpSentCnt), CmCounter(CmApiUdpRcvCnt),
-              CmCounter(CmApiUdpSentFailCnt), CmCounter(CmApiUdpRcvFailCnt));
+              nameP, line, SharedGet(CmApiUdpSentCnt), SharedGet(CmApiUdpRcvCnt),
+              SharedGet(CmApiUdpSentFailCnt), SharedGet(CmApiUdpRcvFailCnt));
 }
 
 // Builds the request of a member into the zero-filled buffer; returns the length to send.
@@ -94,7 +94,7 @@ void TraceRequest(const tMember &member, const tZqCmReqMsg &req) {
 // is bounded by one receive time-out. Every datagram read is counted; CmAcceptResponse drops
 // those that do not answer the request and copies back the one that does.
 eOsRet AwaitResponse(const tMember &member, uZqCmApiMsg &msg, const tCmAwaited &awaited) {
-    int rcvSocket = CmSocket(CmReqRspSocket);
+    int rcvSocket = SharedGetOrdered(CmReqRspSocket);
     int64_t deadline = ZqCmNowMs() + ZqCmChannelOptions().receiveTimeoutMs;
     for (;;) {
         memset(&msg, 0, sizeof msg);
@@ -103,11 +103,11 @@ eOsRet AwaitResponse(const tMember &member, uZqCmApiMsg &msg, const tCmAwaited &
         tCmRx got = CmUdpReceive(rcvSocket, sizeof msg, reinterpret_cast<char *>(&msg), &sender,
                                  deadline, &byteCount);
         if (got != tCmRx::kDatagram) {
-            CmCount(CmApiUdpRcvFailCnt);
+            SharedIncrement(CmApiUdpRcvFailCnt);
             PrintCounters(member.nameP, __LINE__);
             return got == tCmRx::kTimeOut ? eOS_RET_TIME_OUT : eOS_RET_FAILURE;
         }
-        CmCount(CmApiUdpRcvCnt);
+        SharedIncrement(CmApiUdpRcvCnt);
         if (CmAcceptResponse(member, reinterpret_cast<const uint8 *>(&msg), byteCount, sender,
                              rcvSocket, awaited))
             return eOS_RET_SUCCESS;
@@ -118,11 +118,11 @@ eOsRet AwaitResponse(const tMember &member, uZqCmApiMsg &msg, const tCmAwaited &
 eOsRet SendCounted(const tMember &member, uZqCmApiMsg &msg, uint16 length) {
     eOsRet result = ZqCmMsgSend(&msg.commonMsg, length);
     if (result != eOS_RET_SUCCESS) {
-        CmCount(CmApiUdpSentFailCnt);
+        SharedIncrement(CmApiUdpSentFailCnt);
         PrintCounters(member.nameP, __LINE__);
         return result;
     }
-    CmCount(CmApiUdpSentCnt);
+    SharedIncrement(CmApiUdpSentCnt);
     return result;
 }
 

@@ -29,7 +29,7 @@ bool AnswersRegistration(const char *nameP, const uZqCmApiMsg &msg, int byteCoun
 // its answer is dropped and the wait it came in goes on, so three waits bound the whole call.
 // ret is preset to 1, so no answer gives 1.
 void AwaitAnswer(const char *nameP, uZqCmApiMsg &msg, eZqCmAlarmRegType regType) {
-    int rcvSocket = CmSocket(CmReqRspSocket);
+    int rcvSocket = SharedGetOrdered(CmReqRspSocket);
     uint32 timeoutMs = ZqCmChannelOptions().receiveTimeoutMs;
     for (int attempt = 0; attempt < kAnswerAttempts; ++attempt) {
         int64_t deadline = ZqCmNowMs() + timeoutMs;

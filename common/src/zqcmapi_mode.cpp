@@ -14,24 +14,21 @@ namespace {
 
 // The receive task reads one slot at a time while a host may replace the table: each slot is
 // stored whole, so a reader sees the old or the new pointer, never half of one.
-template <typename F> void StoreSlot(F &slot, F value) {
-    std::atomic_ref<F>(slot).store(value, std::memory_order_release);
-}
 
 // Copies the operation's slot, whatever its form, from the table into ZqCmApiCallback.
 void StoreOperationSlot(const tCmOperation &operation, const tZqCmApiCallback &table) {
     if (operation.recordSlot != nullptr)
-        StoreSlot(ZqCmApiCallback.*(operation.recordSlot), table.*(operation.recordSlot));
+        SharedSetRelease(ZqCmApiCallback.*(operation.recordSlot), table.*(operation.recordSlot));
     if (operation.keySlot != nullptr)
-        StoreSlot(ZqCmApiCallback.*(operation.keySlot), table.*(operation.keySlot));
+        SharedSetRelease(ZqCmApiCallback.*(operation.keySlot), table.*(operation.keySlot));
     if (operation.countSlot != nullptr)
-        StoreSlot(ZqCmApiCallback.*(operation.countSlot), table.*(operation.countSlot));
+        SharedSetRelease(ZqCmApiCallback.*(operation.countSlot), table.*(operation.countSlot));
 }
 
 void StoreTable(const tZqCmApiCallback &table) {
     for (const tCmOperation *operationP : kCmOperations) StoreOperationSlot(*operationP, table);
-    StoreSlot(ZqCmApiCallback.alarmRegisterRsp, table.alarmRegisterRsp);
-    StoreSlot(ZqCmApiCallback.alarmUnregisterRsp, table.alarmUnregisterRsp);
+    SharedSetRelease(ZqCmApiCallback.alarmRegisterRsp, table.alarmRegisterRsp);
+    SharedSetRelease(ZqCmApiCallback.alarmUnregisterRsp, table.alarmUnregisterRsp);
 }
 
 // True when the table has no callback in the operation's slot.
@@ -42,7 +39,7 @@ bool SlotMissing(const tCmOperation &operation, const tZqCmApiCallback &table) {
 }
 
 void StoreMode(eZqCmApiMode mode) {
-    std::atomic_ref<eZqCmApiMode>(ZqCmApiMode).store(mode, std::memory_order_release);
+    SharedSetRelease(ZqCmApiMode, mode);
     CmWakeReceiveTask();
 }
 
@@ -89,7 +86,7 @@ eOsRet ZqCmApi__SetMode(eZqCmApiMode mode, tZqCmApiCallback *callbackP) {
 }
 
 eZqCmApiMode ZqCmApi__GetMode(void) {
-    return std::atomic_ref<eZqCmApiMode>(ZqCmApiMode).load(std::memory_order_acquire);
+    return SharedGetAcquire(ZqCmApiMode);
 }
 
 } // extern "C"

@@ -10,12 +10,14 @@
 #include <initializer_list>
 #include <mutex>
 
+#include "ostaskend.h"
 #include "oswrap.h"
 #include "svc.h"
 #include "svcsyslog.h"
 #include "zqcmtrace.h"
 #include "zqcmtrace_hooks.h"
 #include "zqcmtrace_internal.h"
+#include "zqcmtrace_modules.h"
 #include "zqsysconfig.h"
 
 namespace {
@@ -149,9 +151,9 @@ void RecordWallClock(tRecord &rec, bool logForm) {
 // When the ONU text filter is on, a record passes only if it names the selected link and ONU in
 // the colon form "1:1:<link>:<onu>" or in the comma form "1,1,<link>,<onu>".
 bool RecordPassesOnuTextFilter(const tRecord &rec) {
-    if (!FlagIsTrue(OnuTraceMaskEnable)) return true;
-    int linkId = RelaxedLoad(OnuTraceMasks[0].linkId);
-    int onuId = RelaxedLoad(OnuTraceMasks[0].onuId);
+    if (!SharedIsTrue(OnuTraceMaskEnable)) return true;
+    int linkId = SharedGet(OnuTraceMasks[0].linkId);
+    int onuId = SharedGet(OnuTraceMasks[0].onuId);
     char key[FILTER_KEY_BUF_LEN];
     snprintf(key, sizeof key, "1:1:%d:%d", linkId, onuId);
     if (strstr(rec.text, key) != nullptr) return true;
@@ -161,6 +163,9 @@ bool RecordPassesOnuTextFilter(const tRecord &rec) {
 
 std::atomic<tOsQueueId> traceQueueId{OS_QUEUE_ID_INVALID};
 std::atomic<tOsTaskId> traceTaskId{OS_TASK_ID_INVALID};
+// The block that asks the trace task to end. It is queued behind the records already waiting, so
+// the task writes them first; the task frees it and returns.
+std::atomic<tOsMsg> traceTaskEndRequest{nullptr};
 std::mutex traceStartMutex;
 
 // A writer that fails inside the wrapper (allocation, queue) is reported through LogInterface
@@ -176,8 +181,7 @@ struct tWriterGuard {
 };
 
 bool TraceStarted() {
-    return std::atomic_ref<eOsBool>(LogTraceInitDone).load(std::memory_order_acquire) ==
-           eOS_BOOL_TRUE;
+    return SharedGetAcquire(LogTraceInitDone) == eOS_BOOL_TRUE;
 }
 
 // Records on the trace queue, not yet taken by the trace task. A writer takes its place before it
@@ -189,7 +193,7 @@ std::atomic<uint32> traceBacklog{0};
 std::atomic<uint32> dropsSinceSummary{0};
 
 void RecordDropped() {
-    std::atomic_ref<uint32>(TraceDropCnt).fetch_add(1, std::memory_order_relaxed);
+    SharedIncrement(TraceDropCnt);
     dropsSinceSummary.fetch_add(1, std::memory_order_relaxed);
 }
 
@@ -281,18 +285,9 @@ void TraceTaskSummariseDrops() {
                       static_cast<unsigned>(dropped));
 }
 
-// Masks given by enablelog; -1 leaves a module's mask as it is.
-constexpr int kKeep = -1;
-constexpr int kEnableLogMasks[ZQ_TRACE_MODULE_NUM] = {
-    kKeep, 0,  63, 0,  0,  0,  0,  0,  0,  0,  // 0..9
-    63,    63, 63, 63, 63, 63, 63, 63, 63, 63, // 10..19
-    63,    63, 63, 63, 63, 0,  0,  63, 63, 63, // 20..29
-    63,    63, 63, 63, 63, 63, kKeep, kKeep, kKeep, kKeep}; // 30..39
-constexpr int kEnableLogCmMasks[ZQ_CM_TRACE_MODULE_NUM] = {
-    kKeep, 63, 63, 0, 63, 63, 0, 63, 63, 63, 63, 63, 63, // 0..12
-    0,     0,  0,  0, 0,  0,  0, 0,  0,  kKeep};        // 13..22
-static_assert(sizeof kEnableLogMasks / sizeof kEnableLogMasks[0] == ZQ_TRACE_MODULE_NUM);
-static_assert(sizeof kEnableLogCmMasks / sizeof kEnableLogCmMasks[0] == ZQ_CM_TRACE_MODULE_NUM);
+// The levels a process starts with, before InitTrace.
+constexpr eZqTraceLevel kTraceLevelAtStart = eZQ_TL_INFO;
+constexpr eZqLogLevel kLogLevelAtStart = eZQ_LL_MAJOR;
 
 // Setters of masks are serialised, so that two changes at the same time cannot leave a sum that
 // misses one of them; the sum is ORed up aside and stored at once, so readers never see a partial
@@ -302,7 +297,7 @@ std::mutex maskSetMutex;
 // The entry of a module in a mask table; a module outside the table has no mask.
 template <size_t N>
 eZqCmTraceMask MaskOf(eZqCmTraceMask (&table)[N], uint32 module) {
-    return module < N ? RelaxedLoad(table[module]) : eZQ_CM_TM_NONE;
+    return module < N ? SharedGet(table[module]) : eZQ_CM_TM_NONE;
 }
 
 // Sets a module's entry and stores the table's new sum whole, so that a call site never reads a
@@ -311,10 +306,10 @@ template <size_t N>
 void SetMaskAndSum(eZqCmTraceMask (&table)[N], uint32 module, eZqCmTraceMask mask, eZqCmTraceMask &sum) {
     if (module >= N) return;
     std::lock_guard<std::mutex> lock(maskSetMutex);
-    RelaxedStore(table[module], mask);
+    SharedSet(table[module], mask);
     uint32 total = 0;
-    for (const eZqCmTraceMask &entry : table) total |= static_cast<uint32>(RelaxedLoad(entry));
-    RelaxedStore(sum, static_cast<eZqCmTraceMask>(total));
+    for (const eZqCmTraceMask &entry : table) total |= static_cast<uint32>(SharedGet(entry));
+    SharedSet(sum, static_cast<eZqCmTraceMask>(total));
 }
 
 eOsRet TraceTaskStart() {
@@ -331,13 +326,51 @@ eOsRet TraceTaskStart() {
                                     0x20000, &taskId);
     if (ret != eOS_RET_SUCCESS) return ret;
     traceTaskId.store(taskId);
-    std::atomic_ref<eOsBool>(LogTraceInitDone).store(eOS_BOOL_TRUE, std::memory_order_release);
+    SharedSetRelease(LogTraceInitDone, eOS_BOOL_TRUE);
     return eOS_RET_SUCCESS;
+}
+
+// Asks the trace task to end once it has written what is queued, and removes its entry when it
+// has; false when it did not end within ten seconds.
+bool TraceTaskEnd() {
+    tOsMsg requestP = OsWrap__Alloc(TRACE_PRINTF_BUF_LEN);
+    if (requestP == nullptr) return false;
+    traceTaskEndRequest.store(requestP, std::memory_order_release);
+    if (OsWrap__QueueSend(traceQueueId.load(), requestP) != eOS_RET_SUCCESS) {
+        OsWrap__Free(requestP);
+        return false;
+    }
+    return OsWrapRemoveEndedTask(traceTaskId.exchange(OS_TASK_ID_INVALID), 10000);
 }
 
 } // namespace
 
 void LogSetTestObserver(tLogObserver observer) { logObserver.store(observer); }
+
+bool TraceResetForTest() {
+    std::lock_guard<std::mutex> lock(traceStartMutex);
+    if (TraceStarted()) {
+        SharedSetRelease(LogTraceInitDone, eOS_BOOL_FALSE); // writers queue nothing more
+        if (!TraceTaskEnd()) return false;
+    }
+    // The queue goes with whatever a writer queued behind the end request.
+    if (tOsQueueId queueId = traceQueueId.exchange(OS_QUEUE_ID_INVALID); queueId != OS_QUEUE_ID_INVALID)
+        (void)OsWrap__QueueDelete(queueId);
+    traceTaskEndRequest.store(nullptr);
+    traceBacklog.store(0);
+    dropsSinceSummary.store(0);
+    SharedSet(TraceDropCnt, 0);
+    for (eZqCmTraceMask &mask : TraceMasks) SharedSet(mask, eZQ_CM_TM_NONE);
+    for (eZqCmTraceMask &mask : CmTraceMasks) SharedSet(mask, eZQ_CM_TM_NONE);
+    SharedSet(TraceMaskSum, eZQ_CM_TM_NONE);
+    SharedSet(CmTraceMaskSum, eZQ_CM_TM_NONE);
+    SharedSet(TraceLevel, kTraceLevelAtStart);
+    SharedSet(LogLevel, kLogLevelAtStart);
+    SharedSet(traceFieldBitMask, static_cast<uint32>(eZQ_TRACE_FIELD_BIT_MASK_NONE));
+    OnuTraceClear();
+    SharedSet(WordOf(OnuTraceMaskEnable), static_cast<uint32>(eOS_BOOL_FALSE));
+    return true;
+}
 bool TraceInterfaceExtV(const char *fileNameP, uint32 lineNum, const char *funcNameP,
                         eSvcModuleId moduleId, eZqCmTraceMask mask, eZqTraceLevel traceLevel,
                         uint32 bitMask, const void *linkKeyP, uint32 onuId, const char *formatP,
@@ -345,9 +378,9 @@ bool TraceInterfaceExtV(const char *fileNameP, uint32 lineNum, const char *funcN
     if (!TraceStarted()) return false;
     uint32 module = RawValue(moduleId);
     if (module >= 1 && module < ZQ_TRACE_MODULE_NUM) {
-        if ((RelaxedLoad(TraceMasks[module]) & mask) == 0) return false;
+        if ((SharedGet(TraceMasks[module]) & mask) == 0) return false;
     } else if (module == eSVC_MODULE_ID_NONE && static_cast<uint32>(mask) == 0xFFFFFFFFu) {
-        if (RawValue(traceLevel) < static_cast<uint32>(RelaxedLoad(TraceLevel)))
+        if (RawValue(traceLevel) < static_cast<uint32>(SharedGet(TraceLevel)))
             return false;
     } else {
         return false;
@@ -355,7 +388,7 @@ bool TraceInterfaceExtV(const char *fileNameP, uint32 lineNum, const char *funcN
     tWriterGuard guard;
     if (!guard.entered) return false;
 
-    uint32 fields = RelaxedLoad(traceFieldBitMask);
+    uint32 fields = SharedGet(traceFieldBitMask);
     tRecord rec;
     RecordStart(rec);
     if (bitMask & eZQ_TRACE_BIT_MASK_TIME_STAMP) {
@@ -437,13 +470,13 @@ eZqCmTraceMask TraceMasks[ZQ_TRACE_MODULE_NUM];
 eZqCmTraceMask TraceMaskSum = eZQ_CM_TM_NONE;
 eZqCmTraceMask CmTraceMasks[ZQ_CM_TRACE_MODULE_NUM];
 eZqCmTraceMask CmTraceMaskSum = eZQ_CM_TM_NONE;
-eZqTraceLevel TraceLevel = eZQ_TL_INFO;
-eZqLogLevel LogLevel = eZQ_LL_MAJOR;
+eZqTraceLevel TraceLevel = kTraceLevelAtStart;
+eZqLogLevel LogLevel = kLogLevelAtStart;
 uint32 traceFieldBitMask = eZQ_TRACE_FIELD_BIT_MASK_NONE;
 eOsBool LogTraceInitDone = eOS_BOOL_FALSE;
 uint32 TraceDropCnt = 0;
 
-const char *const ZqSubModuleStr[ZQ_TRACE_MODULE_NUM + 1] = {
+constexpr const char *const ZqSubModuleStr[ZQ_TRACE_MODULE_NUM + 1] = {
     "LOG",     "SVC",         "SVCMGR",     "OMCI_ME",     "OMCI_L",       "OMCI_H",
     "OMCI_AGT_L", "OMCI_AGT_H", "OMCI_MIB", "OMCI_PM",     "OMCC",         "ME_TEST_AGT",
     "SNMP",    "SWDL",        "LMT",        "SVCT",        "PAL",          "ALARM",
@@ -455,7 +488,7 @@ const char *const ZqTraceStr[eZqTraceLevel_LAST + 1] = {
     "DEBG", "INFO", "NOTICE", "WARNING", "ERR", "CRIT", "ALERT", "EMERG", "INVALID"};
 const char *const ZqLogStr[eZQ_LL_MAX + 1] = {"MINOR", "MAJOR", "CRITICAL", "NO_LOG", "INVALID"};
 
-static_assert(sizeof ZqSubModuleStr / sizeof ZqSubModuleStr[0] == ZQ_TRACE_MODULE_NUM + 1);
+static_assert(ModuleNamesMatchRows(ZqSubModuleStr), "a module's records carry the name of its row");
 static_assert(ZQ_TRACE_MODULE_NUM == eSVC_MODULE_ID_INVALID, "a mask for every service module");
 static_assert(ZQ_CM_TRACE_MODULE_NUM == eZQ_OLT_MAN_MODULE_MAX, "a mask for every CM module");
 
@@ -471,14 +504,14 @@ void CmTraceSetMask(eZqOltModuleId moduleId, eZqCmTraceMask traceMask) {
     SetMaskAndSum(CmTraceMasks, RawValue(moduleId), traceMask, CmTraceMaskSum);
 }
 
-eZqLogLevel LogGetLevel(void) { return RelaxedLoad(LogLevel); }
+eZqLogLevel LogGetLevel(void) { return SharedGet(LogLevel); }
 
 void LogSetLevel(eZqLogLevel level) {
     if (RawValue(level) > eZQ_LL_CRITICAL) {
         SvcPrintf("LogSetLevel(): Invalid log level: L%d.\n", static_cast<int>(RawValue(level)));
         return;
     }
-    RelaxedStore(LogLevel, level);
+    SharedSet(LogLevel, level);
     static constexpr eZqTraceLevel kMatchingTraceLevel[] = {eZQ_TL_DEBUG, eZQ_TL_WARNING,
                                                            eZQ_TL_ERR};
     TraceSetLevel(kMatchingTraceLevel[RawValue(level)]);
@@ -489,39 +522,31 @@ void TraceSetLevel(eZqTraceLevel level) {
         SvcPrintf("TraceSetLevel(): Invalid trace level: L%d.\n", static_cast<int>(RawValue(level)));
         return;
     }
-    RelaxedStore(TraceLevel, level);
+    SharedSet(TraceLevel, level);
 }
 
 // One atomic change of the switches, so that setters in several threads never lose one another's.
 void SetTraceFieldBitMask(eZqTraceFieldBitMask mask, eOsBool isEnable) {
-    std::atomic_ref<uint32> fields(traceFieldBitMask);
     if (RawValue(isEnable) != 0) {
-        fields.fetch_or(RawValue(mask), std::memory_order_relaxed);
+        SharedSetBits(traceFieldBitMask, RawValue(mask));
     } else {
-        fields.fetch_and(~RawValue(mask), std::memory_order_relaxed);
+        SharedClearBits(traceFieldBitMask, RawValue(mask));
     }
 }
 
 void DumpLogLevelAndTraceLevel(void) {
-    uint32 traceLevel = std::min(static_cast<uint32>(RelaxedLoad(TraceLevel)),
+    uint32 traceLevel = std::min(static_cast<uint32>(SharedGet(TraceLevel)),
                                  static_cast<uint32>(eZqTraceLevel_LAST));
     uint32 logLevel =
-        std::min(static_cast<uint32>(RelaxedLoad(LogLevel)), static_cast<uint32>(eZQ_LL_MAX));
+        std::min(static_cast<uint32>(SharedGet(LogLevel)), static_cast<uint32>(eZQ_LL_MAX));
     SvcPrintf("Current: \nTraceLevel[%s] \nLogLevel[%s] \n", ZqTraceStr[traceLevel],
               ZqLogStr[logLevel]);
 }
 
 void InitTrace(void) {
     (void)TraceTaskStart();
-    for (tZqOnuTraceMask &entry : OnuTraceMasks) {
-        RelaxedStore(entry.linkId, static_cast<uint8>(0));
-        RelaxedStore(entry.onuId, static_cast<uint16>(0));
-    }
-    for (auto &slot : onuTraceBitMask)
-        for (auto &device : slot)
-            for (auto &link : device)
-                for (uint32 &word : link.bitMask) RelaxedStore(word, 0u);
-    RelaxedStore(traceFieldBitMask, static_cast<uint32>(eZQ_TRACE_FIELD_BIT_MASK_NONE));
+    OnuTraceClear();
+    SharedSet(traceFieldBitMask, static_cast<uint32>(eZQ_TRACE_FIELD_BIT_MASK_NONE));
     SetTraceFieldBitMask(eZQ_TRACE_FIELD_BIT_MASK_LEVEL_AND_ID, eOS_BOOL_TRUE);
     SetTraceFieldBitMask(eZQ_TRACE_FIELD_BIT_MASK_FILE_NAME_LINE, eOS_BOOL_TRUE);
     SetTraceFieldBitMask(eZQ_TRACE_FIELD_BIT_MASK_LINK_ID, eOS_BOOL_TRUE);
@@ -536,16 +561,12 @@ void InitSyslog(void) { openlog("deduro", LOG_PID | LOG_NDELAY, LOG_USER); }
 
 void enablelog(void) {
     LogSetLevel(eZQ_LL_MINOR);
-    for (int module = 0; module < ZQ_TRACE_MODULE_NUM; ++module) {
-        if (kEnableLogMasks[module] == kKeep) continue;
-        TraceSetMask(static_cast<eSvcModuleId>(module),
-                     static_cast<eZqCmTraceMask>(kEnableLogMasks[module]));
-    }
-    for (int module = 0; module < ZQ_CM_TRACE_MODULE_NUM; ++module) {
-        if (kEnableLogCmMasks[module] == kKeep) continue;
-        CmTraceSetMask(static_cast<eZqOltModuleId>(module),
-                       static_cast<eZqCmTraceMask>(kEnableLogCmMasks[module]));
-    }
+    for (const tSvcTraceModule &row : kSvcTraceModules)
+        if (row.enableLogMask != kKeep)
+            TraceSetMask(row.module, static_cast<eZqCmTraceMask>(row.enableLogMask));
+    for (const tCmTraceModule &row : kCmTraceModules)
+        if (row.enableLogMask != kKeep)
+            CmTraceSetMask(row.module, static_cast<eZqCmTraceMask>(row.enableLogMask));
 }
 
 void disablelog(void) {
@@ -553,7 +574,7 @@ void disablelog(void) {
         TraceSetMask(static_cast<eSvcModuleId>(module), eZQ_CM_TM_NONE);
     for (int module = 0; module < ZQ_CM_TRACE_MODULE_NUM; ++module)
         CmTraceSetMask(static_cast<eZqOltModuleId>(module), eZQ_CM_TM_NONE);
-    uint32 links = RelaxedLoad(zqSysLinkNumPerDev);
+    uint32 links = SharedGet(zqSysLinkNumPerDev);
     for (uint32 link = 1; link <= links; ++link)
         EnableLinkAllOnuTrace(1, 1, static_cast<uint8>(link));
     LogSetLevel(eZQ_LL_CRITICAL);
@@ -630,7 +651,7 @@ void(LogInterface)(const char *fileNameP, uint32 lineNum, const char *funcNameP,
         observer(logLevel, text);
     }
     if (!TraceStarted()) return;
-    if (RawValue(logLevel) < static_cast<uint32>(RelaxedLoad(LogLevel))) return;
+    if (RawValue(logLevel) < static_cast<uint32>(SharedGet(LogLevel))) return;
     tWriterGuard guard;
     if (!guard.entered) return;
     tRecord rec;
@@ -648,6 +669,10 @@ void TraceTask(void) {
         tOsMsg msg = nullptr;
         if (OsWrap__QueueRcv(queueId, &msg, OS_WAIT_FOREVER) != eOS_RET_SUCCESS) continue;
         if (msg == nullptr) continue;
+        if (msg == traceTaskEndRequest.load(std::memory_order_acquire)) {
+            OsWrap__Free(msg);
+            return;
+        }
         traceBacklog.fetch_sub(1, std::memory_order_relaxed);
         TraceTaskWrite(static_cast<char *>(msg));
         OsWrap__Free(msg);

@@ -10,4 +10,10 @@
 using tLogObserver = void (*)(eZqLogLevel level, const char *textP);
 void LogSetTestObserver(tLogObserver observer);
 
+// Ends the trace task once it has written what was queued before, deletes its queue with anything
+// queued after, and puts the trace configuration, the drop counts and the ONU filters back as a
+// process starts with; the next InitTrace starts the facility anew. False when the trace task did
+// not end within ten seconds: it is left running, and the configuration as it is.
+bool TraceResetForTest();
+
 #endif // RELAYKIT_ZQCMTRACE_HOOKS_H

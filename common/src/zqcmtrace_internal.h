@@ -24,4 +24,7 @@ bool TraceInterfaceExtQueued(const char *fileNameP, uint32 lineNum, const char *
 // false; ONU 0 reads word 0, bit 0.
 bool OnuTraceBitIsSet(uint32 slotId, uint32 deviceId, uint32 linkId, uint32 onuId);
 
+// Clears the ONU text filter's entries and every bit of the per-ONU bitmap.
+void OnuTraceClear();
+
 #endif // RELAYKIT_ZQCMTRACE_INTERNAL_H

@@ -25,9 +25,8 @@ bool HandOverRegistrationAnswer(const tZqCmRspMsg &rsp, uint32 regType) {
     if (!CmApiIsAsync()) return false;
     tZqCmApi__AlarmRegisterRsp callback =
         regType == eZQ_CMAPI_ALARM_REG_TYPE_REG
-            ? std::atomic_ref<tZqCmApi__AlarmRegisterRsp>(ZqCmApiCallback.alarmRegisterRsp).load()
-            : std::atomic_ref<tZqCmApi__AlarmUnRegisterRsp>(ZqCmApiCallback.alarmUnregisterRsp)
-                  .load();
+            ? SharedGetOrdered(ZqCmApiCallback.alarmRegisterRsp)
+            : SharedGetOrdered(ZqCmApiCallback.alarmUnregisterRsp);
     if (callback == nullptr) {
         CmTrace(eZQ_OLT_MAN_MODULE_EXT_COMMUNICATION, eZQ_CM_TM_API,
                 "%s(): no callback for the ALM REG/UNREG answer: T%d, RT%d.\n", kTaskName,
@@ -57,9 +56,9 @@ void AlarmRxHandleDatagram(uZqCmMsg *msgP, int byteCount) {
         return;
     }
     if (HandOverRegistrationAnswer(rsp, regType)) return;
-    eOsRet sent = UdpSend(CmSocket(CmReqRspSocket),
-                          std::atomic_ref<uint16>(extEntityReqRspUdpPort).load(),
-                          std::atomic_ref<uint32>(OltMgrHostAddr).load(), ZQ_CM_MSG_LEN,
+    eOsRet sent = UdpSend(SharedGetOrdered(CmReqRspSocket),
+                          SharedGetOrdered(extEntityReqRspUdpPort),
+                          SharedGetOrdered(OltMgrHostAddr), ZQ_CM_MSG_LEN,
                           reinterpret_cast<char *>(msgP));
     if (sent == eOS_RET_SUCCESS)
         SvcPrintf("Redirecting ALM REG/UNREG message to extEntityReqRspUdpPort.\n");
@@ -76,10 +75,10 @@ void OMApi_AlarmRxTask(void) {
         SvcPrintf("%s:malloc() error.\n", kTaskName);
         return;
     }
-    for (;;) {
+    while (!CmChannelStopping()) {
         // Cleared every time, so a handler never sees bytes of an earlier alarm behind a short one.
         memset(msgP, 0, sizeof *msgP);
-        int alarmSocket = CmSocket(CmAlarmSocket);
+        int alarmSocket = SharedGetOrdered(CmAlarmSocket);
         sockaddr_in sender;
         int byteCount = 0;
         tCmRx got = CmUdpReceive(alarmSocket, sizeof *msgP, reinterpret_cast<char *>(msgP),
@@ -89,7 +88,10 @@ void OMApi_AlarmRxTask(void) {
         if (!CmFromManager(sender, alarmSocket)) continue;
         AlarmRxHandleDatagram(msgP, byteCount);
     }
+    free(msgP);
 }
+
+void CmForgetAlarmHandler() { almHandler.store(nullptr); }
 
 extern "C" eOsRet itCmApi__RegisterAlarmHandler(tZqCMLalarmHandler callbackP) {
     if (callbackP == nullptr) return eOS_RET_INVALID_ARG;

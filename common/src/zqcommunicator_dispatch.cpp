@@ -18,9 +18,6 @@ namespace {
 
 std::atomic<int> wakeFd{-1};
 
-template <typename F> F LoadSlot(const F &slot) {
-    return std::atomic_ref<F>(const_cast<F &>(slot)).load(std::memory_order_acquire);
-}
 
 // Reads one datagram if the API is (still) asynchronous, holding the exchange so that no
 // synchronous request waits on the socket at the same time. Returns its length, or -1 when
@@ -93,7 +90,7 @@ void PackageParse(const uZqCmApiMsg *msgP, int byteCount) {
     }
     const char *slotNameP = operationP->slotNameP;
     if (operationP->keySlot != nullptr) {
-        tZqCmApi__DeleteRsp callback = LoadSlot(ZqCmApiCallback.*(operationP->keySlot));
+        tZqCmApi__DeleteRsp callback = SharedGetAcquire(ZqCmApiCallback.*(operationP->keySlot));
         if (callback == nullptr) {
             MajorLog("NULL %s: T%d, R%d:%d.\n", slotNameP, t, r, i);
             return;
@@ -104,7 +101,7 @@ void PackageParse(const uZqCmApiMsg *msgP, int byteCount) {
         return;
     }
     if (operationP->countSlot != nullptr) {
-        tZqCmApi__GetNumOfInstanceRsp callback = LoadSlot(ZqCmApiCallback.*(operationP->countSlot));
+        tZqCmApi__GetNumOfInstanceRsp callback = SharedGetAcquire(ZqCmApiCallback.*(operationP->countSlot));
         if (callback == nullptr) {
             MajorLog("NULL %s: T%d, R%d:%d, N%d.\n", slotNameP, t, r, i, n);
             return;
@@ -115,7 +112,7 @@ void PackageParse(const uZqCmApiMsg *msgP, int byteCount) {
             MajorLog("%s() failed: T%d, R%d:%d, N%d, E%d.\n", slotNameP, t, r, i, n, result);
         return;
     }
-    tZqCmApi__CreateRsp callback = LoadSlot(ZqCmApiCallback.*(operationP->recordSlot));
+    tZqCmApi__CreateRsp callback = SharedGetAcquire(ZqCmApiCallback.*(operationP->recordSlot));
     if (callback == nullptr) {
         MajorLog("NULL %s: T%d, R%d:%d.\n", slotNameP, t, r, i);
         return;
@@ -127,8 +124,8 @@ void PackageParse(const uZqCmApiMsg *msgP, int byteCount) {
 
 void CommunicatorRxTask(void) {
     uZqCmApiMsg msg;
-    for (;;) {
-        int socketFd = CmSocket(CmReqRspSocket);
+    while (!CmChannelStopping()) {
+        int socketFd = SharedGetOrdered(CmReqRspSocket);
         bool async = CmApiIsAsync();
         pollfd waiters[2] = {{wakeFd.load(), POLLIN, 0}, {socketFd, POLLIN, 0}};
         // In synchronous mode only the wake-up signal is watched: the socket belongs to the

@@ -8,6 +8,7 @@
 #include <cerrno>
 #include <cstring>
 
+#include "ostaskend.h"
 #include "oswrap.h"
 #include "svc.h"
 #include "zqcm_internal.h"
@@ -19,6 +20,8 @@ namespace {
 
 // Set while a start runs or after one succeeded: the channel is started once per process.
 std::atomic<bool> channelUp{false};
+// Set while a stop waits for the channel's tasks to return.
+std::atomic<bool> channelStopping{false};
 
 constexpr uint32 kAlarmTaskLooks = 10;
 constexpr uint32 kLongestReceiveTimeoutMs = 3600000;
@@ -52,7 +55,7 @@ bool PollReady(uint16 transactionId, bool *answeredP) {
 // Closes a socket of a start that failed and leaves 0 in its variable, as a failed open does: a
 // retried start opens it anew, and no stale socket stays bound to the port to take its datagrams.
 void CloseChannelSocket(int &socketFd) {
-    int descriptor = std::atomic_ref<int>(socketFd).exchange(0);
+    int descriptor = SharedExchangeOrdered(socketFd, 0);
     if (descriptor > 0) close(descriptor);
 }
 
@@ -60,17 +63,17 @@ void CloseChannelSocket(int &socketFd) {
 // the port, which is written back into the variable at once, so that everything after the start
 // (the alarm task's redirect, a host's registration) names the port really bound.
 eOsRet OpenChannelSocket(int &socketFd, uint16 &portVariable) {
-    uint16 port = std::atomic_ref<uint16>(portVariable).load();
+    uint16 port = SharedGetOrdered(portVariable);
     eOsRet result = InitUdpSocket(&socketFd, port);
     if (result != eOS_RET_SUCCESS || port != 0) return result;
     sockaddr_in bound;
     socklen_t length = sizeof bound;
-    if (getsockname(CmSocket(socketFd), reinterpret_cast<sockaddr *>(&bound), &length) != 0) {
+    if (getsockname(SharedGetOrdered(socketFd), reinterpret_cast<sockaddr *>(&bound), &length) != 0) {
         SvcPrintf("InitUdpSocket(): getsockname Error: %d\n", errno);
         CloseChannelSocket(socketFd);
         return eOS_RET_FAILURE;
     }
-    std::atomic_ref<uint16>(portVariable).store(ntohs(bound.sin_port));
+    SharedSetOrdered(portVariable, ntohs(bound.sin_port));
     return eOS_RET_SUCCESS;
 }
 
@@ -82,8 +85,8 @@ eOsRet OpenChannel() {
     auto undo = [&](eOsRet result) {
         CloseChannelSocket(CmReqRspSocket);
         CloseChannelSocket(CmAlarmSocket);
-        std::atomic_ref<uint16>(extEntityReqRspUdpPort).store(requestPort);
-        std::atomic_ref<uint16>(extEntityAlarmUdpPort).store(alarmPort);
+        SharedSetOrdered(extEntityReqRspUdpPort, requestPort);
+        SharedSetOrdered(extEntityAlarmUdpPort, alarmPort);
         return result;
     };
     eOsRet result = OpenChannelSocket(CmReqRspSocket, extEntityReqRspUdpPort);
@@ -114,7 +117,47 @@ eOsRet OpenChannel() {
     return eOS_RET_SUCCESS;
 }
 
+// Asks both tasks to return, the receive task through its wake-up signal and the alarm task with an
+// empty datagram the alarm socket sends itself, and removes their entries once they have.
+bool EndChannelTasks() {
+    channelStopping.store(true);
+    CmWakeReceiveTask();
+    if (int alarmSocket = SharedGetOrdered(CmAlarmSocket); alarmSocket > 0) {
+        char nothing = 0;
+        (void)UdpSend(alarmSocket, SharedGetOrdered(extEntityAlarmUdpPort), INADDR_LOOPBACK, 0, &nothing);
+    }
+    for (tOsTaskId *taskIdP : {&ComunicatorRxTaskId, &OMApi_AlarmTaskId}) {
+        if (*taskIdP == 0) continue;
+        if (!OsWrapRemoveEndedTask(*taskIdP, 10000)) return false;
+        *taskIdP = 0;
+    }
+    channelStopping.store(false);
+    almRxTaskStarted.store(0);
+    return true;
+}
+
 } // namespace
+
+bool CmChannelStopping() { return channelStopping.load(); }
+
+bool ZqCmStopChannelForTest() {
+    if (!EndChannelTasks()) return false;
+    CloseChannelSocket(CmReqRspSocket);
+    CloseChannelSocket(CmAlarmSocket);
+    CmForgetAlarmHandler();
+    (void)ZqCmApi__SetMode(eZQ_CMAPI_MODE_SYNC, nullptr);
+    for (uint32 *counterP : {&CmApiUdpSentCnt, &CmApiUdpRcvCnt, &CmApiUdpSentFailCnt, &CmApiUdpRcvFailCnt})
+        SharedSet(*counterP, 0);
+    SharedSet(OltMgrHostAddr, 0);
+    SharedSet(oltMgrUdpPort, 0);
+    SharedSetOrdered(extEntityReqRspUdpPort, 0);
+    SharedSetOrdered(extEntityAlarmUdpPort, 0);
+    memset(OltMgrInsMap, 0, sizeof OltMgrInsMap);
+    ZqCmSetChannelOptions(kZqCmDefaultChannelOptions);
+    ZqCmResetBoardForTest();
+    channelUp.store(false);
+    return true;
+}
 
 extern "C" {
 

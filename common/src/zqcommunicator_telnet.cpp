@@ -73,8 +73,8 @@ int CliClientSocket = 0;
 void WriteToCliTelnetSocket(char *textP) {
     if (textP == nullptr) return;
     bool isFailureReport = failureReportPending.load() && strstr(textP, kTelnetFailureText) != nullptr;
-    const int socketFd = RelaxedLoad(CliClientSocket); // read once: the host may change it meanwhile
-    bool connected = FlagIsTrue(CliTelnetConnectedB) && RelaxedLoad(CliTelnetEnable) != 0 && socketFd > 0;
+    const int socketFd = SharedGet(CliClientSocket); // read once: the host may change it meanwhile
+    bool connected = SharedIsTrue(CliTelnetConnectedB) && SharedGet(CliTelnetEnable) != 0 && socketFd > 0;
     tSendResult result = connected ? SendBounded(socketFd, textP, strlen(textP)) : tSendResult::kSent;
     bool failed = result == tSendResult::kFailed;
     if (result == tSendResult::kStalled) {

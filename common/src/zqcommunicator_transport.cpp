@@ -129,7 +129,7 @@ tCmRx CmUdpReceive(int socketFd, uint32 len, char *msgP, sockaddr_in *fromP, int
 }
 
 bool CmFromManager(const sockaddr_in &from, int socketFd) {
-    uint32 manager = std::atomic_ref<uint32>(OltMgrHostAddr).load(std::memory_order_relaxed);
+    uint32 manager = SharedGet(OltMgrHostAddr);
     uint32 sender = ntohl(from.sin_addr.s_addr);
     if (manager == 0 || sender == manager) return true;
     CmTrace(eZQ_OLT_MAN_MODULE_EXT_COMMUNICATION, eZQ_CM_TM_API,
@@ -174,7 +174,7 @@ eOsRet InitUdpSocket(int *localSocket, int localPort) {
         *localSocket = 0;
         return eOS_RET_FAILURE;
     }
-    std::atomic_ref<int>(*localSocket).store(descriptor);
+    SharedSetOrdered(*localSocket, descriptor);
     return eOS_RET_SUCCESS;
 }
 
@@ -215,8 +215,8 @@ int UdpReceive(int rcvSocket, uint32 len, char *msgP, struct sockaddr_in *remote
 eOsRet ZqCmMsgSend(uZqCmMsg *msgP, uint16 len) {
     if (msgP == nullptr) return eOS_RET_FAILURE;
     int sendSocket = msgP->reqMsg.msgHdr.msgType == eZQ_CM_MSG_TYPE_ALM_REG
-                         ? CmSocket(CmAlarmSocket)
-                         : CmSocket(CmReqRspSocket);
+                         ? SharedGetOrdered(CmAlarmSocket)
+                         : SharedGetOrdered(CmReqRspSocket);
     if (!ChannelSocketOpen(sendSocket, "ZqCmMsgSend")) return eOS_RET_INVALID_STATE;
     CmTrace(eZQ_OLT_MAN_MODULE_EXT_COMMUNICATION, eZQ_CM_TM_API,
             "ZqCmMsgSend(): sendSocket %d, port %d, ip %x, msgP %p, len %d.\n", sendSocket,
@@ -228,7 +228,7 @@ eOsRet ZqCmMsgSend(uZqCmMsg *msgP, uint16 len) {
 eOsRet ZqCmMsgReceive(uZqCmApiMsg *msgP, eZqCmMsgType msgType) {
     (void)msgType; // every answer, registration answers included, arrives on this socket
     if (msgP == nullptr) return eOS_RET_FAILURE;
-    int rcvSocket = CmSocket(CmReqRspSocket);
+    int rcvSocket = SharedGetOrdered(CmReqRspSocket);
     if (!ChannelSocketOpen(rcvSocket, "ZqCmMsgReceive")) return eOS_RET_INVALID_STATE;
     int64_t deadline = ZqCmNowMs() + ZqCmChannelOptions().receiveTimeoutMs;
     eOsRet result;

@@ -17,7 +17,7 @@ constexpr uint32 kMaxLinkIndex = ONU_TRACE_LINK_NUM - 1;
 static_assert(sizeof onuTraceBitMask == 3 * 2 * 33 * 32, "3 slots, 2 devices, 33 links, 256 ONUs");
 
 // The highest link number accepted: zqSysLinkNumPerDev, and never past the bitmap.
-uint32 MaxLinkId() { return std::min<uint32>(RelaxedLoad(zqSysLinkNumPerDev), kMaxLinkIndex); }
+uint32 MaxLinkId() { return std::min<uint32>(SharedGet(zqSysLinkNumPerDev), kMaxLinkIndex); }
 
 // Bitmap element and bit of an address already known to be inside the bitmap. ONU 0 is word 0,
 // bit 0, like ONU 1.
@@ -48,8 +48,8 @@ void ChangeOnuBit(uint8 slotId, uint8 deviceId, uint8 linkId, uint16 onuId, bool
     }
     // A read-modify-write of one word: two concurrent changes of the same word may lose one.
     uint32 &word = OnuWord(slotId, deviceId, linkId, onuId);
-    uint32 value = RelaxedLoad(word);
-    RelaxedStore(word, set ? (value | OnuBit(onuId)) : (value & ~OnuBit(onuId)));
+    uint32 value = SharedGet(word);
+    SharedSet(word, set ? (value | OnuBit(onuId)) : (value & ~OnuBit(onuId)));
 }
 
 void ChangeLinkBits(uint8 slotId, uint8 deviceId, uint8 linkId, uint32 value) {
@@ -61,7 +61,7 @@ void ChangeLinkBits(uint8 slotId, uint8 deviceId, uint8 linkId, uint32 value) {
         return;
     }
     for (uint32 &word : onuTraceBitMask[slotId][deviceId][linkId].bitMask)
-        RelaxedStore(word, value);
+        SharedSet(word, value);
 }
 
 // The link key of a system-wide ONU address: slot ponId / zqSysLinkNumPerDev + 1, device 1, and
@@ -70,7 +70,7 @@ void ChangeLinkBits(uint8 slotId, uint8 deviceId, uint8 linkId, uint32 value) {
 tZqCmLinkKey OmciLinkKey(tZqOnuId ponOnuId, uint32 *mibLinkP) {
     tZqCmLinkKey key = {0xFF, 1, 0xFF};
     *mibLinkP = 0xFF;
-    uint32 linksPerDev = RelaxedLoad(zqSysLinkNumPerDev);
+    uint32 linksPerDev = SharedGet(zqSysLinkNumPerDev);
     if (linksPerDev == 0) return key;
     uint32 slot = ponOnuId.ponId / linksPerDev + 1;
     uint32 mibLink = 0;
@@ -96,7 +96,7 @@ constexpr tOnuLogForm TraceForm(eSvcModuleId moduleId) {
 }
 
 bool FormSkipped(const tOnuLogForm &form) {
-    return form.guarded && RelaxedLoad(TraceMaskSum) == eZQ_CM_TM_NONE;
+    return form.guarded && SharedGet(TraceMaskSum) == eZQ_CM_TM_NONE;
 }
 
 // Formats the caller's text once and hands it to the extended writer as it stands, so that a
@@ -132,7 +132,18 @@ bool OnuTraceBitIsSet(uint32 slotId, uint32 deviceId, uint32 linkId, uint32 onuI
     if (slotId > kMaxSlotId || deviceId > kMaxDeviceId || linkId > MaxLinkId() ||
         onuId > ONU_TRACE_MAX_ONU_NUM)
         return false;
-    return (RelaxedLoad(OnuWord(slotId, deviceId, linkId, onuId)) & OnuBit(onuId)) != 0;
+    return (SharedGet(OnuWord(slotId, deviceId, linkId, onuId)) & OnuBit(onuId)) != 0;
+}
+
+void OnuTraceClear() {
+    for (tZqOnuTraceMask &entry : OnuTraceMasks) {
+        SharedSet(entry.linkId, static_cast<uint8>(0));
+        SharedSet(entry.onuId, static_cast<uint16>(0));
+    }
+    for (auto &slot : onuTraceBitMask)
+        for (auto &device : slot)
+            for (auto &link : device)
+                for (uint32 &word : link.bitMask) SharedSet(word, 0u);
 }
 
 extern "C" {
@@ -170,19 +181,19 @@ void DisableLinkAllOnuTrace(uint8 slotId, uint8 deviceId, uint8 linkId) {
 }
 
 void OnuTraceSetMask(uint8 linkId, uint16 onuId) {
-    RelaxedStore(OnuTraceMasks[0].linkId, linkId);
-    RelaxedStore(OnuTraceMasks[0].onuId, onuId);
+    SharedSet(OnuTraceMasks[0].linkId, linkId);
+    SharedSet(OnuTraceMasks[0].onuId, onuId);
 }
 
 uint32 OnuTraceGetMask(void) {
-    return static_cast<uint32>(RelaxedLoad(OnuTraceMasks[0].linkId)) * 256 +
-           RelaxedLoad(OnuTraceMasks[0].onuId);
+    return static_cast<uint32>(SharedGet(OnuTraceMasks[0].linkId)) * 256 +
+           SharedGet(OnuTraceMasks[0].onuId);
 }
 
-void OnuTraceSetMaskEnable(eOsBool enableOrNot) { FlagStore(OnuTraceMaskEnable, enableOrNot); }
+void OnuTraceSetMaskEnable(eOsBool enableOrNot) { SharedSet(WordOf(OnuTraceMaskEnable), RawValue(enableOrNot)); }
 
 eOsBool OnuTraceGetMaskEnable(void) {
-    uint32 raw = __atomic_load_n(reinterpret_cast<const uint32 *>(&OnuTraceMaskEnable), __ATOMIC_RELAXED);
+    uint32 raw = SharedGet(WordOf(OnuTraceMaskEnable));
     eOsBool value;
     memcpy(&value, &raw, sizeof value);
     return value;

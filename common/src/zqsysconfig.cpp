@@ -65,6 +65,13 @@ void ZqCmSetBoardFileForTest(const char *pathP) {
     boardFilePath.store(pathP != nullptr ? pathP : BOARD_TYPE_FILE_NAME);
 }
 
+void ZqCmResetBoardForTest() {
+    ZqCmSetBoardFileForTest(nullptr);
+    SharedSet(zqSysLinkNumPerDev, ZQ_SYS_LINK_NUM_PER_DEV_INIT);
+    SharedSet(zqSysOnuNumPerLink_GPON, ZQ_SYS_ONU_NUM_PER_LINK_GPON_INIT);
+    SharedSet(zqSysOnuNumPerLink_XGPON, ZQ_SYS_ONU_NUM_PER_LINK_XGPON_INIT);
+}
+
 eOsRet OltSysInfoInit(void) {
     boardType_t boardType = btUndefined;
     if (GetBoardTypeFromHW(&boardType) != eOS_RET_SUCCESS) {

@@ -65,7 +65,7 @@ int writeToConsole(const char *text) {
 }
 
 void InfoHandlerOut(const char *text) {
-    tOsSysErrorHandler handler = RelaxedLoad(SvcSysInfoHandler);
+    tOsSysErrorHandler handler = SharedGet(SvcSysInfoHandler);
     if (handler != nullptr) handler(const_cast<char *>(text));
 }
 

@@ -8,6 +8,7 @@
 #include <mutex>
 
 #include "oscancel.h"
+#include "osshared.h"
 #include "ostaskend.h"
 #include "oswrap.h"
 #include "svcinternal.h"
@@ -33,28 +34,22 @@ static_assert(kModuleCount == eSVC_MODULE_ID_INVALID, "one module entry per serv
 std::mutex registryMutex;
 std::atomic<uint32> registryVersion{0};
 
-inline uint32 LoadWord(const void *fieldP) {
-    return __atomic_load_n(static_cast<const uint32 *>(fieldP), __ATOMIC_ACQUIRE);
-}
-inline void StoreWord(void *fieldP, uint32 value) {
-    __atomic_store_n(static_cast<uint32 *>(fieldP), value, __ATOMIC_RELEASE);
-}
-
 tSvcTaskInfo LoadTask(const tSvcTaskInfo &entry) {
-    return {LoadWord(&entry.taskId), LoadWord(&entry.queueId), LoadWord(&entry.semId)};
+    return {SharedGetAcquire(entry.taskId), SharedGetAcquire(entry.queueId), SharedGetAcquire(entry.semId)};
 }
 tSvcModuleInfo LoadModule(const tSvcModuleInfo &entry) {
-    return {(eSvcTaskName)LoadWord(&entry.taskName), LoadWord(&entry.queueId), LoadWord(&entry.semId)};
+    return {(eSvcTaskName)SharedGetAcquire(WordOf(entry.taskName)), SharedGetAcquire(entry.queueId),
+            SharedGetAcquire(entry.semId)};
 }
 void StoreTask(tSvcTaskInfo &entry, const tSvcTaskInfo &value) {
-    StoreWord(&entry.taskId, value.taskId);
-    StoreWord(&entry.queueId, value.queueId);
-    StoreWord(&entry.semId, value.semId);
+    SharedSetRelease(entry.taskId, value.taskId);
+    SharedSetRelease(entry.queueId, value.queueId);
+    SharedSetRelease(entry.semId, value.semId);
 }
 void StoreModule(tSvcModuleInfo &entry, const tSvcModuleInfo &value) {
-    StoreWord(&entry.taskName, (uint32)value.taskName);
-    StoreWord(&entry.queueId, value.queueId);
-    StoreWord(&entry.semId, value.semId);
+    SharedSetRelease(WordOf(entry.taskName), (uint32)value.taskName);
+    SharedSetRelease(entry.queueId, value.queueId);
+    SharedSetRelease(entry.semId, value.semId);
 }
 
 // Runs read() until it ran while no registration was in progress, and returns what it gave.
@@ -97,7 +92,7 @@ bool SvcModuleRouteRead(eSvcModuleId moduleId, const char *operationP, tSvcModul
     *routeP = RegistryRead([moduleId] {
         const tSvcModuleInfo module = LoadModule(SvcModuleTable[moduleId]);
         const uint32 task = (uint32)module.taskName;
-        const tOsQueueId taskQueueId = task < kTaskCount ? LoadWord(&SvcTaskTable[task].queueId) : OS_QUEUE_ID_INVALID;
+        const tOsQueueId taskQueueId = task < kTaskCount ? SharedGetAcquire(SvcTaskTable[task].queueId) : OS_QUEUE_ID_INVALID;
         return tSvcModuleRoute{module, taskQueueId};
     });
     return true;
@@ -133,7 +128,7 @@ void SvcTaskEnded(void) {
     {
         RegistryWrite registry;
         for (tSvcTaskInfo &task : SvcTaskTable) {
-            if (LoadWord(&task.taskId) == self) StoreWord(&task.taskId, 0);
+            if (SharedGetAcquire(task.taskId) == self) SharedSetRelease(task.taskId, 0);
         }
     }
     SvcTickRelease();
@@ -155,8 +150,8 @@ tOsSemId TaskUpSemId;
 // handler is stored whole, since tasks may be printing through it.
 eOsRet SvcInit(tOsSysErrorHandler sysErrorHandler, tOsSysErrorHandler sysInfoHandler) {
     OsWrapSetTaskEndHook(SvcTaskEnded);
-    if (sysErrorHandler != nullptr) std::atomic_ref(SvcSysErrorHandler).store(sysErrorHandler);
-    if (sysInfoHandler != nullptr) std::atomic_ref(SvcSysInfoHandler).store(sysInfoHandler);
+    if (sysErrorHandler != nullptr) SharedSetOrdered(SvcSysErrorHandler, sysErrorHandler);
+    if (sysInfoHandler != nullptr) SharedSetOrdered(SvcSysInfoHandler, sysInfoHandler);
 
     eOsRet rc = OsWrap__SemCreate((char *)"SLEEP", 0, &SleepSemId);
     if (rc != eOS_RET_SUCCESS) {
@@ -180,7 +175,7 @@ eOsRet SvcInit(tOsSysErrorHandler sysErrorHandler, tOsSysErrorHandler sysInfoHan
 void SvcTaskModuleInit(void) {
     RegistryWrite registry;
     for (tSvcTaskInfo &task : SvcTaskTable) {
-        StoreTask(task, {LoadWord(&task.taskId), OS_QUEUE_ID_INVALID, OS_SEM_ID_INVALID});
+        StoreTask(task, {SharedGetAcquire(task.taskId), OS_QUEUE_ID_INVALID, OS_SEM_ID_INVALID});
     }
     for (tSvcModuleInfo &module : SvcModuleTable) {
         StoreModule(module, {eSVC_TASK_NAME_INVALID, OS_QUEUE_ID_INVALID, OS_SEM_ID_INVALID});
@@ -223,7 +218,7 @@ eOsRet SvcModuleReg(eSvcModuleId moduleId, eSvcTaskName taskName, tOsQueueId que
                    queueId);
     }
     RegistryWrite registry;
-    const tOsSemId semId = hasTask && hasQueue ? LoadWord(&SvcTaskTable[taskName].semId) : OS_SEM_ID_INVALID;
+    const tOsSemId semId = hasTask && hasQueue ? SharedGetAcquire(SvcTaskTable[taskName].semId) : OS_SEM_ID_INVALID;
     StoreModule(SvcModuleTable[moduleId], {taskName, queueId, semId});
     return eOS_RET_SUCCESS;
 }
@@ -256,13 +251,13 @@ eOsBool SvcIsTaskName(eSvcTaskName taskName) {
         OsMajorLog("SvcIsTaskName(): Invalid task name: T%d.\n", taskName);
         return eOS_BOOL_FALSE;
     }
-    return LoadWord(&SvcTaskTable[taskName].taskId) == OsWrap__TaskId() ? eOS_BOOL_TRUE : eOS_BOOL_FALSE;
+    return SharedGetAcquire(SvcTaskTable[taskName].taskId) == OsWrap__TaskId() ? eOS_BOOL_TRUE : eOS_BOOL_FALSE;
 }
 
 eSvcTaskName SvcGetTaskName(void) {
     const tOsTaskId self = OsWrap__TaskId();
     for (uint32 i = 0; i < kTaskCount; i++) {
-        if (LoadWord(&SvcTaskTable[i].taskId) == self) return (eSvcTaskName)i;
+        if (SharedGetAcquire(SvcTaskTable[i].taskId) == self) return (eSvcTaskName)i;
     }
     return eSVC_TASK_NAME_INVALID;
 }

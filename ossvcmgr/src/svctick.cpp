@@ -4,6 +4,7 @@
 #include <atomic>
 #include <cstdint>
 
+#include "osshared.h"
 #include "oswrap.h"
 #include "svcinternal.h"
 #include "uint64.h"
@@ -17,18 +18,6 @@ static_assert(SVC_TMCB_TABLE_SIZE == eSVC_TASK_NAME_INVALID, "one tick per servi
 
 std::atomic<tSvcUpTimeClock> testUpTimeClock{nullptr};
 
-// An entry's owner is written once, by the claim, and read by every task that looks for its own
-// entry; both go through atomic accesses so that two tasks claiming at once get an entry each.
-uint32 LoadOwner(tSvcTmcb &tmcb) {
-    return std::atomic_ref<uint32>(tmcb.taskId).load(std::memory_order_acquire);
-}
-
-bool ClaimOwner(tSvcTmcb &tmcb, tOsTaskId self) {
-    uint32 expected = 0;
-    return std::atomic_ref<uint32>(tmcb.taskId)
-        .compare_exchange_strong(expected, self, std::memory_order_acq_rel);
-}
-
 unsigned PrintablePointer(const void *p) { return (unsigned)(uintptr_t)p; }
 
 } // namespace
@@ -36,7 +25,7 @@ unsigned PrintablePointer(const void *p) { return (unsigned)(uintptr_t)p; }
 void SvcTickRelease(void) {
     const tOsTaskId self = OsWrap__TaskId();
     for (tSvcTmcb &tmcb : SvcTmcb) {
-        if (LoadOwner(tmcb) != self) continue;
+        if (SharedGetAcquire(tmcb.taskId) != self) continue;
         // Only this task uses its entry; the owner goes last, so a task claiming the entry next
         // finds it clean.
         tmcb.periodic = eOS_BOOL_FALSE;
@@ -45,7 +34,7 @@ void SvcTickRelease(void) {
         tmcb.callback = nullptr;
         tmcb.userDataP = nullptr;
         tmcb.missedTicks = 0;
-        std::atomic_ref<uint32>(tmcb.taskId).store(0, std::memory_order_release);
+        SharedSetRelease(tmcb.taskId, 0);
         return;
     }
 }
@@ -62,10 +51,12 @@ extern "C" {
 tSvcTmcb *SvcTickGetTaskTmcb(void) {
     const tOsTaskId self = OsWrap__TaskId();
     for (tSvcTmcb &tmcb : SvcTmcb) {
-        if (LoadOwner(tmcb) == self) return &tmcb;
+        if (SharedGetAcquire(tmcb.taskId) == self) return &tmcb;
     }
     for (tSvcTmcb &tmcb : SvcTmcb) {
-        if (LoadOwner(tmcb) == 0 && ClaimOwner(tmcb, self)) return &tmcb;
+        // An entry's owner is written by the claim, one atomic exchange, so that two tasks claiming
+        // at once get an entry each.
+        if (SharedGetAcquire(tmcb.taskId) == 0 && SharedClaim(tmcb.taskId, 0, self)) return &tmcb;
     }
     OsMajorLog("SvcTickGetTaskTmcb(): No more tSvcTmcb: TI%d.\n", self);
     return nullptr;

@@ -11,6 +11,7 @@
 #include <unistd.h>
 
 #include <chrono>
+#include <cstddef>
 #include <cstring>
 #include <string>
 #include <vector>
@@ -40,15 +41,36 @@ inline Bytes Pattern(size_t n, uint8_t seed) {
     return bytes;
 }
 
-// Offsets of the wire format the tests read.
-constexpr size_t kTransactionId = 24, kAsync = 26, kOperType = 28, kResType = 32, kResId = 36,
-                 kKey = 40, kRes = 96, kRet = 1168, kExt = 1640;
+// Offsets of the wire format the tests read and write, taken from the message structures, so that
+// a datagram built here follows the layout the library sends and parses.
+constexpr size_t kSrcModule = offsetof(tZqOltMsgHdr, srcModuleId),
+                 kDstModule = offsetof(tZqOltMsgHdr, dstModuleId),
+                 kSrcTask = offsetof(tZqOltMsgHdr, srcTaskId),
+                 kDstTask = offsetof(tZqOltMsgHdr, dstTaskId),
+                 kMsgType = offsetof(tZqOltMsgHdr, msgType),
+                 kManagerId = offsetof(tZqOltMsgHdr, managerId),
+                 kTransactionId = offsetof(tZqOltMsgHdr, transactionId),
+                 kAsync = offsetof(tZqOltMsgHdr, async);
+constexpr size_t kOperType = offsetof(tZqCmReqMsg, operType), kResType = offsetof(tZqCmReqMsg, resType),
+                 kResId = offsetof(tZqCmReqMsg, resId), kKey = offsetof(tZqCmReqMsg, dbKey),
+                 kRes = offsetof(tZqCmReqMsg, res), kRet = offsetof(tZqCmRspMsg, ret),
+                 kExt = offsetof(tZqCmSwdlMsg, onuUpgradeTaskAndResult);
+// An alarm registration: who subscribes, and how.
+constexpr size_t kRegManagerId = offsetof(tZqCmAlarmRegInfo, managerId),
+                 kRegAddress = offsetof(tZqCmAlarmRegInfo, ipAddress),
+                 kRegPort = offsetof(tZqCmAlarmRegInfo, port),
+                 kRegType = offsetof(tZqCmAlarmRegInfo, regType),
+                 kRegFilter = offsetof(tZqCmAlarmRegInfo, alarmFilterInfo);
+// The registration type an answer to a registration carries in its record.
+constexpr size_t kAnswerRegType = kRes + offsetof(tZqCmAlarmRegInfo, regType);
+// An alarm's sequence number.
+constexpr size_t kAlarmSeqNo = offsetof(tZqCmAlarmMsg, alarmInfo) + offsetof(tZqCmAlarmInfo, alarmSeqNo);
 
 // The response the peer's store would give, with the request's transaction id and fields.
 inline Bytes ResponseTo(const Bytes &request, eOsRet ret = eOS_RET_SUCCESS, size_t length = 1640) {
     Bytes response(length, 0);
     memcpy(response.data(), request.data(), std::min<size_t>(kRes, request.size()));
-    SetField<uint32_t>(response, 16, eZQ_CM_MSG_TYPE_RSP);
+    SetField<uint32_t>(response, kMsgType, eZQ_CM_MSG_TYPE_RSP);
     SetField<uint32_t>(response, kRet, ret);
     response.resize(length);
     return response;
@@ -80,7 +102,11 @@ class CmTest : public ::testing::Test {
         extEntityAlarmUdpPort = 0;
         ZqCmSetBoardFileForTest("/nonexistent/board-file");
     }
-    void TearDown() override { rktest::QuiesceTrace(); }
+    // The channel and the trace facility end, so that the next test starts them anew.
+    void TearDown() override {
+        EXPECT_TRUE(ZqCmStopChannelForTest()) << "the channel's tasks did not end";
+        rktest::EndTrace();
+    }
 
     // Brings the channel up against the peer (which answers READY by default).
     void StartChannel() {

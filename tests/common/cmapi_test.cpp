@@ -112,11 +112,11 @@ TEST_F(CmRequestTest, EachMemberSendsItsOwnDatagramByteForByte) {
         const Bytes &d = sent.datagram;
         ASSERT_EQ(d.size(), s.length);
         Bytes expected(s.length, 0);
-        SetField<uint32_t>(expected, 0, eZQ_OLT_MAN_MODULE_EXT_SNMP);
-        SetField<uint32_t>(expected, 4, eZQ_OLT_MAN_MODULE_SVC);
-        SetField<uint32_t>(expected, 8, OsWrap__TaskId());
-        SetField<uint32_t>(expected, 12, 0xFFFFFFFFu);
-        SetField<uint32_t>(expected, 16, eZQ_CM_MSG_TYPE_REQ);
+        SetField<uint32_t>(expected, kSrcModule, eZQ_OLT_MAN_MODULE_EXT_SNMP);
+        SetField<uint32_t>(expected, kDstModule, eZQ_OLT_MAN_MODULE_SVC);
+        SetField<uint32_t>(expected, kSrcTask, OsWrap__TaskId());
+        SetField<uint32_t>(expected, kDstTask, 0xFFFFFFFFu);
+        SetField<uint32_t>(expected, kMsgType, eZQ_CM_MSG_TYPE_REQ);
         SetField<uint16_t>(expected, kTransactionId, tid);
         SetField<uint16_t>(expected, kAsync, s.async);
         SetField<uint32_t>(expected, kOperType, s.operType);
@@ -143,7 +143,8 @@ TEST_F(CmRequestTest, ReadinessPollRequestCarriesOnlyTheStatusMask) {
     });
     Bytes expected(1640, 0);
     const std::vector<std::pair<size_t, uint32_t>> words = {
-        {0, 1}, {4, 13}, {8, OsWrap__TaskId()}, {12, 0xFFFFFFFFu}, {16, 1}, {28, 4}, {32, 1}, {36, 80}, {40, 1}, {96, 0x400}};
+        {kSrcModule, 1}, {kDstModule, 13}, {kSrcTask, OsWrap__TaskId()}, {kDstTask, 0xFFFFFFFFu}, {kMsgType, 1},
+        {kOperType, 4}, {kResType, 1}, {kResId, 80}, {kKey, 1}, {kRes, 0x400}};
     for (auto [offset, value] : words) SetField<uint32_t>(expected, offset, value);
     EXPECT_EQ(sent.datagram, expected);
 }
@@ -222,8 +223,8 @@ TEST_F(CmRequestTest, ResponsesThatDoNotEchoTheRequestAreDroppedAndCountedUntilT
         {"resId 38 for 104", 2, 104, kResId, 38},
         {"resId 6 for 36", 2, 36, kResId, 6},
         {"resId of a count", 3, 6, kResId, 7},
-        {"an alarm", 0, 6, 16, eZQ_CM_MSG_TYPE_ALM},
-        {"a request", 3, 6, 16, eZQ_CM_MSG_TYPE_REQ},
+        {"an alarm", 0, 6, kMsgType, eZQ_CM_MSG_TYPE_ALM},
+        {"a request", 3, 6, kMsgType, eZQ_CM_MSG_TYPE_REQ},
     };
     SetCliDisplayMode(eOS_BOOL_TRUE); // the API traces reach the host's line sink
     CmTraceSetMask(eZQ_OLT_MAN_MODULE_EXT_CML_API, eZQ_CM_TM_API);

@@ -92,7 +92,7 @@ class CmAsyncTest : public CmTest {
     // A response datagram for an operation, as the manager would send it to the request socket.
     static Bytes Response(uint32_t operType, uint16_t tid, eOsRet ret, size_t length = 2448) {
         Bytes r(length, 0);
-        SetField<uint32_t>(r, 16, eZQ_CM_MSG_TYPE_RSP);
+        SetField<uint32_t>(r, kMsgType, eZQ_CM_MSG_TYPE_RSP);
         SetField<uint16_t>(r, kTransactionId, tid);
         SetField<uint32_t>(r, kOperType, operType);
         SetField<uint32_t>(r, kResType, eZQ_CMAPI_RES_TYPE_ONU);
@@ -180,7 +180,7 @@ TEST_F(CmAsyncTest, UndeliverableResponsesAreLoggedAndDropped) {
     ASSERT_EQ(ZqCmApi__SetMode(eZQ_CMAPI_MODE_ASYNC, &table), eOS_RET_SUCCESS);
     callbackResult = eOS_RET_FAILURE;
     Bytes alarmOnWrongSocket = Response(4, 1, eOS_RET_SUCCESS);
-    SetField<uint32_t>(alarmOnWrongSocket, 16, eZQ_CM_MSG_TYPE_ALM);
+    SetField<uint32_t>(alarmOnWrongSocket, kMsgType, eZQ_CM_MSG_TYPE_ALM);
     Deliver(alarmOnWrongSocket);
     Deliver(Response(10, 2, eOS_RET_SUCCESS));
     Deliver(Response(8, 3, eOS_RET_SUCCESS));
@@ -260,16 +260,16 @@ TEST_F(CmAsyncTest, AlarmRegistrationIsLaidOutAndAnsweredThroughTheAlarmTask) {
     ASSERT_TRUE(peer_.WaitForRequests(1, 2s));
     Bytes d = peer_.Requests().front().bytes;
     ASSERT_EQ(d.size(), 1640u);
-    EXPECT_EQ(Field<uint32_t>(d, 4), eZQ_OLT_MAN_MODULE_ALM);
-    EXPECT_EQ(Field<uint32_t>(d, 12), 0xFFFFFFFFu);
-    EXPECT_EQ(Field<uint32_t>(d, 16), eZQ_CM_MSG_TYPE_ALM_REG);
-    EXPECT_EQ(Field<uint32_t>(d, 20), 0u);
+    EXPECT_EQ(Field<uint32_t>(d, kDstModule), eZQ_OLT_MAN_MODULE_ALM);
+    EXPECT_EQ(Field<uint32_t>(d, kDstTask), 0xFFFFFFFFu);
+    EXPECT_EQ(Field<uint32_t>(d, kMsgType), eZQ_CM_MSG_TYPE_ALM_REG);
+    EXPECT_EQ(Field<uint32_t>(d, kManagerId), 0u);
     EXPECT_EQ(Field<uint16_t>(d, kTransactionId), 77);
-    EXPECT_EQ(Field<uint32_t>(d, 28), 0x11223344u);
-    EXPECT_EQ(Field<uint32_t>(d, 32), 0x7F000001u);
-    EXPECT_EQ(Field<uint16_t>(d, 36), 0x5566);
-    EXPECT_EQ(Field<uint32_t>(d, 40), eZQ_CMAPI_ALARM_REG_TYPE_REG);
-    EXPECT_EQ(memcmp(d.data() + 44, &info.alarmFilterInfo, 36), 0);
+    EXPECT_EQ(Field<uint32_t>(d, kRegManagerId), 0x11223344u);
+    EXPECT_EQ(Field<uint32_t>(d, kRegAddress), 0x7F000001u);
+    EXPECT_EQ(Field<uint16_t>(d, kRegPort), 0x5566);
+    EXPECT_EQ(Field<uint32_t>(d, kRegType), eZQ_CMAPI_ALARM_REG_TYPE_REG);
+    EXPECT_EQ(memcmp(d.data() + kRegFilter, &info.alarmFilterInfo, 36), 0);
     EXPECT_TRUE(rktest::HandlerTexts().WaitFor("Redirecting ALM REG/UNREG message to extEntityReqRspUdpPort.\n"));
     EXPECT_EQ(peer_.Subscribers(), 1u);
     EXPECT_EQ(ZqCmApi__AlarmUnRegister(78, info), eOS_RET_SUCCESS);
@@ -294,19 +294,19 @@ TEST_F(CmAsyncTest, RegistrationWaitsThreeTimesAndTakesALateAnswerAtTheSecond) {
 }
 
 TEST_F(CmAsyncTest, RegistrationTakesOnlyAResponseOfItsOwnRegTypeWithinItsThreeWaits) {
-    constexpr size_t kRegType = 136; // res.alarmRegInfo.regType
+    const uint16_t requestPortNumber = extEntityReqRspUdpPort;
     // Before the honest answer: an unregistration answer (through the alarm task, which forwards
     // it) and a response without a registration type (straight to the request port).
-    peer_.SetResponder([](const oltmgr::Datagram &d, oltmgr::Store &s) {
+    peer_.SetResponder([requestPortNumber](const oltmgr::Datagram &d, oltmgr::Store &s) {
         std::vector<oltmgr::Reply> replies = oltmgr::DefaultReplies(d, s);
         if (replies.empty()) return replies;
         oltmgr::Reply otherType = replies[0], plain = replies[0];
-        SetField<uint32_t>(otherType.bytes, kRegType, eZQ_CMAPI_ALARM_REG_TYPE_UNREG);
+        SetField<uint32_t>(otherType.bytes, kAnswerRegType, eZQ_CMAPI_ALARM_REG_TYPE_UNREG);
         SetField<uint32_t>(otherType.bytes, kRet, eOS_RET_OLT_INVALID_OPER);
-        SetField<uint32_t>(plain.bytes, kRegType, 0);
+        SetField<uint32_t>(plain.bytes, kAnswerRegType, 0);
         SetField<uint32_t>(plain.bytes, kRet, eOS_RET_OLT_UNKNOWN_OPER);
         sockaddr_in requestPort = d.from;
-        requestPort.sin_port = htons(extEntityReqRspUdpPort);
+        requestPort.sin_port = htons(requestPortNumber);
         plain.to = requestPort;
         return std::vector<oltmgr::Reply>{otherType, plain, replies[0]};
     });
@@ -324,7 +324,7 @@ TEST_F(CmAsyncTest, RegistrationTakesOnlyAResponseOfItsOwnRegTypeWithinItsThreeW
     peer_.SetResponder([](const oltmgr::Datagram &d, oltmgr::Store &s) {
         std::vector<oltmgr::Reply> replies;
         for (oltmgr::Reply reply : oltmgr::DefaultReplies(d, s)) {
-            SetField<uint32_t>(reply.bytes, kRegType, eZQ_CMAPI_ALARM_REG_TYPE_UNREG);
+            SetField<uint32_t>(reply.bytes, kAnswerRegType, eZQ_CMAPI_ALARM_REG_TYPE_UNREG);
             for (int i = 0; i < 25; ++i, reply.delay += 100ms) replies.push_back(reply);
         }
         return replies;
@@ -355,13 +355,12 @@ TEST_F(CmAsyncTest, InAsynchronousModeRegistrationAnswersWithoutACallbackAreDrop
     ASSERT_EQ(ZqCmApi__SetMode(eZQ_CMAPI_MODE_ASYNC, &table), eOS_RET_SUCCESS);
     // Both answers, then a response of no registration type that prints a line once the alarm
     // task has read them, all from one socket in this order.
-    constexpr size_t kRegType = 136; // res.alarmRegInfo.regType
     const uint32_t regTypes[] = {eZQ_CMAPI_ALARM_REG_TYPE_REG, eZQ_CMAPI_ALARM_REG_TYPE_UNREG, 0};
     for (uint32_t regType : regTypes) {
         Bytes answer(1640, 0);
-        SetField<uint32_t>(answer, 16, eZQ_CM_MSG_TYPE_RSP);
+        SetField<uint32_t>(answer, kMsgType, eZQ_CM_MSG_TYPE_RSP);
         SetField<uint16_t>(answer, kTransactionId, static_cast<uint16_t>(5 + regType));
-        SetField<uint32_t>(answer, kRegType, regType);
+        SetField<uint32_t>(answer, kAnswerRegType, regType);
         ASSERT_TRUE(peer_.SendTo(extEntityAlarmUdpPort, answer.data(), answer.size()));
     }
     EXPECT_TRUE(rktest::HandlerTexts().WaitFor("Received unknown response type: T5, RT0.\n"));
@@ -405,12 +404,12 @@ eOsRet AlarmHandler(uZqCmMsg *msgP) {
 
 TEST_F(CmAsyncTest, AlarmsAndEventsReachTheHandlerOnceEachInArrivalOrder) {
     Bytes longAlarm(1100, 0x77), shortEvent(40, 0);
-    SetField<uint32_t>(longAlarm, 16, eZQ_CM_MSG_TYPE_ALM);
-    SetField<uint32_t>(shortEvent, 16, eZQ_CM_MSG_TYPE_EVT);
+    SetField<uint32_t>(longAlarm, kMsgType, eZQ_CM_MSG_TYPE_ALM);
+    SetField<uint32_t>(shortEvent, kMsgType, eZQ_CM_MSG_TYPE_EVT);
     // A response of no registration type prints a line: it fences what the task read before it.
     auto fence = [&](uint16_t tid) {
         Bytes unknown(1640, 0);
-        SetField<uint32_t>(unknown, 16, eZQ_CM_MSG_TYPE_RSP);
+        SetField<uint32_t>(unknown, kMsgType, eZQ_CM_MSG_TYPE_RSP);
         SetField<uint16_t>(unknown, kTransactionId, tid);
         EXPECT_TRUE(peer_.SendTo(extEntityAlarmUdpPort, unknown.data(), unknown.size()));
         EXPECT_TRUE(rktest::HandlerTexts().WaitFor(
@@ -422,7 +421,7 @@ TEST_F(CmAsyncTest, AlarmsAndEventsReachTheHandlerOnceEachInArrivalOrder) {
     ASSERT_EQ(itCmApi__RegisterAlarmHandler(AlarmHandler), eOS_RET_SUCCESS);
     EXPECT_EQ(itCmApi__RegisterAlarmHandler(nullptr), eOS_RET_INVALID_ARG);
     for (int i = 0; i < 3; ++i) {
-        SetField<uint32_t>(longAlarm, 56, i);
+        SetField<uint32_t>(longAlarm, kAlarmSeqNo, i);
         ASSERT_TRUE(peer_.SendTo(extEntityAlarmUdpPort, longAlarm.data(), longAlarm.size()));
     }
     ASSERT_TRUE(peer_.SendTo(extEntityAlarmUdpPort, shortEvent.data(), shortEvent.size()));
@@ -430,8 +429,8 @@ TEST_F(CmAsyncTest, AlarmsAndEventsReachTheHandlerOnceEachInArrivalOrder) {
     fence(9);
     std::lock_guard lock(alarmsMutex);
     ASSERT_EQ(alarms.size(), 4u) << "the foreign sender's alarm is dropped";
-    for (int i = 0; i < 3; ++i) EXPECT_EQ(Field<uint32_t>(alarms[i], 56), static_cast<uint32_t>(i));
-    EXPECT_EQ(Field<uint32_t>(alarms[3], 16), eZQ_CM_MSG_TYPE_EVT);
+    for (int i = 0; i < 3; ++i) EXPECT_EQ(Field<uint32_t>(alarms[i], kAlarmSeqNo), static_cast<uint32_t>(i));
+    EXPECT_EQ(Field<uint32_t>(alarms[3], kMsgType), eZQ_CM_MSG_TYPE_EVT);
     EXPECT_EQ(std::count(alarms[3].begin() + 40, alarms[3].end(), 0), 1600) << "no bytes of the earlier alarm";
 }
 

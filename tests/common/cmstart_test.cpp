@@ -6,8 +6,10 @@
 #include <filesystem>
 #include <fstream>
 #include <functional>
+#include <thread>
 
 #include "cm_fixture.h"
+#include "oswraplx.h"
 
 namespace {
 
@@ -146,7 +148,7 @@ TEST_F(CmTest, PortsLeftAtZeroAreChosenByTheSystemHeldAloneAndKnownBeforeTheStar
     std::vector<oltmgr::Datagram> sent = peer_.Requests();
     ASSERT_EQ(sent.size(), 1u);
     EXPECT_EQ(ntohs(sent[0].from.sin_port), alarm);
-    EXPECT_EQ(Field<uint16_t>(sent[0].bytes, 36), alarm);
+    EXPECT_EQ(Field<uint16_t>(sent[0].bytes, kRegPort), alarm);
     EXPECT_EQ(peer_.Subscribers(), 1u);
 }
 
@@ -360,6 +362,53 @@ TEST_F(CmTest, MsgReceiveTakesTheManagersDatagramOnlyAndTellsEmptyFromQuiet) {
     EXPECT_EQ(ZqCmMsgReceive(&msg, eZQ_CM_MSG_TYPE_RSP), eOS_RET_TIME_OUT);
     EXPECT_GE(std::chrono::steady_clock::now() - start, 100ms);
     EXPECT_EQ(std::count(bytes, bytes + sizeof msg, 0), 2448) << "cleared before each wait";
+}
+
+// The stop wakes both tasks out of their longest waits, in either mode, and leaves nothing of the
+// channel behind: no task entry, no socket on its ports, no callbacks or counts; the channel then
+// starts again and answers.
+TEST_F(CmTest, AStoppedChannelLeavesNothingBehindAndStartsAgain) {
+    static tZqCmApiCallback table = {};
+    for (eZqCmApiMode mode : {eZQ_CMAPI_MODE_SYNC, eZQ_CMAPI_MODE_ASYNC}) {
+        SCOPED_TRACE(mode);
+        const int tasksBefore = OWData.numOfTasks;
+        StartChannel();
+        for (auto slot : {&tZqCmApiCallback::createRsp, &tZqCmApiCallback::setRsp, &tZqCmApiCallback::getRsp,
+                          &tZqCmApiCallback::getFirstRsp, &tZqCmApiCallback::getNextRsp})
+            table.*slot = [](uint16, eZqCmApiResType, eZqCmApiResId, uZqCmKey, void *, eOsRet) { return eOS_RET_SUCCESS; };
+        table.deleteRsp = [](uint16, eZqCmApiResType, eZqCmApiResId, uZqCmKey, eOsRet) { return eOS_RET_SUCCESS; };
+        table.getNumInstanceRsp = [](uint16, eZqCmApiResType, eZqCmApiResId, sint16) { return eOS_RET_SUCCESS; };
+        ASSERT_EQ(ZqCmApi__SetMode(mode, &table), eOS_RET_SUCCESS);
+        uZqCmRes record = {};
+        (void)ZqCmApi__GetReq(1, eZQ_CMAPI_RES_TYPE_ONU, eZQ_CMAPI_RES_ID_EQPT_ONU_CONFIG, uZqCmKey{}, &record);
+        tZqCmChannelOptions waits = ZqCmChannelOptions();
+        waits.receiveTimeoutMs = 60000; // both tasks sit in a minute's wait
+        ZqCmSetChannelOptions(waits);
+        const uint16_t ports[] = {extEntityReqRspUdpPort, extEntityAlarmUdpPort};
+        std::this_thread::sleep_for(50ms);
+        const auto start = std::chrono::steady_clock::now();
+        ASSERT_TRUE(ZqCmStopChannelForTest());
+        EXPECT_LT(std::chrono::steady_clock::now() - start, 5s) << "the tasks were woken, not timed out";
+        EXPECT_EQ(OWData.numOfTasks, tasksBefore);
+        EXPECT_EQ(CmReqRspSocket + CmAlarmSocket, 0);
+        for (uint16_t port : ports) {
+            int holder = socket(AF_INET, SOCK_DGRAM, 0);
+            sockaddr_in address = {};
+            address.sin_family = AF_INET;
+            address.sin_port = htons(port);
+            EXPECT_EQ(bind(holder, reinterpret_cast<sockaddr *>(&address), sizeof address), 0) << "port " << port;
+            close(holder);
+        }
+        EXPECT_EQ(ZqCmApi__GetMode(), eZQ_CMAPI_MODE_SYNC);
+        EXPECT_EQ(ZqCmApiCallback.getRsp, nullptr);
+        EXPECT_EQ(CmApiUdpSentCnt + CmApiUdpRcvCnt, 0u);
+        EXPECT_EQ(extEntityReqRspUdpPort + extEntityAlarmUdpPort + oltMgrUdpPort, 0);
+        SetUp(); // the endpoints and short waits again
+    }
+    StartChannel();
+    uZqCmRes record = {};
+    EXPECT_EQ(ZqCmApi__GetReq(3, eZQ_CMAPI_RES_TYPE_ONU, eZQ_CMAPI_RES_ID_EQPT_ONU_CONFIG, uZqCmKey{}, &record),
+              eOS_RET_OLT_NO_INSTANCE_EXISTS);
 }
 
 // One row: what the board file holds, and what detection makes of it.

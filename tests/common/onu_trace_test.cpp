@@ -13,7 +13,7 @@ using rktest::WaitForText;
 
 class OnuTraceTest : public ::testing::Test {
   protected:
-    void TearDown() override { rktest::QuiesceTrace(); }
+    void TearDown() override { rktest::EndTrace(); }
     void SetUp() override {
         rktest::StartTrace();
         // Invalid addresses are reported at warning level.

@@ -78,7 +78,7 @@ class TelnetTest : public ::testing::Test {
     void TearDown() override {
         // The trace task may be reading the switch while it writes a record.
         __atomic_store_n(&CliTelnetConnectedB, eOS_BOOL_FALSE, __ATOMIC_RELAXED);
-        rktest::QuiesceTrace();
+        rktest::EndTrace();
         close(connection_.client);
         if (connection_.server >= 0) close(connection_.server);
     }

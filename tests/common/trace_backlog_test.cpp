@@ -127,7 +127,7 @@ class TraceBacklogTest : public ::testing::Test {
     void TearDown() override {
         ReleaseTraceTask();
         sink.delayMicroseconds = 0;
-        rktest::QuiesceTrace();
+        rktest::EndTrace();
     }
     uint64_t Delivered() const { return sink.delivered.load() - deliveredBefore_; }
     uint64_t DroppedHere() const { return Dropped() - droppedBefore_; }

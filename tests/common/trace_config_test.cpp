@@ -15,7 +15,7 @@ namespace {
 class TraceConfigTest : public ::testing::Test {
   protected:
     void SetUp() override { SvcSysInfoHandler = rktest::CaptureInfoHandler; }
-    void TearDown() override { rktest::QuiesceTrace(); }
+    void TearDown() override { rktest::EndTrace(); }
 };
 
 TEST_F(TraceConfigTest, SumIsTheOrOfAllMasksAfterEveryChange) {
@@ -176,6 +176,29 @@ TEST_F(TraceConfigTest, InitTraceLeavesTheStartUpState) {
                 for (uint32 word : onuTraceBitMask[slot][device][link].bitMask)
                     EXPECT_EQ(word, open ? 0xFFFFFFFFu : 0u) << slot << "/" << device << "/" << link;
             }
+}
+
+// The reset writes what was queued before it, then leaves the facility as before the first
+// InitTrace: nothing queued, every setting at its first value, and a later InitTrace starts anew.
+TEST_F(TraceConfigTest, ResetWritesTheBacklogThenLeavesTheFacilityAsAtProcessStart) {
+    rktest::StartTrace();
+    enablelog();
+    OnuTraceSetMask(3, 17);
+    OnuTraceSetMaskEnable(eOS_BOOL_TRUE);
+    OnuTraceSetMaskEnable(eOS_BOOL_FALSE);
+    for (int i = 0; i < 50; ++i) CriticalLog("backlog %d\n", i);
+    ASSERT_TRUE(TraceResetForTest());
+    EXPECT_EQ(rktest::SyslogLines().Count("backlog 49"), 1u) << "the queued records were written first";
+    EXPECT_EQ(LogTraceInitDone, eOS_BOOL_FALSE);
+    EXPECT_EQ(TraceMaskSum | CmTraceMaskSum | TraceDropCnt | traceFieldBitMask | OnuTraceGetMask(), 0u);
+    EXPECT_EQ(TraceLevel, eZQ_TL_INFO);
+    EXPECT_EQ(LogLevel, eZQ_LL_MAJOR);
+    const uint32 blocks = MemAllocCnt;
+    CriticalLog("after reset\n");
+    EXPECT_EQ(MemAllocCnt, blocks) << "nothing is queued before InitTrace";
+    rktest::StartTrace();
+    rktest::DrainTraceQueue();
+    EXPECT_TRUE(TraceResetForTest());
 }
 
 TEST_F(TraceConfigTest, DumpAfterInitTraceShowsErrAndCritical) {

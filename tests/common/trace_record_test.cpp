@@ -33,7 +33,7 @@ std::string Location(uint32 line, const char *funcP) {
 
 class TraceRecordTest : public ::testing::Test {
   protected:
-    void TearDown() override { rktest::QuiesceTrace(); }
+    void TearDown() override { rktest::EndTrace(); }
     void SetUp() override { rktest::StartTrace(); }
 };
 
@@ -309,7 +309,12 @@ TEST_F(TraceRecordTest, TraceTaskWritesEveryRecordToSyslogAndTheSinks) {
     EXPECT_EQ(syslogLine, sinkLine + "\n");
 }
 
-TEST(TraceBeforeInitTest, QueuedWritersDropEverythingButCmTracesAreWritten) {
+class TraceBeforeInitTest : public ::testing::Test {
+  protected:
+    void TearDown() override { rktest::EndTrace(); }
+};
+
+TEST_F(TraceBeforeInitTest, QueuedWritersDropEverythingButCmTracesAreWritten) {
     ASSERT_EQ(OsWrap__Init(nullptr), eOS_RET_SUCCESS);
     SetCliDisplayMode(eOS_BOOL_TRUE);
     TraceSetMask(eSVC_MODULE_ID_PM, eZQ_CM_TM_API);

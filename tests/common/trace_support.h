@@ -11,11 +11,14 @@
 #include <thread>
 
 #include "capture.h"
+#include "isolation.h"
 #include "probes.h"
 #include "oswrap.h"
 #include "svc.h"
 #include "svcsyslog.h"
 #include "zqcmtrace.h"
+#include "zqcm_internal.h"
+#include "zqcmtrace_hooks.h"
 
 namespace rktest {
 
@@ -70,6 +73,19 @@ inline void QuiesceTrace() {
     SetCliShowOltLog(eOS_BOOL_FALSE);
     TraceSetLevel(eZQ_TL_DEBUG);
     DrainTraceQueue();
+}
+
+// Called at the end of every test that may have started the trace task: the trace task writes what
+// was queued and ends, and the trace facility, the board limits and the wrapper's switches are back
+// as a process
+// starts with, so that the next test starts them anew with empty captures. Fails the test when
+// the trace task does not end.
+inline void EndTrace() {
+    EXPECT_TRUE(TraceResetForTest()) << "the trace task did not end";
+    ZqCmResetBoardForTest(); // the board limits bound the ONU filters
+    ResetWrapperSettings();
+    for (TextCapture *captureP : {&SyslogLines(), &BllLines(), &HandlerTexts(), &LogReports()})
+        captureP->Clear();
 }
 
 // The drops the trace task's summary records in capture add up to; each record reads

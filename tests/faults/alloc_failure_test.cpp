@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "cm_fixture.h"
+#include "svcinternal.h"
 #include "svcmsg.h"
 #include "svctick.h"
 #include "timerdef.h"
@@ -49,9 +50,18 @@ class AllocFailureTest : public CmTest, public ::testing::WithParamInterface<uin
         rktest::CaptureLogReports();
         rktest::QuiesceTrace();
         ASSERT_TRUE(rktest::WaitForNoLiveBlocks());
+        allocCalls = 0, refused = 0, hookLive = 0; // each case counts its own
         OsWrap__RegisterMemHandleFunc(FailingAlloc, CountingFree);
         rktest::LogReports().Clear();
         failEvery = GetParam();
+    }
+    // Stops refusing, and gives back what the service layer keeps for the test thread (its tick,
+    // its registrations and its belts) before the channel and the trace task end.
+    void TearDown() override {
+        failEvery = 0;
+        SvcTaskEnded();
+        SvcTimerTestReset();
+        CmTest::TearDown();
     }
     // Stops refusing, lets the trace task write what is queued, and checks that every refusal was
     // reported and that the library's count and the hook's agree on the blocks still live.
@@ -220,14 +230,15 @@ eOsRet FailingDelete(uint16, eZqCmApiResType, eZqCmApiResId, uZqCmKey, eOsRet) {
 eOsRet FailingCount(uint16, eZqCmApiResType, eZqCmApiResId, sint16) { return eOS_RET_FAILURE; }
 
 TEST_P(AllocFailureTest, CmReceivePathsDeliverEveryAnswerAndAlarmWhileTheirRecordsLoseBlocks) {
+    answers = 0, alarms = 0;
     StartChannel();
     tZqCmApiCallback table = {FailingAnswer, FailingDelete, FailingAnswer, FailingAnswer, FailingAnswer,
                               FailingAnswer, FailingAnswer, FailingAnswer, FailingCount, nullptr, nullptr};
     ASSERT_EQ(ZqCmApi__SetMode(eZQ_CMAPI_MODE_ASYNC, &table), eOS_RET_SUCCESS);
     ASSERT_EQ(itCmApi__RegisterAlarmHandler([](uZqCmMsg *) { return ++alarms, eOS_RET_SUCCESS; }), eOS_RET_SUCCESS);
     Bytes unknown(1640, 0), alarm(1640, 0);
-    SetField<uint32_t>(unknown, 16, 99);
-    SetField<uint32_t>(alarm, 16, eZQ_CM_MSG_TYPE_ALM);
+    SetField<uint32_t>(unknown, kMsgType, 99);
+    SetField<uint32_t>(alarm, kMsgType, eZQ_CM_MSG_TYPE_ALM);
     for (uint16_t tid = 0; tid < 30; ++tid) {
         uZqCmRes record = {};
         ASSERT_EQ(ZqCmApi__GetReq(tid, eZQ_CMAPI_RES_TYPE_ONU, eZQ_CMAPI_RES_ID_EQPT_ONU_CONFIG, uZqCmKey{}, &record),

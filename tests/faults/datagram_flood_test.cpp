@@ -156,7 +156,7 @@ TEST_F(DatagramFloodTest, ADatagramWithTheRightTransactionThatIsNoResponseIsNotT
         SCOPED_TRACE(msgType);
         peer_.SetResponder([msgType](const oltmgr::Datagram &d, oltmgr::Store &) {
             Bytes impostor = ResponseTo(d.bytes, eOS_RET_OLT_UNKNOWN_ENTITY);
-            SetField<uint32_t>(impostor, 16, msgType);
+            SetField<uint32_t>(impostor, kMsgType, msgType);
             return std::vector<oltmgr::Reply>{Now(impostor), Now(ResponseTo(d.bytes, eOS_RET_SUCCESS))};
         });
         uZqCmRes record = {};

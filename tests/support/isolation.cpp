@@ -37,11 +37,11 @@ TableSnapshot SnapshotTables() {
     }
     snapshot.sems.resize(OS_MAX_SEMAPHORES + 1);
     for (uint32 id = 1; id <= OS_MAX_SEMAPHORES; ++id) {
-        snapshot.sems[id] = LoadAcquire(OWData.scbArray[id].busy) == eOS_BOOL_TRUE;
+        snapshot.sems[id] = SharedGetAcquire(OWData.scbArray[id].busy) == eOS_BOOL_TRUE;
     }
     snapshot.queues.resize(OS_MAX_QUEUES + 1);
     for (uint32 id = 1; id <= OS_MAX_QUEUES; ++id) {
-        snapshot.queues[id] = LoadAcquire(OWData.qcbArray[id - 1].busy) == eOS_BOOL_TRUE;
+        snapshot.queues[id] = SharedGetAcquire(OWData.qcbArray[id - 1].busy) == eOS_BOOL_TRUE;
     }
     snapshot.threads = ThreadCount();
     return snapshot;
@@ -69,7 +69,7 @@ void EndWhatWasMadeSince(const TableSnapshot &before) {
         }
     }
     for (uint32 id = 1; id <= OS_MAX_SEMAPHORES; ++id) {
-        if (now.sems[id] && !before.sems[id] && LoadAcquire(OWData.scbArray[id].busy) == eOS_BOOL_TRUE) {
+        if (now.sems[id] && !before.sems[id] && SharedGetAcquire(OWData.scbArray[id].busy) == eOS_BOOL_TRUE) {
             (void)Eventually([id] { return OsWrap__SemDelete(id) != eOS_RET_INVALID_STATE; });
         }
     }

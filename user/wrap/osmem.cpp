@@ -29,8 +29,6 @@ static_assert(sizeof(MemDebugRecord) / sizeof(MemDebugRecord[0]) == OS_MAX_MEM_R
 static_assert(sizeof(tMemRecord::timeStamp) == 17 && sizeof(tMemRecord::fileName) == 21,
               "record text fields");
 
-inline std::atomic_ref<uint32> AllocCount() { return std::atomic_ref<uint32>(MemAllocCnt); }
-
 } // namespace
 
 extern "C" {
@@ -39,7 +37,7 @@ void *OsWrap__AllocExt(uint32 size, char *fileName, uint32 lineNo, uint32 cntTyp
     const uint32 total = size + kHeaderSize;
     tMsgBlock *headerP = nullptr;
     if (total >= size) { // a size whose total wraps 32 bits is refused
-        tOsSysMemAllocHandler allocP = LoadAcquire(OsMemAlloc);
+        tOsSysMemAllocHandler allocP = SharedGetAcquire(OsMemAlloc);
         headerP = static_cast<tMsgBlock *>(allocP != nullptr ? allocP(total) : malloc(total));
     }
     if (headerP == nullptr) {
@@ -47,9 +45,9 @@ void *OsWrap__AllocExt(uint32 size, char *fileName, uint32 lineNo, uint32 cntTyp
         return nullptr;
     }
     headerP->signature = static_cast<sint32>(OS_MSG_SIGNATURE_LIVE);
-    AllocCount().fetch_add(1, std::memory_order_relaxed);
+    SharedIncrement(MemAllocCnt);
     void *memP = headerP + 1;
-    if (LoadAcquire(MemRecordFlag) != 0 && cntType != 0) MemRecordAdd(memP, size, fileName, lineNo);
+    if (SharedGetAcquire(MemRecordFlag) != 0 && cntType != 0) MemRecordAdd(memP, size, fileName, lineNo);
     return memP;
 }
 
@@ -67,29 +65,29 @@ void OsWrap__FreeExt(void *memP, char *fileName, uint32 lineNo, uint32 cntType) 
         OsMajorLog("OsWrap__Free(): Corrupted or Freed Memory 0x%x\n", Addr32(memP));
         return;
     }
-    if (LoadAcquire(MemRecordFlag) != 0 && cntType != 0) MemRecordRemove(memP);
+    if (SharedGetAcquire(MemRecordFlag) != 0 && cntType != 0) MemRecordRemove(memP);
     headerP->signature = static_cast<sint32>(OS_MSG_SIGNATURE_FREED);
-    tOsSysMemFreeHandler freeP = LoadAcquire(OsMemFree);
+    tOsSysMemFreeHandler freeP = SharedGetAcquire(OsMemFree);
     if (freeP != nullptr) {
         freeP(headerP);
     } else {
         free(headerP);
     }
-    AllocCount().fetch_sub(1, std::memory_order_relaxed);
+    SharedDecrement(MemAllocCnt);
 }
 
 void OsWrap__RegisterMemHandleFunc(tOsSysMemAllocHandler memAllocFuncP, tOsSysMemFreeHandler memFreeFuncP) {
-    StoreRelease(OsMemAlloc, memAllocFuncP != nullptr ? memAllocFuncP : static_cast<tOsSysMemAllocHandler>(malloc));
-    StoreRelease(OsMemFree, memFreeFuncP != nullptr ? memFreeFuncP : static_cast<tOsSysMemFreeHandler>(free));
+    SharedSetRelease(OsMemAlloc, memAllocFuncP != nullptr ? memAllocFuncP : static_cast<tOsSysMemAllocHandler>(malloc));
+    SharedSetRelease(OsMemFree, memFreeFuncP != nullptr ? memFreeFuncP : static_cast<tOsSysMemFreeHandler>(free));
 }
 
 void ShowMemAllocCnt(void) {
-    SvcPrintf("Memory Allocation Count %u.\n", AllocCount().load(std::memory_order_relaxed));
+    SvcPrintf("Memory Allocation Count %u.\n", SharedGet(MemAllocCnt));
 }
 
 // ---- allocation records ---------------------------------------------------------------------------
 
-void MemRecordStart(uint32 flag) { StoreRelease(MemRecordFlag, flag); }
+void MemRecordStart(uint32 flag) { SharedSetRelease(MemRecordFlag, flag); }
 
 void MemRecordAdd(void *memP, uint32 size, char *fileName, uint32 lineNo) {
     // "Www Mmm dd hh:mm:ss yyyy\n": the 15 characters after the weekday.

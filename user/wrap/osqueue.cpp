@@ -14,7 +14,7 @@ inline bool QueueIdInRange(tOsQueueId queueId) { return queueId >= 1 && queueId 
 // True for an id that names a queue in existence right now; send and receive take no table lock.
 inline bool QueueIsLive(tOsQueueId queueId) {
     return QueueIdInRange(queueId) &&
-           LoadAcquire(OWData.qcbArray[queueId - 1].busy) == eOS_BOOL_TRUE;
+           SharedGetAcquire(OWData.qcbArray[queueId - 1].busy) == eOS_BOOL_TRUE;
 }
 
 inline tMsgBlock *HeaderOf(tOsMsg msg) { return static_cast<tMsgBlock *>(msg) - 1; }
@@ -117,7 +117,7 @@ eOsRet QueueCreateLocked(char *nameP, tOsQueueId *queueIdP, const char *reportsP
     qcb.lastP = nullptr;
     qcb.count = 0;
     OsCopyName(qcb.name, nameP);
-    StoreRelease(qcb.busy, eOS_BOOL_TRUE); // the block is complete before the id is live
+    SharedSetRelease(qcb.busy, eOS_BOOL_TRUE); // the block is complete before the id is live
     OWData.numOfQueues += 1;
     *queueIdP = static_cast<tOsQueueId>(index + 1);
     return eOS_RET_SUCCESS;
@@ -130,13 +130,13 @@ eOsRet QueueDeleteLocked(tQcb &qcb, tMsgBlock **messagesP) {
     // lock, so none uses the semaphore once it is deleted or its id is handed out again.
     {
         MutexGuard guard(ListLock(qcb));
-        StoreRelease(qcb.busy, eOS_BOOL_FALSE);
+        SharedSetRelease(qcb.busy, eOS_BOOL_FALSE);
     }
     // A task still waiting to receive keeps the semaphore, and so the queue, alive; a semaphore that
     // cannot be deleted leaves the queue as it was, its messages included.
     const eOsRet semRet = OsWrap__SemDelete(qcb.semId);
     if (semRet != eOS_RET_SUCCESS) {
-        StoreRelease(qcb.busy, eOS_BOOL_TRUE);
+        SharedSetRelease(qcb.busy, eOS_BOOL_TRUE);
         return semRet;
     }
     {
@@ -246,7 +246,7 @@ eOsRet OsWrap__QueueSend(tOsQueueId dstQueueId, tOsMsg msg) {
     bool wake = false;
     {
         MutexGuard guard(&scb.semMutex);
-        live = LoadAcquire(qcb.busy) == eOS_BOOL_TRUE; // false when deleted since the check above
+        live = SharedGetAcquire(qcb.busy) == eOS_BOOL_TRUE; // false when deleted since the check above
         if (live) {
             AppendLocked(qcb, blockP);
             wake = SemGiveLocked(scb);
@@ -276,7 +276,7 @@ eOsRet OsWrap__QueueRcv(tOsQueueId queueId, tOsMsg *msgP, sint32 timeout) {
     // The wait is a cancellation point: its cleanup handler gives semMutex back, so no guard here.
     tScb &scb = OWData.scbArray[qcb.semId];
     MutexLock(&scb.semMutex);
-    const bool live = LoadAcquire(qcb.busy) == eOS_BOOL_TRUE; // false when deleted since the check above
+    const bool live = SharedGetAcquire(qcb.busy) == eOS_BOOL_TRUE; // false when deleted since the check above
     const eOsRet waitRet = live ? SemTakeLocked(scb, timeout) : eOS_RET_INVALID_ARG;
     bool countOk = true;
     tMsgBlock *blockP = waitRet == eOS_RET_SUCCESS ? TakeFirstLocked(qcb, &countOk) : nullptr;

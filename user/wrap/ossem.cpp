@@ -13,7 +13,7 @@ inline bool SemIdInRange(tOsSemId semId) { return semId >= 1 && semId <= OS_MAX_
 
 // True for an id that names a semaphore in existence right now.
 inline bool SemIsLive(tOsSemId semId) {
-    return SemIdInRange(semId) && LoadAcquire(OWData.scbArray[semId].busy) == eOS_BOOL_TRUE;
+    return SemIdInRange(semId) && SharedGetAcquire(OWData.scbArray[semId].busy) == eOS_BOOL_TRUE;
 }
 
 // Runs when a waiting task is cancelled: the condition wait has taken semMutex back.
@@ -69,7 +69,7 @@ eOsRet SemCreateLocked(const char *nameP, uint16 initialCount, tOsSemId *semIdP,
     scb.semCount = initialCount;
     scb.waiters = 0;
     OsCopyName(scb.name, nameP);
-    StoreRelease(scb.busy, eOS_BOOL_TRUE); // the block is complete before the id is live
+    SharedSetRelease(scb.busy, eOS_BOOL_TRUE); // the block is complete before the id is live
     OWData.numOfSems += 1;
     *semIdP = semId;
     return eOS_RET_SUCCESS;
@@ -84,20 +84,20 @@ eOsRet SemDeleteLocked(tOsSemId semId, tSemRefusal *refusalP) {
     {
         MutexGuard guard(&scb.semMutex);
         if (scb.waiters != 0) return eOS_RET_INVALID_STATE;
-        StoreRelease(scb.busy, eOS_BOOL_FALSE);
+        SharedSetRelease(scb.busy, eOS_BOOL_FALSE);
     }
     // A release that gave its unit before the semaphore was marked dead may still be signalling.
-    while (std::atomic_ref<sint32>(scb.signalling).load(std::memory_order_acquire) != 0) sched_yield();
+    while (SharedGetAcquire(scb.signalling) != 0) sched_yield();
 
     if (OsWrapTestFailureDue(OsWrapTestSemDestroyFailAt) || pthread_mutex_destroy(&scb.semMutex) != 0) {
-        StoreRelease(scb.busy, eOS_BOOL_TRUE);
+        SharedSetRelease(scb.busy, eOS_BOOL_TRUE);
         refusalP->textP = "OsWrap__SemCreate(): pthread_mutex_destroy() failed.\n";
         return eOS_RET_FAILURE;
     }
     if (pthread_cond_destroy(&scb.condVar) != 0) {
         // Keep the semaphore usable: it still exists.
         (void)MutexCreate(&scb.semMutex);
-        StoreRelease(scb.busy, eOS_BOOL_TRUE);
+        SharedSetRelease(scb.busy, eOS_BOOL_TRUE);
         refusalP->textP = "OsWrap__SemCreate(): pthread_cond_destroy() failed.\n";
         return eOS_RET_FAILURE;
     }
@@ -166,13 +166,13 @@ eOsRet SemTakeLocked(tScb &scb, sint32 timeout) {
 bool SemGiveLocked(tScb &scb) {
     scb.semCount += 1;
     if (scb.waiters == 0) return false;
-    std::atomic_ref<sint32>(scb.signalling).fetch_add(1, std::memory_order_relaxed);
+    SharedIncrement(scb.signalling);
     return true;
 }
 
 void SemWake(tScb &scb) {
     pthread_cond_signal(&scb.condVar);
-    std::atomic_ref<sint32>(scb.signalling).fetch_sub(1, std::memory_order_release);
+    SharedDecrementRelease(scb.signalling);
 }
 
 void SemReportWaitFailure() {
@@ -232,7 +232,7 @@ void OsWrap__SemRelease(tOsSemId semId) {
     bool wake = false;
     {
         MutexGuard guard(&scb.semMutex);
-        live = LoadAcquire(scb.busy) == eOS_BOOL_TRUE;
+        live = SharedGetAcquire(scb.busy) == eOS_BOOL_TRUE;
         wake = live && SemGiveLocked(scb);
     }
     if (wake) SemWake(scb);
@@ -247,7 +247,7 @@ eOsRet OsWrap__SemWait(tOsSemId semId, sint32 timeout) {
     tScb &scb = OWData.scbArray[semId];
     // The wait is a cancellation point: its cleanup handler gives semMutex back, so no guard here.
     MutexLock(&scb.semMutex);
-    const bool live = LoadAcquire(scb.busy) == eOS_BOOL_TRUE;
+    const bool live = SharedGetAcquire(scb.busy) == eOS_BOOL_TRUE;
     const eOsRet result = live ? SemTakeLocked(scb, timeout) : eOS_RET_INVALID_ARG;
     MutexUnlock(&scb.semMutex);
     if (!live) OsMajorLog("OsWrap__SemWait(): Invalid semaphore Id: S%d.\n", static_cast<int>(semId));

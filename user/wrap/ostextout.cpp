@@ -122,13 +122,13 @@ char oltDebugTempP[4096];
 
 void OsWrap__TextOut(char *textP) {
     if (textP == nullptr) return;
-    if (FlagIsTrue(ConsoleOutputModeB)) {
+    if (SharedIsTrue(ConsoleOutputModeB)) {
         fputs(textP, stdout);
         fflush(stdout);
     }
-    if (FlagIsTrue(FileOutputModeB)) WriteToFile(textP);
+    if (SharedIsTrue(FileOutputModeB)) WriteToFile(textP);
     WriteToCliTelnetSocket(textP);
-    if (FlagIsTrue(OutPutCliB) || FlagIsTrue(OltLogToCliB))
+    if (SharedIsTrue(OutPutCliB) || SharedIsTrue(OltLogToCliB))
         LineBufferAdd(textP);
 }
 
@@ -169,12 +169,12 @@ eOsRet OpenLogFile(char *prefixP) {
 }
 
 void SetDisplayMode(eOsBool consoleOutputModeB, eOsBool fileOutputModeB) {
-    FlagStore(ConsoleOutputModeB, consoleOutputModeB);
-    FlagStore(FileOutputModeB, fileOutputModeB);
+    SharedSet(WordOf(ConsoleOutputModeB), RawValue(consoleOutputModeB));
+    SharedSet(WordOf(FileOutputModeB), RawValue(fileOutputModeB));
 }
 
-void SetCliDisplayMode(eOsBool outPutCliB) { FlagStore(OutPutCliB, outPutCliB); }
+void SetCliDisplayMode(eOsBool outPutCliB) { SharedSet(WordOf(OutPutCliB), RawValue(outPutCliB)); }
 
-void SetCliShowOltLog(eOsBool outPutCliB) { FlagStore(OltLogToCliB, outPutCliB); }
+void SetCliShowOltLog(eOsBool outPutCliB) { SharedSet(WordOf(OltLogToCliB), RawValue(outPutCliB)); }
 
 } // extern "C"

@@ -4,6 +4,7 @@
 #include <errno.h>
 #include <stdlib.h>
 #include <string.h>
+#include <unistd.h>
 
 #include "ostaskend.h"
 #include "svc.h"
@@ -98,6 +99,13 @@ eOsRet TaskCreateLocked(const char *nameP, void (*entryPoint)(void), int schedPr
     return eOS_RET_SUCCESS;
 }
 
+// Removes the entry at index, gtMutex held: later entries move down one place, keeping their order.
+void TaskEntryRemoveLocked(int index) {
+    for (int i = index; i + 1 < OWData.numOfTasks; ++i) OWData.tcbArray[i] = OWData.tcbArray[i + 1];
+    memset(&OWData.tcbArray[OWData.numOfTasks - 1], 0, sizeof(tTcb));
+    OWData.numOfTasks -= 1;
+}
+
 // Removes the task's entry and cancels its thread unless it ended, gtMutex held; on a refusal, or
 // for an unknown task, says why in *reasonP.
 eOsRet TaskDeleteLocked(tOsTaskId taskId, const char **reasonP) {
@@ -116,16 +124,38 @@ eOsRet TaskDeleteLocked(tOsTaskId taskId, const char **reasonP) {
         *reasonP = "pthread_cancel fail";
         return eOS_RET_FAILURE;
     }
-    // Later entries move down one place, keeping their order.
-    for (int i = index; i + 1 < OWData.numOfTasks; ++i) OWData.tcbArray[i] = OWData.tcbArray[i + 1];
-    memset(&OWData.tcbArray[OWData.numOfTasks - 1], 0, sizeof(tTcb));
-    OWData.numOfTasks -= 1;
+    TaskEntryRemoveLocked(index);
     return eOS_RET_SUCCESS;
+}
+
+// The entry of the task with this id whose entry function has returned, gtMutex held; -1 for none.
+int EndedTaskIndexOf(tOsTaskId taskId) {
+    for (int i = 0; i < OWData.numOfTasks; ++i) {
+        const tTcb &tcb = OWData.tcbArray[i];
+        if (LowId(tcb.taskId) == taskId && tcb.ended == eOS_BOOL_TRUE) return i;
+    }
+    return -1;
 }
 
 } // namespace
 
 void OsWrapSetTaskEndHook(tOsTaskEndHook hook) { taskEndHook.store(hook, std::memory_order_release); }
+
+bool OsWrapRemoveEndedTask(tOsTaskId taskId, uint32 timeoutMs) {
+    for (uint32 waitedMs = 0;; ++waitedMs) {
+        {
+            MutexGuard guard(&OWData.gtMutex);
+            const int index = EndedTaskIndexOf(taskId);
+            if (index >= 0) {
+                (void)pthread_attr_destroy(&OWData.tcbArray[index].attr);
+                TaskEntryRemoveLocked(index);
+                return true;
+            }
+        }
+        if (waitedMs >= timeoutMs) return false;
+        usleep(1000);
+    }
+}
 
 void OsCopyName(char *dstP, const char *srcP) {
     strncpy(dstP, srcP, OS_MAX_NAME_LEN);
@@ -233,8 +263,8 @@ eOsRet OsWrap__Init(tOsSysErrorHandler sysErrorHandler) {
         }
         if (failedP == nullptr) {
             clock_gettime(CLOCK_MONOTONIC, &OWData.bootTime);
-            StoreRelease(OsMemAlloc, static_cast<tOsSysMemAllocHandler>(malloc));
-            StoreRelease(OsMemFree, static_cast<tOsSysMemFreeHandler>(free));
+            SharedSetRelease(OsMemAlloc, static_cast<tOsSysMemAllocHandler>(malloc));
+            SharedSetRelease(OsMemFree, static_cast<tOsSysMemFreeHandler>(free));
             initDone = true;
         }
     }

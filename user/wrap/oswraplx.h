@@ -29,7 +29,7 @@ struct tTcb {
 // One semaphore control block; entry n of scbArray is semaphore n.
 struct tScb {
     char name[OS_MAX_NAME_LEN + 1];
-    eOsBool busy; // TRUE while the semaphore exists (read without gsMutex through LoadAcquire)
+    eOsBool busy; // TRUE while the semaphore exists (read without gsMutex through SharedGetAcquire)
     uint32 semId;
     pthread_cond_t condVar;
     pthread_mutex_t semMutex; // guards semCount and waiters
@@ -37,7 +37,7 @@ struct tScb {
     pthread_condattr_t condAttr;
     sint32 waiters; // threads blocked in OsWrap__SemWait; a semaphore with waiters is not deleted
     // Releases between giving a unit (under semMutex) and their signal (after unlocking); deletion
-    // waits for them. Accessed through std::atomic_ref.
+    // waits for them. Accessed through osshared.h.
     sint32 signalling;
 };
 
@@ -45,7 +45,7 @@ struct tScb {
 struct tQcb {
     char name[OS_MAX_NAME_LEN + 1];
     sint32 count;
-    eOsBool busy; // TRUE while the queue exists (read without gqMutex through LoadAcquire)
+    eOsBool busy; // TRUE while the queue exists (read without gqMutex through SharedGetAcquire)
     tOsSemId semId;
     pthread_mutex_t qMutex; // serialises flushing and deleting the queue
     // The list and count are guarded by the semMutex of the queue's semaphore, so that a send or a
