@@ -52,6 +52,10 @@ bool PollReady(uint16 transactionId, bool *answeredP) {
     }
 }
 
+// The receive buffer asked for the alarm socket: about 2,500 alarms, a quarter of a second of a
+// storm of 10,000 a second.
+constexpr int kAlarmReceiveBufferBytes = 4 << 20;
+
 // Closes a socket of a start that failed and leaves 0 in its variable, as a failed open does: a
 // retried start opens it anew, and no stale socket stays bound to the port to take its datagrams.
 void CloseChannelSocket(int &socketFd) {
@@ -99,6 +103,12 @@ eOsRet OpenChannel() {
         SvcPrintf("ZqCmCommunicatorStart(): InitUdpSocket(): CmAlarmSocket failed.\r\n");
         return undo(result);
     }
+    // An alarm storm must outlast a moment in which the alarm task is not scheduled: the system's
+    // usual receive buffer holds about a hundred alarms. The system caps the size asked for at its
+    // own limit, and a smaller buffer still works, so a refusal is only traced.
+    int alarmBuffer = kAlarmReceiveBufferBytes;
+    if (setsockopt(SharedGetOrdered(CmAlarmSocket), SOL_SOCKET, SO_RCVBUF, &alarmBuffer, sizeof alarmBuffer) != 0)
+        SvcPrintf("ZqCmCommunicatorStart(): CmAlarmSocket keeps its receive buffer: error %d.\n", errno);
     if (!CmCreateWakeSignal()) result = eOS_RET_FAILURE;
     if (result == eOS_RET_SUCCESS)
         result = OsWrap__TaskCreate(const_cast<char *>("CommunicatorRxTask"), CommunicatorRxTask,

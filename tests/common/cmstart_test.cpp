@@ -3,6 +3,7 @@
 #include <sys/resource.h>
 
 #include <algorithm>
+#include <cstdio>
 #include <filesystem>
 #include <fstream>
 #include <functional>
@@ -132,6 +133,20 @@ TEST_F(CmTest, PortsLeftAtZeroAreChosenByTheSystemHeldAloneAndKnownBeforeTheStar
     EXPECT_NE(request, 0);
     EXPECT_NE(alarm, 0);
     EXPECT_NE(request, alarm);
+    // The alarm socket asks for a large receive buffer: it holds at least what the system allows
+    // (the system reports twice the size it grants).
+    int rcvbuf = 0, usual = 0;
+    socklen_t size = sizeof rcvbuf;
+    ASSERT_EQ(getsockopt(CmAlarmSocket, SOL_SOCKET, SO_RCVBUF, &rcvbuf, &size), 0);
+    ASSERT_EQ(getsockopt(CmReqRspSocket, SOL_SOCKET, SO_RCVBUF, &usual, &size), 0);
+    long limit = 0;
+    if (FILE *max = std::fopen("/proc/sys/net/core/rmem_max", "r")) {
+        if (std::fscanf(max, "%ld", &limit) != 1) limit = 0;
+        std::fclose(max);
+    }
+    if (limit > usual / 2) {
+        EXPECT_GE(rcvbuf, std::min(2 * limit, 8L << 20)) << "the alarm socket kept the usual buffer";
+    }
     EXPECT_EQ(BoundPort(CmReqRspSocket), request);
     EXPECT_EQ(BoundPort(CmAlarmSocket), alarm);
     for (int fd : {CmReqRspSocket, CmAlarmSocket}) {

@@ -2,6 +2,7 @@
 // dropped answer is a time-out in the client's counters, and an answer sent twice is read once
 // without confusing the request after it. The emulator runs as a child process on loopback.
 #include "cm_fixture.h"
+#include "osshared.h"
 #include "sim_process.h"
 
 namespace {
@@ -39,7 +40,7 @@ uZqCmKey Onu(uint8_t link, uint16_t onu) {
 
 TEST_F(ManagerFaultsTest, EveryDroppedAnswerIsOneTimeOutInTheClientsCounters) {
     StartAgainst({"--drop", "40", "--onus", "2"});
-    const uint32_t failedBefore = CmCounter(CmApiUdpRcvFailCnt);
+    const uint32_t failedBefore = SharedGet(CmApiUdpRcvFailCnt);
     int timedOut = 0, answered = 0;
     for (uint16_t tid = 1; tid <= 20; ++tid) {
         uZqCmRes record = {};
@@ -49,10 +50,10 @@ TEST_F(ManagerFaultsTest, EveryDroppedAnswerIsOneTimeOutInTheClientsCounters) {
     }
     EXPECT_GT(timedOut, 0);
     EXPECT_GT(answered, 0);
-    EXPECT_EQ(CmCounter(CmApiUdpRcvFailCnt) - failedBefore, static_cast<uint32_t>(timedOut));
+    EXPECT_EQ(SharedGet(CmApiUdpRcvFailCnt) - failedBefore, static_cast<uint32_t>(timedOut));
     // The readiness polls of the start met the same chance: every answer the emulator dropped is
     // a wait the client gave up, and no other wait was given up.
-    EXPECT_EQ(FaultTotal(*sim_, "dropped"), CmCounter(CmApiUdpRcvFailCnt));
+    EXPECT_EQ(FaultTotal(*sim_, "dropped"), SharedGet(CmApiUdpRcvFailCnt));
 }
 
 TEST_F(ManagerFaultsTest, AnAnswerSentTwiceIsReadOnceAndTheNextRequestGetsItsOwnAnswer) {
@@ -78,7 +79,7 @@ TEST_F(ManagerFaultsTest, AnAnswerSentTwiceIsReadOnceAndTheNextRequestGetsItsOwn
     }
     EXPECT_EQ(serials, (std::vector<std::string>{"SIMU00010001", "SIMU00010002", "SIMU00010003", "SIMU00020001",
                                                   "SIMU00020002", "SIMU00020003"}));
-    EXPECT_EQ(CmCounter(CmApiUdpRcvFailCnt), 0u) << "no request waited in vain";
+    EXPECT_EQ(SharedGet(CmApiUdpRcvFailCnt), 0u) << "no request waited in vain";
     EXPECT_GE(FaultTotal(*sim_, "sent twice"), serials.size() + 1);
 }
 
