@@ -719,6 +719,7 @@ TEST_F(CmctlTest, MistakesNameTheClosestCommandResourceFieldOrValue) {
     const Case cases[] = {
         {{"stauts"}, "unknown command 'stauts'; did you mean status?"},
         {{"lst"}, "did you mean list?"},
+        {{"lsit"}, "did you mean list?"}, // two letters swapped are one slip, not two
         {{"frobnicate"}, ""},
         {{"get", "EQPT_ONU_CONFG", "--key", "onu=1/1/3/1"},
          "unknown resource 'EQPT_ONU_CONFG'; did you mean EQPT_ONU_CONFIG?"},
