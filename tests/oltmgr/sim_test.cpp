@@ -577,11 +577,17 @@ std::string Hex(const Bytes &bytes) {
     return text;
 }
 
-TEST(SimDbTest, TheStoreSurvivesRestartsSavedOnDbSaveAndAtSigtermAndIsNoOtherProgramsMeanwhile) {
+// A scratch folder for the database files of one test, and a client to ask the emulator.
+class SimDbTest : public testing::Test {
+  protected:
+    void SetUp() override { ASSERT_FALSE(dir.path.empty()); }
+
     ScratchDir dir;
-    ASSERT_FALSE(dir.path.empty());
     std::string db = dir.File("store.db");
     Client client;
+};
+
+TEST_F(SimDbTest, TheStoreSurvivesRestartsSavedOnDbSaveAndAtSigtermAndIsNoOtherProgramsMeanwhile) {
     {
         Sim sim({"--db", db});
         ASSERT_NE(sim.port, 0);
@@ -631,11 +637,7 @@ TEST(SimDbTest, TheStoreSurvivesRestartsSavedOnDbSaveAndAtSigtermAndIsNoOtherPro
     EXPECT_EQ(WalkOnuIds(client, sim.port), (std::vector<int>{5, 9})) << "saved at SIGTERM";
 }
 
-TEST(SimDbTest, ABatchTheFileRefusesIsKeptAndWrittenLaterAndASaveMeanwhileReportsFailure) {
-    ScratchDir dir;
-    ASSERT_FALSE(dir.path.empty());
-    std::string db = dir.File("store.db");
-    Client client;
+TEST_F(SimDbTest, ABatchTheFileRefusesIsKeptAndWrittenLaterAndASaveMeanwhileReportsFailure) {
     Sim sim({"--db", db});
     ASSERT_NE(sim.port, 0);
     ASSERT_EQ(Ret(client.Exchange(sim.port, Request(eZQ_CM_OPER_TYPE_CREATE, 6, OnuKey(7), OnuRecord(7), 1))),
@@ -663,15 +665,11 @@ TEST(SimDbTest, ABatchTheFileRefusesIsKeptAndWrittenLaterAndASaveMeanwhileReport
     EXPECT_EQ(WalkOnuIds(client, restarted.port), (std::vector<int>{7, 8})) << "the refused batch came later";
 }
 
-TEST(SimDbTest, AFileOfTheEarlierSettingsLoadsAndIsConvertedOnce) {
-    ScratchDir dir;
-    ASSERT_FALSE(dir.path.empty());
-    std::string db = dir.File("old.db");
+TEST_F(SimDbTest, AFileOfTheEarlierSettingsLoadsAndIsConvertedOnce) {
     // 4 KiB pages, a rollback journal and no vacuum, as the whole-file saves left it.
     WithSqlite(db, "PRAGMA page_size = 4096;" + kTable + "INSERT INTO instances VALUES (6, x'" +
                        Hex(BytesOf(OnuKey(3))) + "', x'" + Hex(OnuRecord(3)) + "');");
     ASSERT_EQ(QueryText(db, "PRAGMA page_size"), "4096");
-    Client client;
     {
         Sim sim({"--db", db});
         ASSERT_NE(sim.port, 0);
@@ -691,9 +689,7 @@ TEST(SimDbTest, AFileOfTheEarlierSettingsLoadsAndIsConvertedOnce) {
     EXPECT_EQ(WalkOnuIds(client, sim.port), (std::vector<int>{3, 4}));
 }
 
-TEST(SimDbTest, DamagedOrUnreadableDbFilesEndWithStatus1AndTheReason) {
-    ScratchDir dir;
-    ASSERT_FALSE(dir.path.empty());
+TEST_F(SimDbTest, DamagedOrUnreadableDbFilesEndWithStatus1AndTheReason) {
     const std::string &table = kTable;
     const std::string key = "zeroblob(52)";
     const struct {
