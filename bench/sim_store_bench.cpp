@@ -88,7 +88,10 @@ class Requests {
     Requests(Store &store, uint32_t operType, const std::vector<Instance> &records, const std::vector<size_t> &order)
         : thread_([this, &store, operType, &records, &order] { Run(store, operType, records, order); }) {}
     ~Requests() { Stop(); }
-    bool SetsDone() const { return setsDone_.load(); }
+    // Returns once every set or create has been answered; gets go on meanwhile.
+    void AwaitSets() const {
+        while (!setsDone_.load()) std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    }
     // Stops and returns the longest wait of a request, in seconds.
     double Stop() {
         stop_ = true;
@@ -147,6 +150,13 @@ std::unique_ptr<Database> OpenOrFail(benchmark::State &state, const std::string 
     return database;
 }
 
+// The file's size, whole and against the key and record bytes of the count instances it holds.
+void CountFileSize(benchmark::State &state, const ScratchFile &file, size_t count) {
+    const double recordBytes = static_cast<double>(count * (oltmgr::kKeyLen + oltmgr::kResLen));
+    state.counters["file_MB"] = static_cast<double>(file.Bytes()) / 1e6;
+    state.counters["file_per_record_byte"] = static_cast<double>(file.Bytes()) / recordBytes;
+}
+
 // Written through: the full store is written by the writer (every instance new), then every
 // record is set anew by requests and the store saved, while requests go on. The time is the
 // longest a request waited; the file's size is measured after the save.
@@ -169,7 +179,7 @@ void BM_RequestWaitDuringSave_WriteThrough(benchmark::State &state) {
             written = Seconds(Clock::now() - start);
             start = Clock::now();
             Requests requests(store, eZQ_CM_OPER_TYPE_SET, second, order);
-            while (!requests.SetsDone()) std::this_thread::sleep_for(std::chrono::milliseconds(1));
+            requests.AwaitSets();
             ok = ok && writer.Save(&instances, &error);
             saved = Seconds(Clock::now() - start);
             longest = requests.Stop();
@@ -180,11 +190,9 @@ void BM_RequestWaitDuringSave_WriteThrough(benchmark::State &state) {
             state.counters["requests"] = static_cast<double>(requests.Answered());
         }
         state.SetIterationTime(longest);
-        uintmax_t recordBytes = count * (oltmgr::kKeyLen + oltmgr::kResLen);
         state.counters["first_write_s"] = written;
         state.counters["rewrite_and_save_s"] = saved;
-        state.counters["file_MB"] = static_cast<double>(file.Bytes()) / 1e6;
-        state.counters["file_per_record_byte"] = static_cast<double>(file.Bytes()) / static_cast<double>(recordBytes);
+        CountFileSize(state, file, count);
 
         // A restart: open, read every row, make the store of them (a system configuration the file
         // lacks is the default one, which the store always has).
@@ -217,7 +225,7 @@ void BM_FileAfterShuffledCreates_WriteThrough(benchmark::State &state) {
         WriteThrough writer(*database, store);
         Clock::time_point start = Clock::now();
         Requests requests(store, eZQ_CM_OPER_TYPE_CREATE, records, order);
-        while (!requests.SetsDone()) std::this_thread::sleep_for(std::chrono::milliseconds(1));
+        requests.AwaitSets();
         size_t instances = 0;
         std::string error;
         bool ok = writer.Save(&instances, &error);
@@ -227,9 +235,7 @@ void BM_FileAfterShuffledCreates_WriteThrough(benchmark::State &state) {
             state.SkipWithError(("the save failed: " + error).c_str());
             return;
         }
-        uintmax_t recordBytes = count * (oltmgr::kKeyLen + oltmgr::kResLen);
-        state.counters["file_MB"] = static_cast<double>(file.Bytes()) / 1e6;
-        state.counters["file_per_record_byte"] = static_cast<double>(file.Bytes()) / static_cast<double>(recordBytes);
+        CountFileSize(state, file, count);
     }
 }
 
